@@ -1,0 +1,130 @@
+#pragma once
+
+#include "email/EmailSender.h"
+#include "monitoring/DetectionLog.h"
+
+#include <QColor>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// All state of one window: the verification flow, the monitoring loop and its
+// notices, the dashboard's pulse, the e-mail service and the palette. Every
+// property is read and written on the GUI thread only; background work hands
+// its results back with queued calls guarded against a closed window.
+class ContentView : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Each window's ContentView is made by the application")
+
+    // Verification
+    Q_PROPERTY(bool isVerified READ isVerified NOTIFY isVerifiedChanged)
+    Q_PROPERTY(QString interviewerEmail READ interviewerEmail WRITE setInterviewerEmail NOTIFY interviewerEmailChanged)
+    Q_PROPERTY(QString verificationCode READ verificationCode NOTIFY verificationCodeChanged)
+    Q_PROPERTY(QString userInputCode READ userInputCode WRITE setUserInputCode NOTIFY userInputCodeChanged)
+    Q_PROPERTY(QString emailStatus READ emailStatus NOTIFY emailStatusChanged)
+    Q_PROPERTY(bool emailSent READ emailSent NOTIFY emailSentChanged)
+
+    // Monitoring
+    Q_PROPERTY(DetectionLog *detectedProcesses READ detectedProcesses CONSTANT)
+    Q_PROPERTY(QString scanStatus READ scanStatus NOTIFY scanStatusChanged)
+    Q_PROPERTY(bool isMonitoring READ isMonitoring NOTIFY isMonitoringChanged)
+    Q_PROPERTY(qreal animationScale READ animationScale NOTIFY animationScaleChanged)
+
+    // Palette
+    Q_PROPERTY(QColor primaryBlue READ primaryBlue CONSTANT)
+    Q_PROPERTY(QColor lightBlue READ lightBlue CONSTANT)
+    Q_PROPERTY(QColor darkGrey READ darkGrey CONSTANT)
+    Q_PROPERTY(QColor mediumGrey READ mediumGrey CONSTANT)
+    Q_PROPERTY(QColor lightGrey READ lightGrey CONSTANT)
+    Q_PROPERTY(QColor accentRed READ accentRed CONSTANT)
+    Q_PROPERTY(QColor accentGreen READ accentGreen CONSTANT)
+
+public:
+    // Runs one scan pass and returns its detection lines; called on a worker thread.
+    using ScanPass = std::function<QStringList()>;
+
+    ContentView(std::shared_ptr<EmailSender> resendService, ScanPass scanPass,
+                QObject *parent = nullptr);
+    ~ContentView() override;
+
+    bool isVerified() const { return m_isVerified; }
+    QString interviewerEmail() const { return m_interviewerEmail; }
+    void setInterviewerEmail(const QString &email);
+    QString verificationCode() const { return m_verificationCode; }
+    QString userInputCode() const { return m_userInputCode; }
+    void setUserInputCode(const QString &code);
+    QString emailStatus() const { return m_emailStatus; }
+    bool emailSent() const { return m_emailSent; }
+
+    DetectionLog *detectedProcesses() { return &m_detectedProcesses; }
+    QString scanStatus() const { return m_scanStatus; }
+    bool isMonitoring() const { return m_isMonitoring; }
+    bool hasScanTimer() const { return m_scanTimer != nullptr; }
+    qreal animationScale() const { return m_animationScale; }
+
+    QColor primaryBlue() const;
+    QColor lightBlue() const;
+    QColor darkGrey() const;
+    QColor mediumGrey() const;
+    QColor lightGrey() const;
+    QColor accentRed() const;
+    QColor accentGreen() const;
+
+    // Verification flow
+    Q_INVOKABLE void sendVerificationCode();
+    Q_INVOKABLE void verifyCode();
+    void handleVerificationEmailResult(bool success, std::optional<EmailError> error);
+
+    // Monitoring loop
+    Q_INVOKABLE void toggleMonitoring();
+    Q_INVOKABLE void performScan();
+    void handleScanResults(const QStringList &lines);
+
+    // Monitoring notices
+    void sendMonitoringStatusEmail(bool started);
+    void sendScanResultsEmail(const QStringList &lines);
+
+    // The dashboard's 0.5 s pulse tick: flips the dot's scale while monitoring,
+    // settles it at 1.0 otherwise. The view animates the change.
+    Q_INVOKABLE void pulseStatusIndicator();
+
+signals:
+    void isVerifiedChanged();
+    void interviewerEmailChanged();
+    void verificationCodeChanged();
+    void userInputCodeChanged();
+    void emailStatusChanged();
+    void emailSentChanged();
+    void scanStatusChanged();
+    void isMonitoringChanged();
+    void animationScaleChanged();
+
+private:
+    void setEmailStatus(const QString &status);
+    void setScanStatus(const QString &status);
+
+    bool m_isVerified = false;
+    QString m_interviewerEmail;
+    QString m_verificationCode;
+    QString m_userInputCode;
+    QString m_emailStatus;
+    bool m_emailSent = false;
+    DetectionLog m_detectedProcesses;
+    QString m_scanStatus = QStringLiteral("Idle");
+    bool m_isMonitoring = false;
+    std::unique_ptr<QTimer> m_scanTimer; // present exactly while monitoring
+    qreal m_animationScale = 1.0;
+
+    // The address the current code was sent to: a code verifies only that address.
+    QString m_verificationAddress;
+
+    std::shared_ptr<EmailSender> m_resendService;
+    ScanPass m_scanPass;
+};
