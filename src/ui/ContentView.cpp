@@ -1,0 +1,151 @@
+#include "ContentView.h"
+
+#include "VerificationCode.h"
+#include "VerificationEmail.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace {
+
+// The palette, as exact sRGB components.
+const QColor kPrimaryBlue = QColor::fromRgbF(0.2f, 0.4f, 0.8f);
+const QColor kLightBlue = QColor::fromRgbF(0.4f, 0.6f, 0.9f);
+const QColor kDarkGrey = QColor::fromRgbF(0.15f, 0.15f, 0.2f);
+const QColor kMediumGrey = QColor::fromRgbF(0.25f, 0.25f, 0.3f);
+const QColor kLightGrey = QColor::fromRgbF(0.9f, 0.9f, 0.95f);
+const QColor kAccentRed = QColor::fromRgbF(0.9f, 0.3f, 0.3f);
+const QColor kAccentGreen = QColor::fromRgbF(0.3f, 0.8f, 0.4f);
+
+} // namespace
+
+ContentView::ContentView(std::shared_ptr<EmailSender> resendService, ScanPass scanPass,
+                         QObject *parent)
+    : QObject(parent), m_resendService(std::move(resendService)), m_scanPass(std::move(scanPass))
+{}
+
+ContentView::~ContentView() = default;
+
+void ContentView::setInterviewerEmail(const QString &email)
+{
+    if (m_interviewerEmail == email)
+        return;
+    m_interviewerEmail = email;
+    emit interviewerEmailChanged();
+}
+
+void ContentView::setUserInputCode(const QString &code)
+{
+    if (m_userInputCode == code)
+        return;
+    m_userInputCode = code;
+    emit userInputCodeChanged();
+}
+
+void ContentView::setEmailStatus(const QString &status)
+{
+    if (m_emailStatus == status)
+        return;
+    m_emailStatus = status;
+    emit emailStatusChanged();
+}
+
+void ContentView::setScanStatus(const QString &status)
+{
+    if (m_scanStatus == status)
+        return;
+    m_scanStatus = status;
+    emit scanStatusChanged();
+}
+
+QColor ContentView::primaryBlue() const
+{
+    return kPrimaryBlue;
+}
+QColor ContentView::lightBlue() const
+{
+    return kLightBlue;
+}
+QColor ContentView::darkGrey() const
+{
+    return kDarkGrey;
+}
+QColor ContentView::mediumGrey() const
+{
+    return kMediumGrey;
+}
+QColor ContentView::lightGrey() const
+{
+    return kLightGrey;
+}
+QColor ContentView::accentRed() const
+{
+    return kAccentRed;
+}
+QColor ContentView::accentGreen() const
+{
+    return kAccentGreen;
+}
+
+void ContentView::sendVerificationCode()
+{
+    const QString code = VerificationCode::generate();
+    if (m_verificationCode != code) {
+        m_verificationCode = code;
+        emit verificationCodeChanged();
+    }
+    m_verificationAddress = m_interviewerEmail;
+
+    // The completion may run on any thread, or synchronously inside sendEmail:
+    // it only posts the result to the GUI thread, where a closed window drops it.
+    QPointer<ContentView> self(this);
+    m_resendService->sendEmail(m_verificationAddress, VerificationEmail::subject(),
+                               VerificationEmail::htmlBody(code), std::nullopt,
+                               [self](bool success, std::optional<EmailError> error) {
+                                   QMetaObject::invokeMethod(
+                                       QCoreApplication::instance(),
+                                       [self, success, error = std::move(error)] {
+                                           if (self)
+                                               self->handleVerificationEmailResult(success, error);
+                                       },
+                                       Qt::QueuedConnection);
+                               });
+}
+
+void ContentView::handleVerificationEmailResult(bool success, std::optional<EmailError> error)
+{
+    if (!success) {
+        setEmailStatus(QStringLiteral("✗ Failed to send email: ") +
+                       (error ? error->description : QStringLiteral("Unknown error")));
+        return;
+    }
+    // Names the address the current code went to, which is the one it can verify,
+    // even if the field was edited while the e-mail was on its way.
+    setEmailStatus(QStringLiteral("✓ Verification code sent to ") + m_verificationAddress);
+    if (!m_emailSent) {
+        m_emailSent = true;
+        emit emailSentChanged();
+    }
+}
+
+void ContentView::verifyCode()
+{
+    // No code has been made yet only when called outside the card, which shows the
+    // verify button after a send; an empty entry must not match an empty code.
+    if (m_verificationCode.isEmpty() || m_userInputCode != m_verificationCode) {
+        setEmailStatus(QStringLiteral("✗ Incorrect code. Try again."));
+        return;
+    }
+    // A code proves only the address it was sent to; every later notice goes
+    // to the verified address, so another address must not slip in here.
+    if (m_interviewerEmail != m_verificationAddress) {
+        setEmailStatus(QStringLiteral("✗ This code was sent to ") + m_verificationAddress +
+                       QStringLiteral(". Enter that address to verify it."));
+        return;
+    }
+    if (!m_isVerified) {
+        m_isVerified = true; // the window fades to the dashboard on this change
+        emit isVerifiedChanged();
+    }
+    setEmailStatus(QStringLiteral("✓ Verification successful!"));
+}

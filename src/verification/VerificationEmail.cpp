@@ -1,0 +1,17 @@
+#include "VerificationEmail.h"
+
+namespace VerificationEmail {
+
+QString subject()
+{
+    return QStringLiteral("Nimbrel Verification Code");
+}
+
+QString htmlBody(const QString &code)
+{
+    return QStringLiteral("<p>Your <strong>Nimbrel</strong> verification code is: <strong>") +
+           code +
+           QStringLiteral("</strong></p>\n<p>If you didn't request this, ignore this email.</p>");
+}
+
+} // namespace VerificationEmail

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// The e-mail that carries a verification code to the interviewer.
+namespace VerificationEmail {
+
+QString subject();
+QString htmlBody(const QString &code);
+
+} // namespace VerificationEmail
