@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The e-mails that keep the verified interviewer informed while monitoring
+// runs: their subjects and their HTML bodies.
+namespace MonitoringNotices {
+
+QString statusSubject(bool started);
+
+// The status notice for a start or a stop at the given, already formatted moment.
+QString statusBody(bool started, const QString &moment);
+
+QString scanResultsSubject();
+
+// The scan-results notice listing the lines in their order. Each line is
+// HTML-escaped first: detection lines carry names chosen by whoever controls
+// the scanned machine and must not add markup to the interviewer's e-mail.
+QString scanResultsBody(const QStringList &lines);
+
+// Escapes the five characters with meaning in HTML text and attribute values.
+QString escapeHtml(const QString &text);
+
+} // namespace MonitoringNotices

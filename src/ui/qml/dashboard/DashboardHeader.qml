@@ -1,0 +1,38 @@
+import QtQuick
+import QtQuick.Layouts
+import Nimbrel
+
+// The dashboard's title row and subtitle.
+ColumnLayout {
+    id: header
+
+    required property ContentView view
+
+    spacing: 10
+
+    RowLayout {
+        Layout.alignment: Qt.AlignHCenter
+        Layout.topMargin: 20
+
+        SymbolIcon {
+            symbol: "radar"
+            color: header.view.primaryBlue
+            font.pixelSize: 28
+        }
+
+        Text {
+            text: "Nimbrel Scanner"
+            color: header.view.darkGrey
+            font.pixelSize: 28
+            font.bold: true
+            Accessible.role: Accessible.Heading
+        }
+    }
+
+    Text {
+        Layout.alignment: Qt.AlignHCenter
+        text: "Security Monitoring Dashboard"
+        color: header.view.mediumGrey
+        font.pixelSize: 14
+    }
+}
