@@ -1,0 +1,14 @@
+pragma Singleton
+
+import QtQuick
+
+// Sizes shared by every screen, named once. Text sizes are in device-independent
+// pixels, so they stay crisp and proportionate on HiDPI screens.
+QtObject {
+    readonly property int standardPadding: 16
+    readonly property int defaultSpacing: 8
+
+    readonly property int bodySize: 15
+    readonly property int subheadlineSize: 13
+    readonly property int title2Size: 20
+}
