@@ -1,0 +1,42 @@
+#pragma once
+
+#include "email/EmailSender.h"
+
+#include <QList>
+
+#include <functional>
+
+// Records every send and keeps its completion, so a test decides when, how and
+// on which thread each send finishes.
+class FakeEmailSender : public EmailSender
+{
+public:
+    struct Sent
+    {
+        QString to;
+        QString subject;
+        QString html;
+        std::optional<QString> text;
+        EmailCompletion completion;
+    };
+
+    void sendEmail(const QString &to, const QString &subject, const QString &html,
+                   const std::optional<QString> &text, EmailCompletion completion) override
+    {
+        sent.append({to, subject, html, text, completion});
+        if (onSend)
+            onSend(completion);
+    }
+
+    QStringList subjects() const
+    {
+        QStringList result;
+        for (const Sent &mail : sent)
+            result.append(mail.subject);
+        return result;
+    }
+
+    QList<Sent> sent;
+    // Runs inside sendEmail when set, as a service that fails early would.
+    std::function<void(const EmailCompletion &)> onSend;
+};
