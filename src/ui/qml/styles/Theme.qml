@@ -8,7 +8,11 @@ QtObject {
     readonly property int standardPadding: 16
     readonly property int defaultSpacing: 8
 
+    readonly property int titleSize: 26
+    readonly property int title2Size: 20
+    readonly property int title3Size: 18
+    readonly property int headlineSize: 16
     readonly property int bodySize: 15
     readonly property int subheadlineSize: 13
-    readonly property int title2Size: 20
+    readonly property int captionSize: 12
 }
