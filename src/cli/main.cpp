@@ -1,0 +1,84 @@
+// nimbrel-scan: one scan pass over this machine, for checking it without the window.
+
+#include "ProcProcessSource.h"
+#include "PsProcessSource.h"
+#include "ScanPass.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+enum ExitStatus { NothingFound = 0, SomethingFound = 1, UsageError = 2 };
+
+void writeLine(std::FILE *stream, const QString &text)
+{
+    const QByteArray line = text.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stream);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("nimbrel-scan"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Looks once at the running applications and processes of this machine for the Cluely\n"
+        "interview assistant (also misspelled, look-alike, reversed, Base64 and hexadecimal\n"
+        "names and bundle identifiers) and for the names ZoomHelper, CheatTool and KeyLogger.\n"
+        "Prints one line per finding.\n"
+        "\n"
+        "Exit status: 0 when nothing was found, 1 when something was, 2 for a usage error."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption psOption(
+        QStringLiteral("ps"),
+        QStringLiteral("Read the process table with \"/bin/ps -axo comm=\" (names cut to 15 "
+                       "characters on Linux) instead of /proc."));
+    const QCommandLineOption procRootOption(
+        QStringLiteral("proc-root"),
+        QStringLiteral("Read the process table from <directory> instead of /proc (for example "
+                       "a host's /proc mounted into a container)."),
+        QStringLiteral("directory"), QStringLiteral("/proc"));
+    parser.addOptions({psOption, procRootOption});
+
+    if (!parser.parse(QCoreApplication::arguments())) {
+        writeLine(stderr, parser.errorText());
+        writeLine(stderr, QStringLiteral("Try 'nimbrel-scan --help'."));
+        return UsageError;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(NothingFound);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty()) {
+        writeLine(stderr, QStringLiteral("nimbrel-scan takes no arguments: ") +
+                              parser.positionalArguments().join(u' '));
+        writeLine(stderr, QStringLiteral("Try 'nimbrel-scan --help'."));
+        return UsageError;
+    }
+    if (parser.isSet(psOption) && parser.isSet(procRootOption)) {
+        writeLine(stderr, QStringLiteral("--ps and --proc-root cannot be used together."));
+        return UsageError;
+    }
+
+    std::unique_ptr<ProcessSource> processes;
+    if (parser.isSet(psOption))
+        processes = std::make_unique<PsProcessSource>();
+    else if (parser.isSet(procRootOption))
+        processes = std::make_unique<ProcProcessSource>(parser.value(procRootOption));
+    else
+        processes = defaultProcessSource();
+
+    const QStringList lines =
+        scanForSuspiciousProcesses(*defaultRunningApplicationsSource(), *processes);
+    for (const QString &line : lines)
+        writeLine(stdout, line);
+    return lines.isEmpty() ? NothingFound : SomethingFound;
+}

@@ -1,0 +1,143 @@
+#include "ProcProcessSource.h"
+
+#include "ProcessNameList.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// Set in a task's flags (the ninth field of `stat`) for kernel threads.
+constexpr unsigned long kernelThreadFlag = 0x00200000;
+
+// argv[0], link targets and `stat` lines are read up to this many bytes.
+constexpr size_t readLimit = 4096;
+
+const QByteArray deletedSuffix = QByteArrayLiteral(" (deleted)");
+
+bool isProcessDirectoryName(const char *name)
+{
+    if (*name == '\0')
+        return false;
+    for (; *name != '\0'; ++name) {
+        if (*name < '0' || *name > '9')
+            return false;
+    }
+    return true;
+}
+
+QByteArray readSmallFile(int directory, const QByteArray &path)
+{
+    const int fd = ::openat(directory, path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QByteArray contents(readLimit, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < contents.size()) {
+        const ssize_t count =
+            ::read(fd, contents.data() + filled, size_t(contents.size() - filled));
+        if (count > 0)
+            filled += count;
+        else if (count == 0 || errno != EINTR)
+            break;
+    }
+    ::close(fd);
+    contents.truncate(filled);
+    return contents;
+}
+
+QByteArray readLinkTarget(int directory, const QByteArray &path)
+{
+    QByteArray target(readLimit, Qt::Uninitialized);
+    const ssize_t length = ::readlinkat(directory, path.constData(), target.data(), readLimit);
+    if (length <= 0)
+        return {};
+    target.truncate(length);
+    // The kernel marks an executable that was removed or replaced since start.
+    if (target.endsWith(deletedSuffix))
+        target.chop(deletedSuffix.size());
+    return target;
+}
+
+struct TaskStatus
+{
+    QByteArray comm;
+    bool isKernelThread = false;
+};
+
+// `stat` reads "pid (comm) state ppid pgrp session tty tpgid flags ...";
+// comm may itself hold spaces and parentheses, so it ends at the last ')'.
+TaskStatus parseStat(const QByteArray &stat)
+{
+    TaskStatus status;
+    const qsizetype open = stat.indexOf('(');
+    const qsizetype close = stat.lastIndexOf(')');
+    if (open < 0 || close < open)
+        return status;
+    status.comm = stat.sliced(open + 1, close - open - 1);
+    const QList<QByteArray> fields = stat.sliced(close + 1).simplified().split(' ');
+    constexpr qsizetype flagsField = 6; // counted from the state field
+    if (fields.size() > flagsField)
+        status.isKernelThread = (fields.at(flagsField).toULong() & kernelThreadFlag) != 0;
+    return status;
+}
+
+QByteArray firstArgument(const QByteArray &cmdline)
+{
+    const qsizetype end = cmdline.indexOf('\0');
+    return end < 0 ? cmdline : cmdline.first(end);
+}
+
+bool yieldsName(const QString &entry)
+{
+    return !processNameFromEntry(entry).isEmpty();
+}
+
+// The process's entry for the name rules: the first source that yields a name.
+QString processEntry(int root, const QByteArray &directory, const QByteArray &comm)
+{
+    QString entry = QString::fromUtf8(readLinkTarget(root, directory + "exe"));
+    if (!yieldsName(entry))
+        entry = QString::fromUtf8(firstArgument(readSmallFile(root, directory + "cmdline")));
+    if (!yieldsName(entry))
+        entry = QString::fromUtf8(comm);
+    return entry;
+}
+
+} // namespace
+
+ProcProcessSource::ProcProcessSource(QString procRoot) : m_procRoot(std::move(procRoot)) {}
+
+QStringList ProcProcessSource::runningProcessNames() const
+{
+    const int root =
+        ::open(QFile::encodeName(m_procRoot).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0)
+        return {};
+    DIR *listing = ::fdopendir(::dup(root));
+    if (!listing) {
+        ::close(root);
+        return {};
+    }
+
+    QStringList entries;
+    while (const dirent *entry = ::readdir(listing)) {
+        if (!isProcessDirectoryName(entry->d_name))
+            continue;
+        const QByteArray directory = QByteArray(entry->d_name) + '/';
+        const TaskStatus status = parseStat(readSmallFile(root, directory + "stat"));
+        if (!status.isKernelThread)
+            entries.append(processEntry(root, directory, status.comm));
+    }
+    ::closedir(listing);
+    ::close(root);
+    return distinctProcessNames(entries);
+}

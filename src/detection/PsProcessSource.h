@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ChildProcess.h"
+#include "ProcessSource.h"
+
+// Reads the process table from the system's `ps` tool run as a child process
+// (by default "/bin/ps -axo comm="), within a time limit. Prints
+// "Error running ps command: ..." or "Process scan timed out" on standard
+// output when it cannot; any failure yields an empty list.
+class PsProcessSource : public ProcessSource
+{
+public:
+    PsProcessSource();
+    PsProcessSource(QString program, QStringList arguments, ChildProcessLimits limits = {});
+
+    QStringList runningProcessNames() const override;
+
+private:
+    QString m_program;
+    QStringList m_arguments;
+    ChildProcessLimits m_limits;
+};

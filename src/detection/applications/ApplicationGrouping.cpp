@@ -1,0 +1,201 @@
+#include "ApplicationGrouping.h"
+
+#include "LaunchIdentity.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+// What a window says about its application.
+struct WindowIdentity
+{
+    QString identifier;
+    QString className;
+    QString instanceName;
+
+    bool isEmpty() const { return identifier.isEmpty() && className.isEmpty(); }
+};
+
+WindowIdentity identify(const TopLevelWindow &window, const DesktopEntries &entries)
+{
+    WindowIdentity identity{{}, window.className, window.instanceName};
+    if (!window.applicationId.isEmpty() && !window.applicationId.contains(u'/')) {
+        identity.identifier = window.applicationId;
+    } else if (!window.desktopFile.isEmpty()) {
+        identity.identifier = DesktopEntries::idFromPath(window.desktopFile);
+    } else if (const auto entry = entries.findForWindowClass(window.className, window.instanceName)) {
+        identity.identifier = entry->id;
+    }
+    // WM_CLASS alone names no desktop entry: it is a name, not an identifier.
+    return identity;
+}
+
+struct Instance
+{
+    QString key;
+    QString identifier;
+    QString className;
+    QString leaderExecutable;
+};
+
+// Whether a window belongs to the application its process was launched as.
+// Terminals put the tools started in them into their own unit; such a tool's
+// window names another application.
+bool belongsTo(const WindowIdentity &window, const Instance &instance, const DesktopEntries &entries)
+{
+    if (window.isEmpty())
+        return true;
+    const auto same = [](const QString &a, const QString &b) {
+        return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
+    };
+    if (same(window.identifier, instance.identifier))
+        return true;
+    const QString lastIdPart = instance.identifier.sliced(instance.identifier.lastIndexOf(u'.') + 1);
+    const auto entry = entries.find(instance.identifier);
+    for (const QString &name : {window.className, window.instanceName}) {
+        if (same(name, instance.identifier) || same(name, lastIdPart)
+            || same(name, instance.leaderExecutable) || (entry && same(name, entry->startupWmClass)))
+            return true;
+    }
+    return false;
+}
+
+class Grouping
+{
+public:
+    explicit Grouping(const DesktopEntries &entries)
+        : m_entries(entries)
+    {
+    }
+
+    void addProcess(const ProcessRecord &process, const TopLevelWindow *window);
+    void addWindowWithoutProcess(const TopLevelWindow &window);
+    QList<RunningApplication> applications() const;
+
+private:
+    int instanceFor(const QString &key, const Instance &seed);
+
+    const DesktopEntries &m_entries;
+    QList<Instance> m_instances;
+    QHash<QString, int> m_instanceByKey;
+    QHash<qint64, int> m_instanceByPid;
+};
+
+int Grouping::instanceFor(const QString &key, const Instance &seed)
+{
+    if (const auto known = m_instanceByKey.constFind(key); known != m_instanceByKey.constEnd())
+        return *known;
+    m_instances.append(seed);
+    m_instances.last().key = key;
+    m_instanceByKey.insert(key, int(m_instances.size() - 1));
+    return int(m_instances.size() - 1);
+}
+
+void Grouping::addProcess(const ProcessRecord &process, const TopLevelWindow *window)
+{
+    const WindowIdentity windowIdentity = window ? identify(*window, m_entries) : WindowIdentity{};
+    const int parent = m_instanceByPid.value(process.parentPid, -1);
+    const QString ownKey = QStringLiteral("pid:") + QString::number(process.pid);
+    const auto launched = launchIdentity(process);
+
+    int instance = -1;
+    if (launched) {
+        const bool inheritedFromParent = parent >= 0 && m_instances[parent].identifier == launched->identifier;
+        const QString key = !launched->instance.isEmpty() ? QStringLiteral("unit:") + launched->instance
+                            : inheritedFromParent
+                                ? m_instances[parent].key
+                                : ownKey;
+        const Instance seed{{}, launched->identifier, {}, process.executable};
+        const int existing = m_instanceByKey.value(key, -1);
+        const Instance &candidate = existing >= 0 ? m_instances[existing] : seed;
+        // A window naming another application wins, unless this process is one
+        // of the instance's own (same executable as its first process).
+        if (window && process.executable != candidate.leaderExecutable
+            && !belongsTo(windowIdentity, candidate, m_entries)) {
+            instance = instanceFor(ownKey, {{}, windowIdentity.identifier, windowIdentity.className,
+                                            process.executable});
+        } else {
+            instance = instanceFor(key, seed);
+        }
+    } else if (window && !windowIdentity.isEmpty()) {
+        const bool helperOfParent = parent >= 0 && belongsTo(windowIdentity, m_instances[parent], m_entries);
+        instance = helperOfParent ? parent
+                                  : instanceFor(ownKey, {{}, windowIdentity.identifier,
+                                                         windowIdentity.className,
+                                                         process.executable});
+    } else if (parent >= 0 && m_instances[parent].leaderExecutable == process.executable) {
+        instance = parent; // a windowless helper, e.g. a browser's renderer
+    }
+    if (instance < 0)
+        return; // a plain process, not an application
+
+    Instance &grouped = m_instances[instance];
+    if (grouped.identifier.isEmpty())
+        grouped.identifier = windowIdentity.identifier;
+    if (grouped.className.isEmpty())
+        grouped.className = windowIdentity.className;
+    m_instanceByPid.insert(process.pid, instance);
+}
+
+void Grouping::addWindowWithoutProcess(const TopLevelWindow &window)
+{
+    const WindowIdentity identity = identify(window, m_entries);
+    if (identity.isEmpty())
+        return; // nothing to name it by
+    const QString key = identity.identifier.isEmpty()
+                            ? QStringLiteral("class:") + identity.className
+                            : QStringLiteral("id:") + identity.identifier;
+    instanceFor(key, {{}, identity.identifier, identity.className, {}});
+}
+
+QList<RunningApplication> Grouping::applications() const
+{
+    QList<RunningApplication> applications;
+    for (const Instance &instance : m_instances) {
+        RunningApplication application;
+        if (!instance.identifier.isEmpty())
+            application.bundleIdentifier = instance.identifier;
+        const auto entry = m_entries.find(instance.identifier);
+        for (const QString &name : {entry ? entry->name : QString(), instance.className,
+                                    instance.leaderExecutable}) {
+            if (!name.isEmpty()) {
+                application.displayName = name;
+                break;
+            }
+        }
+        if (application.displayName || application.bundleIdentifier)
+            applications.append(application);
+    }
+    return applications;
+}
+
+} // namespace
+
+QList<RunningApplication> groupApplications(QList<ProcessRecord> processes,
+                                            const QList<TopLevelWindow> &windows,
+                                            const DesktopEntries &entries)
+{
+    std::stable_sort(processes.begin(), processes.end(), [](const auto &a, const auto &b) {
+        return std::tie(a.startTime, a.pid) < std::tie(b.startTime, b.pid);
+    });
+    QHash<qint64, const TopLevelWindow *> windowByPid;
+    QSet<qint64> knownPids;
+    for (const ProcessRecord &process : processes)
+        knownPids.insert(process.pid);
+    for (const TopLevelWindow &window : windows) {
+        if (window.pid && knownPids.contains(*window.pid) && !windowByPid.contains(*window.pid))
+            windowByPid.insert(*window.pid, &window);
+    }
+
+    Grouping grouping(entries);
+    for (const ProcessRecord &process : processes)
+        grouping.addProcess(process, windowByPid.value(process.pid));
+    for (const TopLevelWindow &window : windows) {
+        if (!window.pid || !knownPids.contains(*window.pid))
+            grouping.addWindowWithoutProcess(window);
+    }
+    return grouping.applications();
+}

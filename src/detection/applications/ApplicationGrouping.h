@@ -1,0 +1,18 @@
+#pragma once
+
+#include "DesktopEntries.h"
+#include "ProcessRecord.h"
+#include "TopLevelWindow.h"
+#include "detection/RunningApplications.h"
+
+#include <QList>
+
+// Turns the user's processes and the desktop's windows into applications as
+// a person counts them: helper processes of one instance (same unit, or
+// children carrying the same identity) make one entry, and so do all windows
+// of one process. Entries come in the start order of their first process, then
+// windows of processes not among `processes` in window order. An entry with
+// neither a name nor an identifier is left out.
+QList<RunningApplication> groupApplications(QList<ProcessRecord> processes,
+                                            const QList<TopLevelWindow> &windows,
+                                            const DesktopEntries &entries);

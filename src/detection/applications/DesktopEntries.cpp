@@ -1,0 +1,157 @@
+#include "DesktopEntries.h"
+
+#include "BoundedRead.h"
+#include "KeyFile.h"
+
+#include <QDirIterator>
+#include <QStandardPaths>
+
+namespace {
+
+const QString entryGroup = QStringLiteral("Desktop Entry");
+const QString suffix = QStringLiteral(".desktop");
+
+// Real entries are a few kilobytes, translations included.
+constexpr qint64 maxEntryBytes = 512 * 1024;
+// Bounds the StartupWMClass scan on machines with odd folder trees.
+constexpr int maxIndexedEntries = 5000;
+constexpr qsizetype maxIdLength = 255;
+
+bool isSafeId(const QString &id)
+{
+    return !id.isEmpty() && id.size() <= maxIdLength && !id.contains(u'/') && !id.contains(u'\0')
+           && !id.contains(QStringLiteral("..")) && !id.startsWith(u'.');
+}
+
+// "a-b-c" may live at a-b-c.desktop or, one folder down, at a/b-c.desktop or a-b/c.desktop.
+QStringList relativePathsFor(const QString &id)
+{
+    QStringList paths{id + suffix};
+    for (qsizetype dash = id.indexOf(u'-'); dash > 0 && dash + 1 < id.size();
+         dash = id.indexOf(u'-', dash + 1)) {
+        paths << id.first(dash) + u'/' + id.sliced(dash + 1) + suffix;
+    }
+    return paths;
+}
+
+} // namespace
+
+DesktopEntries::DesktopEntries(QStringList dataDirs, const QString &posixLocale)
+    : m_localeKeys(localeLookupKeys(posixLocale))
+{
+    for (const QString &dir : dataDirs) {
+        if (!dir.isEmpty())
+            m_applicationDirs << dir + QStringLiteral("/applications/");
+    }
+}
+
+std::optional<DesktopEntry> DesktopEntries::find(const QString &id) const
+{
+    if (!isSafeId(id))
+        return std::nullopt;
+    if (const auto known = m_byId.constFind(id); known != m_byId.constEnd())
+        return *known;
+
+    std::optional<DesktopEntry> found;
+    bool decided = false;
+    const QStringList relativePaths = relativePathsFor(id);
+    for (const QString &dir : m_applicationDirs) {
+        for (const QString &relative : relativePaths) {
+            const QString path = dir + relative;
+            if (!QFileInfo::exists(path))
+                continue;
+            // The first folder holding the ID decides, even when its entry is
+            // hidden: that is how a user removes a system entry.
+            found = load(path, id);
+            decided = true;
+            break;
+        }
+        if (decided)
+            break;
+    }
+    m_byId.insert(id, found);
+    return found;
+}
+
+std::optional<DesktopEntry> DesktopEntries::findForWindowClass(const QString &className,
+                                                               const QString &instanceName) const
+{
+    for (const QString &candidate :
+         {className, className.toLower(), instanceName, instanceName.toLower()}) {
+        if (auto entry = find(candidate))
+            return entry;
+    }
+    if (className.isEmpty())
+        return std::nullopt;
+    const auto &index = startupWmClassIndex();
+    if (const auto id = index.constFind(className); id != index.constEnd())
+        return find(*id);
+    return std::nullopt;
+}
+
+std::optional<DesktopEntry> DesktopEntries::load(const QString &path, const QString &id) const
+{
+    const BoundedContent content = readBounded(path, maxEntryBytes);
+    const KeyFile file = KeyFile::parse(content.bytes, content.truncated);
+    if (!file.hasGroup(entryGroup) || file.value(entryGroup, QStringLiteral("Hidden")) == u"true")
+        return std::nullopt;
+    DesktopEntry entry;
+    entry.id = id;
+    entry.name = file.localizedValue(entryGroup, QStringLiteral("Name"), m_localeKeys).trimmed();
+    entry.startupWmClass = file.value(entryGroup, QStringLiteral("StartupWMClass"));
+    return entry;
+}
+
+const QHash<QString, QString> &DesktopEntries::startupWmClassIndex() const
+{
+    if (m_idByWmClass)
+        return *m_idByWmClass;
+    m_idByWmClass.emplace();
+    int visited = 0;
+    for (const QString &dir : m_applicationDirs) {
+        QDirIterator it(dir, {QStringLiteral("*.desktop")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext() && visited < maxIndexedEntries) {
+            const QString path = it.next();
+            ++visited;
+            const BoundedContent content = readBounded(path, maxEntryBytes);
+            if (!content.bytes.contains("StartupWMClass"))
+                continue; // most entries declare none; skip parsing them
+            const QString id = idFromPath(path);
+            const auto entry = find(id);
+            if (entry && !entry->startupWmClass.isEmpty()
+                && !m_idByWmClass->contains(entry->startupWmClass)) {
+                m_idByWmClass->insert(entry->startupWmClass, id); // first folder wins
+            }
+        }
+    }
+    return *m_idByWmClass;
+}
+
+QString DesktopEntries::idFromPath(const QString &path)
+{
+    QString relative = path;
+    const QString marker = QStringLiteral("/applications/");
+    if (const qsizetype at = path.lastIndexOf(marker); at >= 0)
+        relative = path.sliced(at + marker.size());
+    else
+        relative = path.sliced(path.lastIndexOf(u'/') + 1);
+    if (relative.endsWith(suffix))
+        relative.chop(suffix.size());
+    return relative.replace(u'/', u'-');
+}
+
+QStringList DesktopEntries::defaultDataDirs()
+{
+    return QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+}
+
+QString DesktopEntries::defaultLocale()
+{
+    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString value = qEnvironmentVariable(variable);
+        if (!value.isEmpty())
+            return value;
+    }
+    return {};
+}

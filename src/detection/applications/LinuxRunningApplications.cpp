@@ -1,0 +1,38 @@
+#include "LinuxRunningApplications.h"
+
+#include "ApplicationGrouping.h"
+#include "DesktopEntries.h"
+#include "ProcFsReader.h"
+#include "X11Windows.h"
+
+#include <unistd.h>
+
+LinuxRunningApplications::LinuxRunningApplications(Environment environment)
+    : m_environment(std::move(environment))
+{
+}
+
+LinuxRunningApplications::Environment LinuxRunningApplications::sessionEnvironment()
+{
+    Environment environment;
+    environment.uid = getuid();
+    environment.dataDirs = DesktopEntries::defaultDataDirs();
+    environment.locale = DesktopEntries::defaultLocale();
+    // Under Wayland, DISPLAY names XWayland, which knows only the X clients:
+    // still worth reading, so it is used whenever set.
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (!display.isEmpty())
+        environment.x11Display = display;
+    return environment;
+}
+
+QList<RunningApplication> LinuxRunningApplications::runningApplications() const
+{
+    const DesktopEntries entries(m_environment.dataDirs, m_environment.locale);
+    const QList<ProcessRecord> processes =
+        ProcFsReader(m_environment.procRoot, m_environment.uid).userProcesses();
+    const QList<TopLevelWindow> windows = m_environment.x11Display
+                                              ? x11TopLevelWindows(*m_environment.x11Display)
+                                              : QList<TopLevelWindow>{};
+    return groupApplications(processes, windows, entries);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "detection/RunningApplications.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The applications of the user's Linux desktop: from the processes in /proc
+// (systemd units, Flatpak, Snap, launcher hints) and, when an X display is
+// given, from its top-level windows. Names come from the desktop entries.
+class LinuxRunningApplications : public RunningApplicationsSource
+{
+public:
+    struct Environment
+    {
+        QString procRoot = QStringLiteral("/proc");
+        uint uid = 0;
+        QStringList dataDirs; // XDG data folders, in order of precedence
+        QString locale; // POSIX locale name for the translated names
+        std::optional<QString> x11Display; // none: no windows are read
+    };
+
+    explicit LinuxRunningApplications(Environment environment);
+
+    // This session: the real /proc and user, $XDG_DATA_HOME and $XDG_DATA_DIRS,
+    // the messages locale and $DISPLAY.
+    static Environment sessionEnvironment();
+
+    QList<RunningApplication> runningApplications() const override;
+
+private:
+    Environment m_environment;
+};
