@@ -1,0 +1,124 @@
+#include "InboxServer.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QThread>
+#include <QTimer>
+
+InboxServer::InboxServer() : InboxServer(Options{}) {}
+
+InboxServer::InboxServer(const Options &options)
+{
+    QStringList arguments{QStringLiteral("--port"), QStringLiteral("0")};
+    if (options.apiKey)
+        arguments << QStringLiteral("--api-key") << *options.apiKey;
+    if (options.status)
+        arguments << QStringLiteral("--status") << QString::number(*options.status);
+    if (options.delayMs > 0)
+        arguments << QStringLiteral("--delay-ms") << QString::number(options.delayMs);
+    if (options.maxMessages)
+        arguments << QStringLiteral("--max-messages") << QString::number(*options.maxMessages);
+
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start(QStringLiteral(NIMBREL_INBOX_PATH), arguments);
+    if (!m_process.waitForStarted(10'000)) {
+        m_error = QStringLiteral("nimbrel-inbox did not start: ") + m_process.errorString();
+        return;
+    }
+
+    static const QRegularExpression listening(QStringLiteral("listening on (http://\\S+)"));
+    const QDeadlineTimer deadline(10'000);
+    while (!deadline.hasExpired()) {
+        if (m_process.canReadLine()) {
+            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+            if (const auto match = listening.match(line); match.hasMatch()) {
+                m_baseUrl = QUrl(match.captured(1));
+                return;
+            }
+            continue;
+        }
+        if (m_process.state() != QProcess::Running)
+            break;
+        m_process.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+    }
+    m_error = QStringLiteral("nimbrel-inbox printed no listening line: ") +
+              QString::fromUtf8(m_process.readAllStandardError());
+    stop();
+}
+
+InboxServer::~InboxServer()
+{
+    stop();
+}
+
+bool InboxServer::isRunning() const
+{
+    return m_baseUrl.isValid() && m_process.state() == QProcess::Running;
+}
+
+void InboxServer::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(3'000)) {
+        m_process.kill();
+        m_process.waitForFinished(3'000);
+    }
+}
+
+QByteArray InboxServer::get(const QString &path, std::chrono::milliseconds timeout)
+{
+    QNetworkAccessManager network;
+    QNetworkRequest request(m_baseUrl.resolved(QUrl(path)));
+    request.setTransferTimeout(int(timeout.count()));
+    QNetworkReply *reply = network.get(request);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    reply->deleteLater();
+    if (reply->error() != QNetworkReply::NoError) {
+        m_error = QStringLiteral("GET %1 failed: %2").arg(path, reply->errorString());
+        return {};
+    }
+    return reply->readAll();
+}
+
+QJsonArray InboxServer::getArray(const QString &path, std::chrono::milliseconds timeout)
+{
+    return QJsonDocument::fromJson(get(path, timeout)).array();
+}
+
+QJsonArray InboxServer::emails(std::chrono::milliseconds timeout)
+{
+    return getArray(QStringLiteral("/api/emails"), timeout);
+}
+
+QJsonArray InboxServer::requests(std::chrono::milliseconds timeout)
+{
+    return getArray(QStringLiteral("/api/requests"), timeout);
+}
+
+bool InboxServer::waitForEmails(qsizetype count, std::chrono::milliseconds timeout)
+{
+    const QDeadlineTimer deadline(timeout);
+    while (emails().size() < count) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+QStringList InboxServer::outputLines()
+{
+    while (m_process.waitForReadyRead(0)) {
+    }
+    while (m_process.canReadLine())
+        m_lines.append(QString::fromUtf8(m_process.readLine()).trimmed());
+    return m_lines;
+}

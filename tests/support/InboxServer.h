@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+
+// Runs the built nimbrel-inbox on 127.0.0.1 for one test, on a free port.
+//
+//   InboxServer inbox({.apiKey = "test-key"});
+//   QVERIFY2(inbox.isRunning(), qPrintable(inbox.errorString()));
+//   ResendService service({"test-key", inbox.baseUrl().toString()});
+//   ... send, wait for the completion ...
+//   const QJsonArray received = inbox.emails();   // newest first
+//
+// Every entry of emails() has "id", "receivedAt", "from", "to" (array),
+// "subject", "html", "text", "headers" (lower-case names; the authorization
+// value shows the scheme and one '*' per key character) and "body" (the raw
+// JSON text received). requests() lists every POST /emails, accepted or not,
+// with "status", "headers", "body" and "receivedAt".
+//
+// The constructor blocks until the inbox prints its listening line (at most
+// 10 s); the destructor stops the process. Not copyable.
+class InboxServer
+{
+public:
+    struct Options
+    {
+        std::optional<QString> apiKey;  // --api-key: accept only this bearer key
+        std::optional<int> status;      // --status: answer every send with this status
+        int delayMs = 0;                // --delay-ms: answer each send this much later
+        std::optional<int> maxMessages; // --max-messages: messages kept (default 500)
+    };
+
+    InboxServer();
+    explicit InboxServer(const Options &options);
+    ~InboxServer();
+    InboxServer(const InboxServer &) = delete;
+    InboxServer &operator=(const InboxServer &) = delete;
+
+    bool isRunning() const;
+    QString errorString() const { return m_error; }
+
+    // For example http://127.0.0.1:41234; the service posts to <baseUrl>/emails.
+    QUrl baseUrl() const { return m_baseUrl; }
+
+    // GET /api/emails and /api/requests; an empty array (and errorString() set)
+    // when the inbox does not answer within the timeout.
+    QJsonArray emails(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    QJsonArray requests(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // GET of any path, e.g. "/" for the page; empty on failure.
+    QByteArray get(const QString &path,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+    // Polls until at least count messages are stored; false on timeout.
+    bool waitForEmails(qsizetype count,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+    // The lines the inbox printed after its listening line (one per send).
+    QStringList outputLines();
+
+    // Stops the inbox now; its port then refuses connections.
+    void stop();
+
+private:
+    QJsonArray getArray(const QString &path, std::chrono::milliseconds timeout);
+
+    QProcess m_process;
+    QUrl m_baseUrl;
+    QString m_error;
+    QStringList m_lines;
+};

@@ -1,0 +1,42 @@
+#include "MessageStore.h"
+
+namespace {
+
+QJsonArray toArray(const QList<QJsonObject> &list)
+{
+    QJsonArray array;
+    for (const QJsonObject &entry : list)
+        array.append(entry);
+    return array;
+}
+
+} // namespace
+
+MessageStore::MessageStore(qsizetype capacity) : m_capacity(capacity) {}
+
+void MessageStore::addMessage(const QJsonObject &message)
+{
+    addCapped(m_messages, message);
+}
+
+void MessageStore::addRequest(const QJsonObject &request)
+{
+    addCapped(m_requests, request);
+}
+
+QJsonArray MessageStore::messagesJson() const
+{
+    return toArray(m_messages);
+}
+
+QJsonArray MessageStore::requestsJson() const
+{
+    return toArray(m_requests);
+}
+
+void MessageStore::addCapped(QList<QJsonObject> &list, const QJsonObject &entry) const
+{
+    list.prepend(entry);
+    if (list.size() > m_capacity)
+        list.removeLast();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+using HeaderList = QList<QPair<QByteArray, QByteArray>>;
+
+// A send the provider would refuse, in its error shape.
+struct Rejection
+{
+    int status;
+    QString name;
+    QString message;
+
+    QJsonObject toJson() const;
+};
+
+// A send the provider would accept.
+struct AcceptedEmail
+{
+    QString from;
+    QStringList to;
+    QString subject;
+    QString html;
+    QString text;
+};
+
+// Case-insensitive header lookup.
+std::optional<QByteArray> headerValue(const HeaderList &headers, const QByteArray &name);
+
+// Checks a POST /emails the way the provider does: the bearer key (against
+// expectedKey when one is set, else any non-empty key), the User-Agent, then
+// the JSON body's fields and addresses.
+std::variant<AcceptedEmail, Rejection> validateSend(const HeaderList &headers,
+                                                    const QByteArray &body,
+                                                    const std::optional<QString> &expectedKey);
+
+// The provider's error name for a status, for answers forced by --status.
+QString errorNameForStatus(int status);

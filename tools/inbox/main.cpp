@@ -1,0 +1,69 @@
+// nimbrel-inbox: a local Resend-compatible inbox for development and tests.
+#include "ResendInbox.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+[[noreturn]] void fail(const QString &message)
+{
+    std::fprintf(stderr, "nimbrel-inbox: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+int intOption(const QCommandLineParser &parser, const QString &name, int min, int max)
+{
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < min || value > max)
+        fail(QStringLiteral("--%1 takes a whole number from %2 to %3").arg(name).arg(min).arg(max));
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("nimbrel-inbox"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Local Resend-compatible inbox on 127.0.0.1. Open / in a browser to read "
+                       "the messages; GET /api/emails lists them as JSON."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("port"), QStringLiteral("Port to listen on; 0 picks a free one."),
+         QStringLiteral("N"), QStringLiteral("8025")},
+        {QStringLiteral("api-key"),
+         QStringLiteral("Accept only this bearer key (default: any non-empty key)."),
+         QStringLiteral("KEY")},
+        {QStringLiteral("status"), QStringLiteral("Answer every send with this HTTP status."),
+         QStringLiteral("N")},
+        {QStringLiteral("delay-ms"), QStringLiteral("Wait this long before answering a send."),
+         QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("max-messages"), QStringLiteral("Messages kept in memory."),
+         QStringLiteral("N"), QStringLiteral("500")},
+    });
+    parser.process(app);
+
+    InboxOptions options;
+    if (parser.isSet(QStringLiteral("api-key")))
+        options.apiKey = parser.value(QStringLiteral("api-key"));
+    if (parser.isSet(QStringLiteral("status")))
+        options.forcedStatus = intOption(parser, QStringLiteral("status"), 100, 599);
+    options.delayMs = intOption(parser, QStringLiteral("delay-ms"), 0, 3'600'000);
+    options.maxMessages = intOption(parser, QStringLiteral("max-messages"), 1, 1'000'000);
+    const int port = intOption(parser, QStringLiteral("port"), 0, 65535);
+
+    ResendInbox inbox(options);
+    const quint16 bound = inbox.listen(static_cast<quint16>(port));
+    if (bound == 0)
+        fail(QStringLiteral("cannot listen on 127.0.0.1 port %1").arg(port));
+    std::printf("nimbrel-inbox listening on http://127.0.0.1:%u\n", unsigned(bound));
+    std::fflush(stdout);
+    return app.exec();
+}
