@@ -1,0 +1,68 @@
+import QtQuick
+import QtQuick.Layouts
+import Nimbrel
+
+// The card's content: the address, then either the send button or the code
+// entry, then the latest result message once there is one.
+ColumnLayout {
+    id: card
+
+    required property ContentView view
+
+    spacing: 20
+
+    FieldGroup {
+        id: emailGroup
+
+        objectName: "emailGroup"
+        field.objectName: "emailField"
+        Layout.fillWidth: true
+        view: card.view
+        label: "Interviewer Email"
+        placeholder: "Enter email address"
+        value: card.view.interviewerEmail
+        onEdited: text => card.view.interviewerEmail = text
+    }
+
+    FieldGroup {
+        objectName: "codeGroup"
+        field.objectName: "codeField"
+        visible: card.view.emailSent
+        Layout.fillWidth: true
+        view: card.view
+        label: "Verification Code"
+        placeholder: "Enter 6-digit code"
+        value: card.view.userInputCode
+        onEdited: text => card.view.userInputCode = text
+    }
+
+    CardButton {
+        objectName: "verifyButton"
+        visible: card.view.emailSent
+        Layout.fillWidth: true
+        text: "Verify Code"
+        symbol: "verified_user"
+        fillColor: card.view.primaryBlue
+        onClicked: card.view.verifyCode()
+    }
+
+    CardButton {
+        objectName: "sendButton"
+        visible: !card.view.emailSent
+        enabled: card.view.interviewerEmail !== ""
+        Layout.fillWidth: true
+        text: "Send Verification Code"
+        symbol: "mail"
+        fillColor: enabled ? card.view.primaryBlue : card.view.mediumGrey
+        onClicked: card.view.sendVerificationCode()
+    }
+
+    StatusLine {
+        objectName: "statusLine"
+        visible: card.view.emailStatus !== ""
+        Layout.alignment: Qt.AlignHCenter
+        Layout.maximumWidth: card.width
+        maximumWidth: card.width
+        view: card.view
+    }
+}

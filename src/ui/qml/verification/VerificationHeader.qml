@@ -1,0 +1,41 @@
+import QtQuick
+import Nimbrel
+
+// The shield, the application's name and its tagline, centred.
+Column {
+    id: header
+
+    required property ContentView view
+
+    spacing: 15
+    bottomPadding: 20
+
+    MaterialIcon {
+        anchors.horizontalCenter: parent.horizontalCenter
+        symbol: "security"
+        color: header.view.primaryBlue
+        font.pixelSize: 60
+        font.weight: Font.Light
+    }
+
+    Text {
+        anchors.horizontalCenter: parent.horizontalCenter
+        text: "Nimbrel"
+        color: header.view.darkGrey
+        font.pixelSize: 32
+        font.weight: Font.Bold
+        Accessible.role: Accessible.Heading
+        Accessible.name: text
+    }
+
+    Text {
+        width: header.width
+        text: "Verify interviewers & scan for spyware during remote interviews"
+        color: header.view.mediumGrey
+        font.pixelSize: Theme.title2Size
+        font.weight: Font.Medium
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.WordWrap
+        Accessible.name: text
+    }
+}

@@ -1,0 +1,76 @@
+import QtQuick
+import QtQuick.Layouts
+import Qt5Compat.GraphicalEffects as GE
+import Nimbrel
+
+// The header and the white card, centred as one block in the window.
+Item {
+    id: screen
+
+    required property ContentView view
+
+    readonly property int cardPadding: 30
+    readonly property int sideMargin: 30
+
+    implicitWidth: 2 * sideMargin + Math.max(header.implicitWidth, card.implicitWidth + 2 * cardPadding)
+    implicitHeight: column.implicitHeight
+
+    ColumnLayout {
+        id: column
+
+        anchors.fill: parent
+        spacing: 30
+
+        Item {
+            Layout.fillHeight: true
+        }
+
+        VerificationHeader {
+            id: header
+
+            Layout.fillWidth: true
+            Layout.leftMargin: screen.sideMargin
+            Layout.rightMargin: screen.sideMargin
+            view: screen.view
+        }
+
+        Item {
+            id: container
+
+            Layout.fillWidth: true
+            Layout.leftMargin: screen.sideMargin
+            Layout.rightMargin: screen.sideMargin
+            implicitHeight: card.implicitHeight + 2 * screen.cardPadding
+
+            GE.DropShadow {
+                anchors.fill: panel
+                source: panel
+                color: Qt.rgba(0, 0, 0, 0.1)
+                radius: 20
+                samples: 41
+                horizontalOffset: 0
+                verticalOffset: 10
+            }
+
+            Rectangle {
+                id: panel
+
+                anchors.fill: parent
+                radius: 20
+                color: "white"
+            }
+
+            VerificationCard {
+                id: card
+
+                anchors.fill: parent
+                anchors.margins: screen.cardPadding
+                view: screen.view
+            }
+        }
+
+        Item {
+            Layout.fillHeight: true
+        }
+    }
+}
