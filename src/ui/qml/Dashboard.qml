@@ -3,23 +3,23 @@ import QtQuick.Layouts
 import Nimbrel
 
 // The monitoring dashboard: header, the two action buttons, the status card
-// and, once something was found, the detections card.
-Item {
+// and, once something was found, the detections card. Tab moves between the
+// two buttons; Space, Return or Enter presses the focused one.
+FocusScope {
     id: dashboard
 
     required property ContentView view
 
     readonly property int pieceSpacing: 25
-    readonly property int edgePadding: 16
 
-    implicitWidth: column.implicitWidth + 2 * edgePadding
-    implicitHeight: column.implicitHeight + 2 * edgePadding
+    implicitWidth: column.implicitWidth + 2 * Theme.standardPadding
+    implicitHeight: column.implicitHeight + 2 * Theme.standardPadding
 
     ColumnLayout {
         id: column
 
         anchors.fill: parent
-        anchors.margins: dashboard.edgePadding
+        anchors.margins: Theme.standardPadding
         spacing: dashboard.pieceSpacing
 
         DashboardHeader {
@@ -33,11 +33,13 @@ Item {
         }
 
         ScanStatusCard {
+            objectName: "scanStatusCard"
             view: dashboard.view
             Layout.alignment: Qt.AlignHCenter
         }
 
         DetectionsCard {
+            objectName: "detectionsCard"
             view: dashboard.view
             visible: dashboard.view.detectedProcesses.count > 0
             Layout.fillWidth: true

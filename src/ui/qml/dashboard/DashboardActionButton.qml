@@ -1,33 +1,23 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import Qt5Compat.GraphicalEffects as GE
+import Nimbrel
 
-// A large coloured dashboard button: a symbol above a label on a rounded,
-// shadowed fill. It shrinks slightly while pressed.
-Button {
+// A large coloured dashboard button: a symbol above a label on a rounded fill
+// that casts a shadow of its own colour. ModernButton adds the press feedback.
+ModernButton {
     id: button
 
     required property string symbol
-    required property string label
     required property color fillColor
 
     readonly property color labelColor: "white"
+    readonly property int cornerRadius: 15
 
-    padding: 0
-    focusPolicy: Qt.StrongFocus
-    Accessible.name: label
+    focusRadius: cornerRadius
 
     contentItem: Item {
-        implicitWidth: Math.max(120, stack.implicitWidth + 24)
-        implicitHeight: Math.max(80, stack.implicitHeight + 16)
-        scale: button.down ? 0.95 : 1.0
-
-        Behavior on scale {
-            NumberAnimation {
-                duration: 100
-                easing.type: Easing.InOutQuad
-            }
-        }
+        implicitWidth: Math.max(120, stack.implicitWidth + 2 * Theme.standardPadding)
+        implicitHeight: Math.max(80, stack.implicitHeight + 2 * Theme.standardPadding)
 
         GE.DropShadow {
             anchors.fill: fill
@@ -43,19 +33,8 @@ Button {
             id: fill
 
             anchors.fill: parent
-            radius: 15
+            radius: button.cornerRadius
             color: button.fillColor
-        }
-
-        // Keyboard focus ring, so the buttons can be used without a mouse.
-        Rectangle {
-            anchors.fill: parent
-            anchors.margins: -3
-            radius: 18
-            color: "transparent"
-            border.width: 2
-            border.color: button.fillColor
-            visible: button.visualFocus
         }
 
         Column {
@@ -64,22 +43,21 @@ Button {
             anchors.centerIn: parent
             spacing: 8
 
-            SymbolIcon {
+            MaterialIcon {
                 anchors.horizontalCenter: parent.horizontalCenter
                 symbol: button.symbol
                 color: button.labelColor
-                font.pixelSize: 22
+                font.pixelSize: Theme.title2Size
             }
 
             Text {
                 anchors.horizontalCenter: parent.horizontalCenter
-                text: button.label
+                text: button.text
+                textFormat: Text.PlainText
                 color: button.labelColor
-                font.pixelSize: 14
+                font.pixelSize: Theme.subheadlineSize
                 font.weight: Font.DemiBold
             }
         }
     }
-
-    background: null
 }

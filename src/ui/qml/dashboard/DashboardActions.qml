@@ -12,8 +12,9 @@ RowLayout {
 
     DashboardActionButton {
         objectName: "manualScanButton"
+        focus: true
         symbol: "search"
-        label: "Manual Scan"
+        text: "Manual Scan"
         fillColor: actions.view.primaryBlue
         onClicked: actions.view.performScan()
     }
@@ -21,7 +22,7 @@ RowLayout {
     DashboardActionButton {
         objectName: "monitorButton"
         symbol: actions.view.isMonitoring ? "stop_circle" : "play_circle"
-        label: actions.view.isMonitoring ? "Stop Monitor" : "Start Monitor"
+        text: actions.view.isMonitoring ? "Stop Monitor" : "Start Monitor"
         fillColor: actions.view.isMonitoring ? actions.view.accentRed : actions.view.accentGreen
         onClicked: actions.view.toggleMonitoring()
     }

@@ -13,11 +13,12 @@ ColumnLayout {
     RowLayout {
         Layout.alignment: Qt.AlignHCenter
         Layout.topMargin: 20
+        spacing: Theme.defaultSpacing
 
-        SymbolIcon {
+        MaterialIcon {
             symbol: "radar"
             color: header.view.primaryBlue
-            font.pixelSize: 28
+            font.pixelSize: Theme.titleSize
         }
 
         Text {
@@ -33,6 +34,6 @@ ColumnLayout {
         Layout.alignment: Qt.AlignHCenter
         text: "Security Monitoring Dashboard"
         color: header.view.mediumGrey
-        font.pixelSize: 14
+        font.pixelSize: Theme.subheadlineSize
     }
 }

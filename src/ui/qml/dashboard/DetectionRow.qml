@@ -10,9 +10,8 @@ Rectangle {
     required property string name
     required property string detectedAt
 
-    readonly property int rowPadding: 12
 
-    implicitHeight: content.implicitHeight + 2 * rowPadding
+    implicitHeight: content.implicitHeight + 2 * Theme.standardPadding
     radius: 12
     color: "white"
     border.width: 1
@@ -24,7 +23,8 @@ Rectangle {
         id: content
 
         anchors.fill: parent
-        anchors.margins: row.rowPadding
+        anchors.margins: Theme.standardPadding
+        spacing: Theme.defaultSpacing
 
         ColumnLayout {
             Layout.fillWidth: true
@@ -36,7 +36,7 @@ Rectangle {
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 color: row.view.darkGrey
-                font.pixelSize: 15
+                font.pixelSize: Theme.bodySize
                 font.weight: Font.DemiBold
             }
 
@@ -44,14 +44,14 @@ Rectangle {
                 text: row.detectedAt
                 textFormat: Text.PlainText
                 color: row.view.mediumGrey
-                font.pixelSize: 12
+                font.pixelSize: Theme.captionSize
             }
         }
 
-        SymbolIcon {
+        MaterialIcon {
             symbol: "remove_moderator"
             color: row.view.accentRed
-            font.pixelSize: 20
+            font.pixelSize: Theme.title3Size
         }
     }
 }

@@ -10,10 +10,9 @@ Rectangle {
 
     required property ContentView view
 
-    readonly property int cardPadding: 16
-    readonly property int maximumListHeight: 200
+        readonly property int maximumListHeight: 200
 
-    implicitHeight: content.implicitHeight + 2 * cardPadding
+    implicitHeight: content.implicitHeight + 2 * Theme.standardPadding
     radius: 15
     color: Qt.rgba(view.accentRed.r, view.accentRed.g, view.accentRed.b, 0.05)
     border.width: 1
@@ -23,20 +22,22 @@ Rectangle {
         id: content
 
         anchors.fill: parent
-        anchors.margins: card.cardPadding
+        anchors.margins: Theme.standardPadding
         spacing: 15
 
         RowLayout {
-            SymbolIcon {
+            spacing: Theme.defaultSpacing
+
+            MaterialIcon {
                 symbol: "warning"
                 color: card.view.accentRed
-                font.pixelSize: 18
+                font.pixelSize: Theme.headlineSize
             }
 
             Text {
                 text: "Detected Processes"
                 color: card.view.darkGrey
-                font.pixelSize: 16
+                font.pixelSize: Theme.headlineSize
                 font.bold: true
                 Accessible.role: Accessible.Heading
             }
@@ -56,11 +57,14 @@ Rectangle {
             Accessible.name: "Detected Processes"
 
             ScrollBar.vertical: ScrollBar {
+                id: scrollBar
+
                 policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
             }
 
             delegate: DetectionRow {
-                width: list.width
+                // Rows leave room for the scroll bar rather than run under it.
+                width: list.width - (scrollBar.visible ? scrollBar.width + 4 : 0)
                 view: card.view
             }
         }

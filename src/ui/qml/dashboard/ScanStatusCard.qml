@@ -8,10 +8,8 @@ Rectangle {
 
     required property ContentView view
 
-    readonly property int cardPadding: 16
-
-    implicitWidth: row.implicitWidth + 2 * cardPadding
-    implicitHeight: row.implicitHeight + 2 * cardPadding
+    implicitWidth: row.implicitWidth + 2 * Theme.standardPadding
+    implicitHeight: row.implicitHeight + 2 * Theme.standardPadding
     radius: 12
     color: Qt.rgba(1, 1, 1, 0.8)
     border.width: 1
@@ -21,8 +19,10 @@ Rectangle {
         id: row
 
         anchors.centerIn: parent
+        spacing: Theme.defaultSpacing
 
         StatusDot {
+            objectName: "statusDot"
             view: card.view
         }
 
@@ -31,7 +31,7 @@ Rectangle {
             text: card.view.scanStatus
             textFormat: Text.PlainText
             color: card.view.darkGrey
-            font.pixelSize: 15
+            font.pixelSize: Theme.bodySize
             font.weight: Font.Medium
             Accessible.role: Accessible.StaticText
             Accessible.name: text
