@@ -19,7 +19,8 @@
 //
 // Every entry of emails() has "id", "receivedAt", "from", "to" (array),
 // "subject", "html", "text", "headers" (lower-case names; the authorization
-// value shows the scheme and one '*' per key character) and "body" (the raw
+// value shows the scheme and one '*' per key character; HTTP drops trailing
+// blanks, so an empty key shows as "Bearer") and "body" (the raw
 // JSON text received). requests() lists every POST /emails, accepted or not,
 // with "status", "headers", "body" and "receivedAt".
 //
@@ -30,10 +31,11 @@ class InboxServer
 public:
     struct Options
     {
-        std::optional<QString> apiKey;  // --api-key: accept only this bearer key
-        std::optional<int> status;      // --status: answer every send with this status
-        int delayMs = 0;                // --delay-ms: answer each send this much later
-        std::optional<int> maxMessages; // --max-messages: messages kept (default 500)
+        std::optional<QString> apiKey = std::nullopt; // --api-key: accept only this bearer key
+        std::optional<int> status = std::nullopt; // --status: answer every send with this status
+        int delayMs = 0;                          // --delay-ms: answer each send this much later
+        std::optional<int> maxMessages =
+            std::nullopt; // --max-messages: messages kept (default 500)
     };
 
     InboxServer();

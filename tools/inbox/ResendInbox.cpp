@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QPromise>
 #include <QTimer>
 #include <QUuid>
 
@@ -16,13 +15,15 @@ namespace {
 
 using Status = QHttpServerResponder::StatusCode;
 
-// Shows the scheme and the key's length, never the key: the page and the JSON
-// may be opened by anyone on this machine.
+// Shows the scheme and one '*' per key character, never the key: the page and
+// the JSON may be opened by anyone on this machine. HTTP drops trailing blanks,
+// so "Bearer " with an empty key arrives as "Bearer".
 QString maskedAuthorization(const QByteArray &value)
 {
     const qsizetype space = value.indexOf(' ');
-    const QByteArray scheme = space < 0 ? QByteArray() : value.left(space + 1);
-    return QString::fromUtf8(scheme) + QString(value.size() - scheme.size(), QLatin1Char('*'));
+    if (space < 0)
+        return QString::fromUtf8(value);
+    return QString::fromUtf8(value.left(space + 1)) + QString(value.size() - space - 1, '*');
 }
 
 QJsonObject headersJson(const HeaderList &headers)
@@ -45,18 +46,15 @@ QString oneLine(QString text)
     return text;
 }
 
-QHttpServerResponse jsonResponse(const QJsonObject &body, int status)
-{
-    return QHttpServerResponse(body, static_cast<Status>(status));
-}
-
 } // namespace
 
 ResendInbox::ResendInbox(const InboxOptions &options, QObject *parent)
     : QObject(parent), m_options(options), m_store(options.maxMessages)
 {
     m_server.route(QStringLiteral("/emails"), QHttpServerRequest::Method::Post,
-                   [this](const QHttpServerRequest &request) { return receiveSend(request); });
+                   [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+                       receiveSend(request, std::move(responder));
+                   });
     m_server.route(QStringLiteral("/api/emails"), QHttpServerRequest::Method::Get,
                    [this] { return QHttpServerResponse(m_store.messagesJson()); });
     m_server.route(QStringLiteral("/api/requests"), QHttpServerRequest::Method::Get,
@@ -79,7 +77,7 @@ quint16 ResendInbox::listen(quint16 port)
     return m_server.listen(QHostAddress::LocalHost, port);
 }
 
-QFuture<QHttpServerResponse> ResendInbox::receiveSend(const QHttpServerRequest &request)
+void ResendInbox::receiveSend(const QHttpServerRequest &request, QHttpServerResponder &&responder)
 {
     const QString receivedAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     const auto outcome = validateSend(request.headers(), request.body(), m_options.apiKey);
@@ -90,15 +88,15 @@ QFuture<QHttpServerResponse> ResendInbox::receiveSend(const QHttpServerRequest &
         status = *m_options.forcedStatus;
     const bool accepted = email && status >= 200 && status <= 299;
 
-    QJsonObject answer;
+    QJsonObject reply;
     if (status >= 200 && status <= 299)
-        answer.insert(QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces));
+        reply.insert(QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces));
     else if (!email && !m_options.forcedStatus)
-        answer = std::get<Rejection>(outcome).toJson();
+        reply = std::get<Rejection>(outcome).toJson();
     else
-        answer = Rejection{status, errorNameForStatus(status),
-                           QStringLiteral("Answered with %1 as the inbox was told to.").arg(status)}
-                     .toJson();
+        reply = Rejection{status, errorNameForStatus(status),
+                          QStringLiteral("Answered with %1 as the inbox was told to.").arg(status)}
+                    .toJson();
 
     const QJsonObject headers = headersJson(request.headers());
     const QString rawBody = QString::fromUtf8(request.body());
@@ -107,8 +105,8 @@ QFuture<QHttpServerResponse> ResendInbox::receiveSend(const QHttpServerRequest &
                        {QStringLiteral("headers"), headers},
                        {QStringLiteral("body"), rawBody}};
     if (accepted) {
-        logged.insert(QStringLiteral("id"), answer.value(QLatin1String("id")));
-        m_store.addMessage({{QStringLiteral("id"), answer.value(QLatin1String("id"))},
+        logged.insert(QStringLiteral("id"), reply.value(QLatin1String("id")));
+        m_store.addMessage({{QStringLiteral("id"), reply.value(QLatin1String("id"))},
                             {QStringLiteral("receivedAt"), receivedAt},
                             {QStringLiteral("from"), email->from},
                             {QStringLiteral("to"), QJsonArray::fromStringList(email->to)},
@@ -120,26 +118,22 @@ QFuture<QHttpServerResponse> ResendInbox::receiveSend(const QHttpServerRequest &
     }
     m_store.addRequest(logged);
     printReceived(status, email ? email->to : QStringList(), email ? email->subject : QString());
-    return answerLater(jsonResponse(answer, status));
+    answer(std::move(responder), reply, status);
 }
 
-QFuture<QHttpServerResponse> ResendInbox::answerLater(QHttpServerResponse &&response)
+void ResendInbox::answer(QHttpServerResponder &&responder, const QJsonObject &body, int status)
 {
-    auto promise = std::make_shared<QPromise<QHttpServerResponse>>();
-    QFuture<QHttpServerResponse> future = promise->future();
-    promise->start();
+    const QByteArray json = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    const auto code = static_cast<QHttpServerResponder::StatusCode>(status);
     if (m_options.delayMs <= 0) {
-        promise->addResult(std::move(response));
-        promise->finish();
-        return future;
+        responder.write(json, "application/json", code);
+        return;
     }
-    // QTimer needs a copyable callable; the response itself is move-only.
-    auto pending = std::make_shared<QHttpServerResponse>(std::move(response));
-    QTimer::singleShot(m_options.delayMs, this, [promise, pending] {
-        promise->addResult(std::move(*pending));
-        promise->finish();
-    });
-    return future;
+    // The responder is move-only and QTimer wants a copyable callable. The
+    // socket is the timer's context, so a client that gave up gets nothing.
+    auto pending = std::make_shared<QHttpServerResponder>(std::move(responder));
+    QTimer::singleShot(m_options.delayMs, pending->socket(),
+                       [pending, json, code] { pending->write(json, "application/json", code); });
 }
 
 void ResendInbox::printReceived(int status, const QStringList &to, const QString &subject) const

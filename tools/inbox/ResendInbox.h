@@ -3,7 +3,6 @@
 #include "MessageStore.h"
 #include "SendValidation.h"
 
-#include <QFuture>
 #include <QHttpServer>
 #include <QObject>
 
@@ -33,8 +32,8 @@ public:
     quint16 listen(quint16 port);
 
 private:
-    QFuture<QHttpServerResponse> receiveSend(const QHttpServerRequest &request);
-    QFuture<QHttpServerResponse> answerLater(QHttpServerResponse &&response);
+    void receiveSend(const QHttpServerRequest &request, QHttpServerResponder &&responder);
+    void answer(QHttpServerResponder &&responder, const QJsonObject &body, int status);
     void printReceived(int status, const QStringList &to, const QString &subject) const;
 
     InboxOptions m_options;
