@@ -26,7 +26,8 @@ WindowIdentity identify(const TopLevelWindow &window, const DesktopEntries &entr
         identity.identifier = window.applicationId;
     } else if (!window.desktopFile.isEmpty()) {
         identity.identifier = DesktopEntries::idFromPath(window.desktopFile);
-    } else if (const auto entry = entries.findForWindowClass(window.className, window.instanceName)) {
+    } else if (const auto entry =
+                   entries.findForWindowClass(window.className, window.instanceName)) {
         identity.identifier = entry->id;
     }
     // WM_CLASS alone names no desktop entry: it is a name, not an identifier.
@@ -44,7 +45,8 @@ struct Instance
 // Whether a window belongs to the application its process was launched as.
 // Terminals put the tools started in them into their own unit; such a tool's
 // window names another application.
-bool belongsTo(const WindowIdentity &window, const Instance &instance, const DesktopEntries &entries)
+bool belongsTo(const WindowIdentity &window, const Instance &instance,
+               const DesktopEntries &entries)
 {
     if (window.isEmpty())
         return true;
@@ -53,11 +55,13 @@ bool belongsTo(const WindowIdentity &window, const Instance &instance, const Des
     };
     if (same(window.identifier, instance.identifier))
         return true;
-    const QString lastIdPart = instance.identifier.sliced(instance.identifier.lastIndexOf(u'.') + 1);
+    const QString lastIdPart =
+        instance.identifier.sliced(instance.identifier.lastIndexOf(u'.') + 1);
     const auto entry = entries.find(instance.identifier);
     for (const QString &name : {window.className, window.instanceName}) {
-        if (same(name, instance.identifier) || same(name, lastIdPart)
-            || same(name, instance.leaderExecutable) || (entry && same(name, entry->startupWmClass)))
+        if (same(name, instance.identifier) || same(name, lastIdPart) ||
+            same(name, instance.className) || same(name, instance.leaderExecutable) ||
+            (entry && same(name, entry->startupWmClass)))
             return true;
     }
     return false;
@@ -66,10 +70,7 @@ bool belongsTo(const WindowIdentity &window, const Instance &instance, const Des
 class Grouping
 {
 public:
-    explicit Grouping(const DesktopEntries &entries)
-        : m_entries(entries)
-    {
-    }
+    explicit Grouping(const DesktopEntries &entries) : m_entries(entries) {}
 
     void addProcess(const ProcessRecord &process, const TopLevelWindow *window);
     void addWindowWithoutProcess(const TopLevelWindow &window);
@@ -103,27 +104,31 @@ void Grouping::addProcess(const ProcessRecord &process, const TopLevelWindow *wi
 
     int instance = -1;
     if (launched) {
-        const bool inheritedFromParent = parent >= 0 && m_instances[parent].identifier == launched->identifier;
-        const QString key = !launched->instance.isEmpty() ? QStringLiteral("unit:") + launched->instance
-                            : inheritedFromParent
-                                ? m_instances[parent].key
-                                : ownKey;
+        const bool inheritedFromParent =
+            parent >= 0 && m_instances[parent].identifier == launched->identifier;
+        const QString key = !launched->instance.isEmpty()
+                                ? QStringLiteral("unit:") + launched->instance
+                            : inheritedFromParent ? m_instances[parent].key
+                                                  : ownKey;
         const Instance seed{{}, launched->identifier, {}, process.executable};
         const int existing = m_instanceByKey.value(key, -1);
         const Instance &candidate = existing >= 0 ? m_instances[existing] : seed;
         // A window naming another application wins, unless this process is one
         // of the instance's own (same executable as its first process).
-        if (window && process.executable != candidate.leaderExecutable
-            && !belongsTo(windowIdentity, candidate, m_entries)) {
-            instance = instanceFor(ownKey, {{}, windowIdentity.identifier, windowIdentity.className,
-                                            process.executable});
+        if (window && process.executable != candidate.leaderExecutable &&
+            !belongsTo(windowIdentity, candidate, m_entries)) {
+            instance = instanceFor(
+                ownKey,
+                {{}, windowIdentity.identifier, windowIdentity.className, process.executable});
         } else {
             instance = instanceFor(key, seed);
         }
     } else if (window && !windowIdentity.isEmpty()) {
-        const bool helperOfParent = parent >= 0 && belongsTo(windowIdentity, m_instances[parent], m_entries);
+        const bool helperOfParent =
+            parent >= 0 && belongsTo(windowIdentity, m_instances[parent], m_entries);
         instance = helperOfParent ? parent
-                                  : instanceFor(ownKey, {{}, windowIdentity.identifier,
+                                  : instanceFor(ownKey, {{},
+                                                         windowIdentity.identifier,
                                                          windowIdentity.className,
                                                          process.executable});
     } else if (parent >= 0 && m_instances[parent].leaderExecutable == process.executable) {
@@ -159,8 +164,8 @@ QList<RunningApplication> Grouping::applications() const
         if (!instance.identifier.isEmpty())
             application.bundleIdentifier = instance.identifier;
         const auto entry = m_entries.find(instance.identifier);
-        for (const QString &name : {entry ? entry->name : QString(), instance.className,
-                                    instance.leaderExecutable}) {
+        for (const QString &name :
+             {entry ? entry->name : QString(), instance.className, instance.leaderExecutable}) {
             if (!name.isEmpty()) {
                 application.displayName = name;
                 break;

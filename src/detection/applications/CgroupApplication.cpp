@@ -65,8 +65,8 @@ std::optional<LaunchedUnit> snapUnit(QStringView unitName)
     const QList<QStringView> parts = unitName.sliced(5).chopped(6).split(u'.');
     if (parts.size() < 2 || parts[0].isEmpty() || parts[1] == u"hook")
         return std::nullopt;
-    static const QRegularExpression uuidSuffix(
-        QStringLiteral("-[0-9a-fA-F]{8}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{12}$"));
+    static const QRegularExpression uuidSuffix(QStringLiteral(
+        "-[0-9a-fA-F]{8}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{12}$"));
     QString app = parts[1].toString();
     app.remove(uuidSuffix);
     if (app.isEmpty())

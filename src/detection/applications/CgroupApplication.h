@@ -10,7 +10,7 @@
 struct LaunchedUnit
 {
     QString identifier; // desktop-entry ID, e.g. org.gnome.Nautilus or firefox_firefox
-    QString unit; // the unit's full name: one instance of the application each
+    QString unit;       // the unit's full name: one instance of the application each
 };
 
 // Reads a unit name of the forms the desktops use:

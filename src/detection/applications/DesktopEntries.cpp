@@ -19,8 +19,8 @@ constexpr qsizetype maxIdLength = 255;
 
 bool isSafeId(const QString &id)
 {
-    return !id.isEmpty() && id.size() <= maxIdLength && !id.contains(u'/') && !id.contains(u'\0')
-           && !id.contains(QStringLiteral("..")) && !id.startsWith(u'.');
+    return !id.isEmpty() && id.size() <= maxIdLength && !id.contains(u'/') && !id.contains(u'\0') &&
+           !id.contains(QStringLiteral("..")) && !id.startsWith(u'.');
 }
 
 // "a-b-c" may live at a-b-c.desktop or, one folder down, at a/b-c.desktop or a-b/c.desktop.
@@ -119,8 +119,8 @@ const QHash<QString, QString> &DesktopEntries::startupWmClassIndex() const
                 continue; // most entries declare none; skip parsing them
             const QString id = idFromPath(path);
             const auto entry = find(id);
-            if (entry && !entry->startupWmClass.isEmpty()
-                && !m_idByWmClass->contains(entry->startupWmClass)) {
+            if (entry && !entry->startupWmClass.isEmpty() &&
+                !m_idByWmClass->contains(entry->startupWmClass)) {
                 m_idByWmClass->insert(entry->startupWmClass, id); // first folder wins
             }
         }

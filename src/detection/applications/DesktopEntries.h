@@ -9,7 +9,7 @@
 // What the running-applications source needs of one desktop entry.
 struct DesktopEntry
 {
-    QString id; // file name without ".desktop", subfolders joined by '-'
+    QString id;   // file name without ".desktop", subfolders joined by '-'
     QString name; // localised Name
     QString startupWmClass;
 };

@@ -15,7 +15,8 @@ std::optional<LaunchIdentity> flatpakIdentity(const QByteArray &flatpakInfo)
     if (id.isEmpty() || id.contains(u'/'))
         return std::nullopt;
     const QString instance = info.value(QStringLiteral("Instance"), QStringLiteral("instance-id"));
-    return LaunchIdentity{id, instance.isEmpty() ? QString() : QStringLiteral("flatpak:") + instance};
+    return LaunchIdentity{id,
+                          instance.isEmpty() ? QString() : QStringLiteral("flatpak:") + instance};
 }
 
 } // namespace

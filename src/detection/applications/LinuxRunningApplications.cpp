@@ -9,8 +9,7 @@
 
 LinuxRunningApplications::LinuxRunningApplications(Environment environment)
     : m_environment(std::move(environment))
-{
-}
+{}
 
 LinuxRunningApplications::Environment LinuxRunningApplications::sessionEnvironment()
 {

@@ -17,9 +17,9 @@ public:
     {
         QString procRoot = QStringLiteral("/proc");
         uint uid = 0;
-        QStringList dataDirs; // XDG data folders, in order of precedence
-        QString locale; // POSIX locale name for the translated names
-        std::optional<QString> x11Display; // none: no windows are read
+        QStringList dataDirs{};              // XDG data folders, in order of precedence
+        QString locale{};                    // POSIX locale name for the translated names
+        std::optional<QString> x11Display{}; // none: no windows are read
     };
 
     explicit LinuxRunningApplications(Environment environment);

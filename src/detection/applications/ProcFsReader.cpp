@@ -23,10 +23,10 @@ const QByteArray bamfHint = QByteArrayLiteral("BAMF_DESKTOP_FILE_HINT=");
 
 std::optional<uint> realUid(const QByteArray &status)
 {
-    for (QByteArrayView line : QByteArrayView(status).split('\n')) {
+    for (const QByteArray &line : status.split('\n')) {
         if (!line.startsWith("Uid:"))
             continue;
-        const QList<QByteArrayView> fields = line.sliced(4).trimmed().split('\t');
+        const QList<QByteArray> fields = line.sliced(4).trimmed().split('\t');
         bool ok = false;
         const uint uid = fields.value(0).toUInt(&ok);
         return ok ? std::optional(uid) : std::nullopt;
@@ -43,12 +43,12 @@ struct StatFields
 
 // "pid (comm) state ppid ... starttime ...": comm may hold spaces and ')',
 // so the fields are counted after the last ')'.
-std::optional<StatFields> parseStat(QByteArrayView stat)
+std::optional<StatFields> parseStat(const QByteArray &stat)
 {
     const qsizetype close = stat.lastIndexOf(')');
     if (close < 0)
         return std::nullopt;
-    const QList<QByteArrayView> fields = stat.sliced(close + 1).trimmed().split(' ');
+    const QList<QByteArray> fields = stat.sliced(close + 1).trimmed().split(' ');
     constexpr qsizetype startTimeIndex = 19; // field 22 of proc(5)
     if (fields.size() <= startTimeIndex || fields[0].size() != 1)
         return std::nullopt;
@@ -88,7 +88,7 @@ QString launcherHint(const BoundedContent &environ)
     if (environ.truncated)
         return {};
     QString bamf;
-    for (QByteArrayView variable : QByteArrayView(environ.bytes).split('\0')) {
+    for (const QByteArray &variable : environ.bytes.split('\0')) {
         if (variable.startsWith(gioHint))
             return QString::fromUtf8(variable.sliced(gioHint.size()));
         if (variable.startsWith(bamfHint))
@@ -99,11 +99,8 @@ QString launcherHint(const BoundedContent &environ)
 
 } // namespace
 
-ProcFsReader::ProcFsReader(QString procRoot, uint uid)
-    : m_procRoot(std::move(procRoot))
-    , m_uid(uid)
-{
-}
+ProcFsReader::ProcFsReader(QString procRoot, uint uid) : m_procRoot(std::move(procRoot)), m_uid(uid)
+{}
 
 QList<ProcessRecord> ProcFsReader::userProcesses() const
 {
@@ -127,7 +124,8 @@ std::optional<ProcessRecord> ProcFsReader::read(const QString &pidDir, qint64 pi
     const auto stat = parseStat(readBounded(pidDir + QStringLiteral("/stat"), maxStatBytes).bytes);
     if (!stat || stat->state == 'Z' || stat->state == 'X')
         return std::nullopt;
-    const QByteArray cmdline = readBounded(pidDir + QStringLiteral("/cmdline"), maxCmdlineBytes).bytes;
+    const QByteArray cmdline =
+        readBounded(pidDir + QStringLiteral("/cmdline"), maxCmdlineBytes).bytes;
     if (cmdline.isEmpty())
         return std::nullopt; // kernel thread, or gone
 

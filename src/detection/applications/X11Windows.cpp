@@ -24,7 +24,8 @@ std::array<xcb_atom_t, AtomCount> internAtoms(XcbSession &session)
     std::array<xcb_atom_t, AtomCount> atoms{};
     std::vector<unsigned int> sequences;
     for (const char *name : atomNames)
-        sequences.push_back(xcb_intern_atom(session.connection(), 1, uint16_t(strlen(name)), name).sequence);
+        sequences.push_back(
+            xcb_intern_atom(session.connection(), 1, uint16_t(strlen(name)), name).sequence);
     const auto replies = session.replies(sequences);
     for (size_t i = 0; i < replies.size(); ++i) {
         if (replies[i])
@@ -90,8 +91,8 @@ std::vector<xcb_window_t> mappedRootChildren(XcbSession &session)
     std::vector<xcb_window_t> mapped;
     for (size_t i = 0; i < attributes.size(); ++i) {
         auto *attribute = static_cast<xcb_get_window_attributes_reply_t *>(attributes[i].get());
-        if (attribute && attribute->map_state == XCB_MAP_STATE_VIEWABLE
-            && !attribute->override_redirect) // menus and tooltips are not windows of their own
+        if (attribute && attribute->map_state == XCB_MAP_STATE_VIEWABLE &&
+            !attribute->override_redirect) // menus and tooltips are not windows of their own
             mapped.push_back(children[i]);
     }
     return mapped;
@@ -133,8 +134,8 @@ QList<TopLevelWindow> x11TopLevelWindows(const QString &display)
     for (size_t i = 0; i + propertiesPerWindow <= properties.size(); i += propertiesPerWindow) {
         TopLevelWindow window;
         auto *pid = static_cast<xcb_get_property_reply_t *>(properties[i].get());
-        if (pid && pid->format == 32 && pid->type == XCB_ATOM_CARDINAL
-            && xcb_get_property_value_length(pid) == 4) {
+        if (pid && pid->format == 32 && pid->type == XCB_ATOM_CARDINAL &&
+            xcb_get_property_value_length(pid) == 4) {
             const uint32_t value = *static_cast<const uint32_t *>(xcb_get_property_value(pid));
             if (value > 0)
                 window.pid = value;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include <poll.h>
+#include <xcb/xcbext.h>
 
 namespace {
 
@@ -36,18 +37,18 @@ xcb_connection_t *connectWithin(const QString &display, std::chrono::millisecond
     std::thread worker;
     try {
         worker = std::thread([pending, name] {
-        int screenNumber = 0;
-        xcb_connection_t *connection = xcb_connect(name.constData(), &screenNumber);
-        std::lock_guard lock(pending->mutex);
-        if (pending->abandoned) {
-            xcb_disconnect(connection);
-            connectHanging = false;
-            return;
-        }
-        pending->connection = connection;
-        pending->screen = screenNumber;
-        pending->finished = true;
-        pending->done.notify_one();
+            int screenNumber = 0;
+            xcb_connection_t *connection = xcb_connect(name.constData(), &screenNumber);
+            std::lock_guard lock(pending->mutex);
+            if (pending->abandoned) {
+                xcb_disconnect(connection);
+                connectHanging = false;
+                return;
+            }
+            pending->connection = connection;
+            pending->screen = screenNumber;
+            pending->finished = true;
+            pending->done.notify_one();
         });
     } catch (const std::system_error &) {
         return nullptr; // no thread to spare: this pass goes without windows
@@ -87,10 +88,8 @@ std::unique_ptr<XcbSession> XcbSession::open(const QString &display)
 }
 
 XcbSession::XcbSession(xcb_connection_t *connection, xcb_window_t root)
-    : m_connection(connection)
-    , m_root(root)
-{
-}
+    : m_connection(connection), m_root(root)
+{}
 
 XcbSession::~XcbSession()
 {

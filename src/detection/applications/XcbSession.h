@@ -13,8 +13,7 @@ struct FreeDeleter
 {
     void operator()(void *p) const { std::free(p); }
 };
-template<typename T>
-using XcbReply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 // One short-lived connection to an X server in which no step may block for
 // long: the connection is made within a time-out, and every batch of requests
