@@ -39,6 +39,7 @@ T.Button {
     padding: 0
     focusPolicy: Qt.StrongFocus
     hoverEnabled: true
+    Accessible.name: text
 
     Keys.onReturnPressed: control.clicked()
     Keys.onEnterPressed: control.clicked()
