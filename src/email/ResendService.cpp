@@ -88,8 +88,11 @@ void ResendService::sendEmail(const QString &to, const QString &subject, const Q
 
     QNetworkReply *reply =
         m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, completion = std::move(completion)] { finish(reply, completion); });
+    // Single-shot: the completion runs once even if the reply is aborted after finishing.
+    connect(
+        reply, &QNetworkReply::finished, this,
+        [this, reply, completion = std::move(completion)] { finish(reply, completion); },
+        Qt::SingleShotConnection);
 }
 
 void ResendService::finish(QNetworkReply *reply, const EmailCompletion &completion) const
