@@ -1,4 +1,6 @@
 #include "NimbrelApp.h"
+#include "ResendService.h"
+#include "ScanPass.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -14,7 +16,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("nimbrel"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/nimbrel/nimbrel.svg")));
 
-    NimbrelApp nimbrel;
+    NimbrelApp nimbrel([] { return std::make_shared<ResendService>(); },
+                       [] { return scanForSuspiciousProcesses(); });
     nimbrel.openWindow();
     app.exec();
     return 0;
