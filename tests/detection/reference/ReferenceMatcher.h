@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The name matcher written literally: every one of the 8,000 look-alike
+// spellings is built and searched for in turn. Far too slow for real use; it
+// is the yardstick the real matcher is compared against.
+
+// The look-alike spellings of the target word, in table order.
+QStringList referenceLookalikeCandidates();
+
+// Look-alike test over the given spellings (built once by a caller that
+// tests many names) or over a freshly built list.
+bool referenceContainsLookalikeForm(const QString &lower, const QStringList &candidates);
+bool referenceContainsLookalikeForm(const QString &lower);
+
+// The steps around the look-alike test: the written forms in the lowercased
+// name, then the Base64 form in the name and the hexadecimal form in the
+// lowercased name.
+bool referenceHoldsWrittenForm(const QString &lower);
+bool referenceHoldsEncodedForm(const QString &name);
+
+// The whole matcher: written forms, look-alikes, Base64, hexadecimal.
+bool referenceIsSuspiciousName(const QString &name);
