@@ -19,6 +19,13 @@ void writeLine(std::FILE *stream, const QString &text)
     std::fwrite(line.constData(), 1, size_t(line.size()), stream);
 }
 
+int usageError(const QString &message)
+{
+    writeLine(stderr, message);
+    writeLine(stderr, QStringLiteral("Try 'nimbrel-scan --help'."));
+    return UsageError;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -48,25 +55,18 @@ int main(int argc, char *argv[])
         QStringLiteral("directory"), QStringLiteral("/proc"));
     parser.addOptions({psOption, procRootOption});
 
-    if (!parser.parse(QCoreApplication::arguments())) {
-        writeLine(stderr, parser.errorText());
-        writeLine(stderr, QStringLiteral("Try 'nimbrel-scan --help'."));
-        return UsageError;
-    }
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(NothingFound);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty()) {
-        writeLine(stderr, QStringLiteral("nimbrel-scan takes no arguments: ") +
-                              parser.positionalArguments().join(u' '));
-        writeLine(stderr, QStringLiteral("Try 'nimbrel-scan --help'."));
-        return UsageError;
+        return usageError(QStringLiteral("nimbrel-scan takes no arguments: ") +
+                          parser.positionalArguments().join(u' '));
     }
-    if (parser.isSet(psOption) && parser.isSet(procRootOption)) {
-        writeLine(stderr, QStringLiteral("--ps and --proc-root cannot be used together."));
-        return UsageError;
-    }
+    if (parser.isSet(psOption) && parser.isSet(procRootOption))
+        return usageError(QStringLiteral("--ps and --proc-root cannot be used together."));
 
     std::unique_ptr<ProcessSource> processes;
     if (parser.isSet(psOption))
