@@ -17,6 +17,11 @@ const QColor kLightGrey = QColor::fromRgbF(0.9f, 0.9f, 0.95f);
 const QColor kAccentRed = QColor::fromRgbF(0.9f, 0.3f, 0.3f);
 const QColor kAccentGreen = QColor::fromRgbF(0.3f, 0.8f, 0.4f);
 
+QString codeSentMessage(const QString &address)
+{
+    return QStringLiteral("✓ Verification code sent to ") + address;
+}
+
 } // namespace
 
 ContentView::ContentView(std::shared_ptr<EmailSender> resendService, ScanPass scanPass,
@@ -99,14 +104,24 @@ void ContentView::sendVerificationCode()
     // The completion may run on any thread, or synchronously inside sendEmail:
     // it only posts the result to the GUI thread, where a closed window drops it.
     QPointer<ContentView> self(this);
-    m_resendService->sendEmail(m_verificationAddress, VerificationEmail::subject(),
-                               VerificationEmail::htmlBody(code), std::nullopt,
-                               [self](bool success, std::optional<EmailError> error) {
+    const QString to = m_verificationAddress;
+    m_resendService->sendEmail(to, VerificationEmail::subject(), VerificationEmail::htmlBody(code),
+                               std::nullopt,
+                               [self, code, to](bool success, std::optional<EmailError> error) {
                                    QMetaObject::invokeMethod(
                                        QCoreApplication::instance(),
-                                       [self, success, error = std::move(error)] {
-                                           if (self)
-                                               self->handleVerificationEmailResult(success, error);
+                                       [self, code, to, success, error = std::move(error)] {
+                                           if (!self)
+                                               return;
+                                           // A later press replaced this code: its e-mail arriving
+                                           // must not open code entry, or a failed later send would
+                                           // leave a code field for a code nobody received and no
+                                           // way to send again.
+                                           if (success && code != self->m_verificationCode) {
+                                               self->setEmailStatus(codeSentMessage(to));
+                                               return;
+                                           }
+                                           self->handleVerificationEmailResult(success, error);
                                        },
                                        Qt::QueuedConnection);
                                });
@@ -121,7 +136,7 @@ void ContentView::handleVerificationEmailResult(bool success, std::optional<Emai
     }
     // Names the address the current code went to, which is the one it can verify,
     // even if the field was edited while the e-mail was on its way.
-    setEmailStatus(QStringLiteral("✓ Verification code sent to ") + m_verificationAddress);
+    setEmailStatus(codeSentMessage(m_verificationAddress));
     if (!m_emailSent) {
         m_emailSent = true;
         emit emailSentChanged();

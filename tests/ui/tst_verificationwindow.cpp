@@ -269,7 +269,8 @@ private slots:
     }
 
     // Two presses before the first result: two e-mails, only the later code
-    // verifies, and each result writes its message in turn.
+    // verifies, and each result writes its message in turn. Only the later
+    // send's success opens code entry, so when it fails the user can send again.
     void laterOfTwoSendsInFlightWins()
     {
         m_w->typeInto(QStringLiteral("emailField"), kAddress);
@@ -283,15 +284,31 @@ private slots:
         QCOMPARE(m_w->view().verificationCode(), second);
 
         m_w->finishSend(0, true);
-        QVERIFY(m_w->view().emailSent());
         QCOMPARE(status(), QStringLiteral("✓ Verification code sent to ") + kAddress);
+        QVERIFY(!m_w->view().emailSent());
+        QVERIFY(m_w->isShown(QStringLiteral("sendButton")));
         m_w->finishSend(1, false, EmailError{QStringLiteral("Rate limited")});
         QCOMPARE(status(), QStringLiteral("✗ Failed to send email: Rate limited"));
+        QVERIFY(!m_w->view().emailSent());
+        QVERIFY(m_w->isShown(QStringLiteral("sendButton")));
 
-        replaceText(QStringLiteral("codeField"), first);
+        // Once more, and this time both presses get through.
+        m_w->click(QStringLiteral("sendButton"));
+        m_w->click(QStringLiteral("sendButton"));
+        const QString third = codeIn(m_w->sender().sent.at(2).html);
+        const QString fourth = codeIn(m_w->sender().sent.at(3).html);
+        if (third == fourth)
+            QSKIP("both presses drew the same code (one chance in 900000)");
+        m_w->finishSend(3, true);
+        QVERIFY(m_w->view().emailSent());
+        m_w->finishSend(2, true); // late, and for a replaced code: changes nothing
+        QVERIFY(m_w->view().emailSent());
+        QCOMPARE(status(), QStringLiteral("✓ Verification code sent to ") + kAddress);
+
+        replaceText(QStringLiteral("codeField"), third);
         m_w->click(QStringLiteral("verifyButton"));
         QVERIFY(!m_w->view().isVerified());
-        replaceText(QStringLiteral("codeField"), second);
+        replaceText(QStringLiteral("codeField"), fourth);
         m_w->click(QStringLiteral("verifyButton"));
         QVERIFY(m_w->view().isVerified());
     }
@@ -458,6 +475,43 @@ private slots:
         QCOMPARE(sceneRect(m_w->item(QStringLiteral("codeField"))).width(), emailBefore.width());
         m_w->click(QStringLiteral("verifyButton"));
         QCOMPARE(status(), QStringLiteral("✗ Incorrect code. Try again."));
+    }
+
+    // At any size the card keeps 30 from the window's sides (plus its own 30
+    // inside) and header and card sit as one block in the vertical middle.
+    void resizingKeepsTheBlockCentred_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("roomy") << QSize(1000, 1100);
+        QTest::newRow("narrow and short") << QSize(100, 100);
+    }
+    void resizingKeepsTheBlockCentred()
+    {
+        QFETCH(QSize, size);
+        m_w->sendCodeTo(kAddress);
+        QQuickWindow &window = m_w->window();
+        window.resize(size.expandedTo(window.minimumSize()));
+        QTRY_COMPARE(window.size(), size.expandedTo(window.minimumSize()));
+        QQuickItem *emailGroup = m_w->item(QStringLiteral("emailGroup"));
+        QTRY_COMPARE(window.width() - sceneRect(emailGroup).right(), 60.0);
+        // Narrower means more lines of text and a taller minimum: honour it as a
+        // window manager would.
+        window.resize(window.size().expandedTo(window.minimumSize()));
+        m_w->settle();
+        QTRY_COMPARE(window.size(), window.size().expandedTo(window.minimumSize()));
+        m_w->settle();
+
+        const QRectF email = sceneRect(emailGroup);
+        const QRectF line = sceneRect(m_w->item(QStringLiteral("statusLine")));
+        QCOMPARE(email.left(), 60.0);
+        QVERIFY(line.bottom() + 30 <= window.height());
+
+        QQuickItem *content = m_w->item(QStringLiteral("verificationScreen"));
+        const QRectF header = sceneRect(content->findChild<QQuickItem *>(QStringLiteral("header")));
+        const double above = header.top();
+        const double below = window.height() - (line.bottom() + 30);
+        QVERIFY2(qAbs(above - below) <= 1.0,
+                 qPrintable(QStringLiteral("%1 above, %2 below").arg(above).arg(below)));
     }
 
     // A window closed while its e-mail is on the way drops the late result.

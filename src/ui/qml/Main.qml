@@ -19,7 +19,8 @@ Window {
     width: 640
     height: 760
     minimumWidth: 420
-    minimumHeight: Math.min(640, Math.max(480, verification.item ? verification.item.implicitHeight + 40 : 480))
+    // Room for the whole verification card at any width; the dashboard scrolls its list.
+    minimumHeight: verification.item ? Math.ceil(verification.item.implicitHeight) : 480
     color: view.lightGrey
     visible: true
 

@@ -28,6 +28,7 @@ Item {
         VerificationHeader {
             id: header
 
+            objectName: "header"
             Layout.fillWidth: true
             Layout.leftMargin: screen.sideMargin
             Layout.rightMargin: screen.sideMargin
