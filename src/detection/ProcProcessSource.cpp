@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -101,15 +102,21 @@ bool yieldsName(const QString &entry)
     return !processNameFromEntry(entry).isEmpty();
 }
 
-// The process's entry for the name rules: the first source that yields a name.
-QString processEntry(int root, const QByteArray &directory, const QByteArray &comm)
+// The process's entry for the name rules: the first source that yields a
+// name, or nothing for a kernel thread. Kernel threads have neither an
+// executable nor arguments, so `stat` is read only when both are missing.
+std::optional<QString> processEntry(int root, const QByteArray &directory)
 {
     QString entry = QString::fromUtf8(readLinkTarget(root, directory + "exe"));
-    if (!yieldsName(entry))
-        entry = QString::fromUtf8(firstArgument(readSmallFile(root, directory + "cmdline")));
-    if (!yieldsName(entry))
-        entry = QString::fromUtf8(comm);
-    return entry;
+    if (yieldsName(entry))
+        return entry;
+    entry = QString::fromUtf8(firstArgument(readSmallFile(root, directory + "cmdline")));
+    if (yieldsName(entry))
+        return entry;
+    const TaskStatus status = parseStat(readSmallFile(root, directory + "stat"));
+    if (status.isKernelThread)
+        return std::nullopt;
+    return QString::fromUtf8(status.comm);
 }
 
 } // namespace
@@ -133,9 +140,8 @@ QStringList ProcProcessSource::runningProcessNames() const
         if (!isProcessDirectoryName(entry->d_name))
             continue;
         const QByteArray directory = QByteArray(entry->d_name) + '/';
-        const TaskStatus status = parseStat(readSmallFile(root, directory + "stat"));
-        if (!status.isKernelThread)
-            entries.append(processEntry(root, directory, status.comm));
+        if (std::optional<QString> entryText = processEntry(root, directory))
+            entries.append(std::move(*entryText));
     }
     ::closedir(listing);
     ::close(root);

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QStringList>
+
+// About a thousand process names as a Linux desktop's table shows them:
+// system services, the desktop session, applications with their helpers,
+// shells and tools, and a few percent of disguised names of the target tool.
+QStringList desktopProcessCorpus();

@@ -1,0 +1,133 @@
+// How fast the detection engine is: the name matcher against the literal
+// reference, and whole scan passes over this machine with each process reader.
+
+#include "DesktopProcessCorpus.h"
+#include "ProcProcessSource.h"
+#include "PsProcessSource.h"
+#include "ScanPass.h"
+#include "SuspiciousNameMatcher.h"
+#include "reference/ReferenceMatcher.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace {
+
+const QStringList &corpus()
+{
+    static const QStringList names = desktopProcessCorpus();
+    return names;
+}
+
+template <bool (*matcher)(const QString &)> void matchCorpus(benchmark::State &state)
+{
+    const QStringList &names = corpus();
+    qsizetype found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (const QString &name : names)
+            found += matcher(name);
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetItemsProcessed(state.iterations() * names.size());
+    state.counters["suspicious"] = double(found);
+}
+
+// The scan passes measured, one row per process reader. The desktop's
+// applications come from the default source.
+struct ScanPassRow
+{
+    const char *name;
+    std::function<std::unique_ptr<ProcessSource>()> makeProcessSource;
+};
+
+const ScanPassRow scanPassRows[] = {
+    {"ScanPass/proc", [] { return std::make_unique<ProcProcessSource>(); }},
+    {"ScanPass/ps", [] { return std::make_unique<PsProcessSource>(); }},
+};
+
+void scanPass(benchmark::State &state, const ScanPassRow &row)
+{
+    const auto applications = defaultRunningApplicationsSource();
+    const auto processes = row.makeProcessSource();
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        lines = scanForSuspiciousProcesses(*applications, *processes).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["processes"] = double(processes->runningProcessNames().size());
+    state.counters["lines"] = double(lines);
+}
+
+// Prints the usual table, then the figures side by side.
+class SummaryReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred)
+                continue;
+            Figures &figures = m_figures[run.benchmark_name()];
+            if (const auto rate = run.counters.find("items_per_second"); rate != run.counters.end())
+                figures.namesPerSecond = rate->second.value;
+            figures.milliseconds =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e3;
+        }
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        std::printf("\nSummary\n");
+        const auto optimized = m_figures.find("Matcher/optimized");
+        const auto reference = m_figures.find("Matcher/reference");
+        if (optimized != m_figures.end() && reference != m_figures.end()) {
+            std::printf("  isSuspiciousName over %lld names: %.0f names/s optimized, %.0f names/s "
+                        "reference, %.0fx faster\n",
+                        static_cast<long long>(corpus().size()), optimized->second.namesPerSecond,
+                        reference->second.namesPerSecond,
+                        optimized->second.namesPerSecond / reference->second.namesPerSecond);
+        }
+        for (const ScanPassRow &row : scanPassRows) {
+            if (const auto found = m_figures.find(row.name); found != m_figures.end())
+                std::printf("  %s: %.2f ms per pass\n", row.name, found->second.milliseconds);
+        }
+    }
+
+private:
+    struct Figures
+    {
+        double namesPerSecond = 0;
+        double milliseconds = 0;
+    };
+    std::map<std::string, Figures> m_figures;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::RegisterBenchmark("Matcher/optimized", matchCorpus<isSuspiciousName>);
+    benchmark::RegisterBenchmark("Matcher/reference", matchCorpus<referenceIsSuspiciousName>)
+        ->Unit(benchmark::kMillisecond);
+    for (const ScanPassRow &row : scanPassRows) {
+        benchmark::RegisterBenchmark(row.name, [&row](benchmark::State &state) {
+            scanPass(state, row);
+        })->Unit(benchmark::kMillisecond);
+    }
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 2;
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
