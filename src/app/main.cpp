@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));
     QGuiApplication::setDesktopFileName(QStringLiteral("nimbrel"));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/nimbrel/nimbrel.svg")));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/nimbrel/nimbrel.png")));
 
     NimbrelApp nimbrel([] { return std::make_shared<ResendService>(); },
                        [] { return scanForSuspiciousProcesses(); });
