@@ -5,6 +5,7 @@
 #include "ResendService.h"
 
 #include <QElapsedTimer>
+#include <QNetworkReply>
 #include <QtTest>
 
 #include <set>
@@ -57,6 +58,8 @@ void TestResendLoad::thousandSendsFiftyInFlight()
     QVERIFY(std::all_of(calls.begin(), calls.end(), [](int n) { return n == 1; }));
     QCOMPARE(succeeded, total);
     QVERIFY(peakInFlight <= window);
+    // Finished replies are released, not kept for the service's lifetime.
+    QCOMPARE(service.findChildren<QNetworkReply *>().size(), 0);
 
     const QJsonArray stored = inbox.emails(std::chrono::seconds(30));
     std::set<QString> received, expected;
