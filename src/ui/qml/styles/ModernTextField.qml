@@ -19,8 +19,9 @@ T.TextField {
     readonly property color textColor: Qt.rgba(0.15, 0.15, 0.2, 1.0)
     readonly property color placeholderColor: Qt.rgba(0.15, 0.15, 0.2, 0.45)
 
+    // Not the text's width: a long entry scrolls inside instead of widening the layout.
     implicitWidth: Math.max(implicitBackgroundWidth + leftInset + rightInset,
-                            contentWidth + leftPadding + rightPadding, 120)
+                            placeholder.implicitWidth + leftPadding + rightPadding, 200)
     implicitHeight: Math.max(implicitBackgroundHeight + topInset + bottomInset,
                              contentHeight + topPadding + bottomPadding,
                              placeholder.implicitHeight + topPadding + bottomPadding)

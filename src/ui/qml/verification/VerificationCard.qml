@@ -11,11 +11,22 @@ ColumnLayout {
 
     spacing: 20
 
+    // The send button leaves with the focus it held: carry on at the code field.
+    Connections {
+        target: card.view
+
+        function onEmailSentChanged() {
+            if (card.view.emailSent)
+                codeGroup.field.forceActiveFocus(Qt.TabFocusReason);
+        }
+    }
+
     FieldGroup {
         id: emailGroup
 
         objectName: "emailGroup"
         field.objectName: "emailField"
+        field.focus: true
         Layout.fillWidth: true
         view: card.view
         label: "Interviewer Email"
@@ -25,6 +36,8 @@ ColumnLayout {
     }
 
     FieldGroup {
+        id: codeGroup
+
         objectName: "codeGroup"
         field.objectName: "codeField"
         visible: card.view.emailSent
