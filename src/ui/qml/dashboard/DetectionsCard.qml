@@ -59,12 +59,14 @@ Rectangle {
             ScrollBar.vertical: ScrollBar {
                 id: scrollBar
 
-                policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+                readonly property bool needed: list.contentHeight > list.height
+
+                policy: needed ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
             }
 
             delegate: DetectionRow {
                 // Rows leave room for the scroll bar rather than run under it.
-                width: list.width - (scrollBar.visible ? scrollBar.width + 4 : 0)
+                width: list.width - (scrollBar.needed ? scrollBar.width + 4 : 0)
                 view: card.view
             }
         }
