@@ -101,30 +101,31 @@ void ContentView::sendVerificationCode()
     }
     m_verificationAddress = m_interviewerEmail;
 
-    // The completion may run on any thread, or synchronously inside sendEmail:
-    // it only posts the result to the GUI thread, where a closed window drops it.
-    QPointer<ContentView> self(this);
+    // Applies one send's outcome on the GUI thread; a closed window drops it.
     const QString to = m_verificationAddress;
-    m_resendService->sendEmail(to, VerificationEmail::subject(), VerificationEmail::htmlBody(code),
-                               std::nullopt,
-                               [self, code, to](bool success, std::optional<EmailError> error) {
-                                   QMetaObject::invokeMethod(
-                                       QCoreApplication::instance(),
-                                       [self, code, to, success, error = std::move(error)] {
-                                           if (!self)
-                                               return;
-                                           // A later press replaced this code: its e-mail arriving
-                                           // must not open code entry, or a failed later send would
-                                           // leave a code field for a code nobody received and no
-                                           // way to send again.
-                                           if (success && code != self->m_verificationCode) {
-                                               self->setEmailStatus(codeSentMessage(to));
-                                               return;
-                                           }
-                                           self->handleVerificationEmailResult(success, error);
-                                       },
-                                       Qt::QueuedConnection);
-                               });
+    auto apply = [self = QPointer<ContentView>(this), code, to](bool success,
+                                                                std::optional<EmailError> error) {
+        if (!self)
+            return;
+        // A later press replaced this code. Its e-mail arriving must not open code
+        // entry: if the later send failed, the card would offer a field for a code
+        // nobody received and no way to send again.
+        if (success && code != self->m_verificationCode) {
+            self->setEmailStatus(codeSentMessage(to));
+            return;
+        }
+        self->handleVerificationEmailResult(success, std::move(error));
+    };
+    // The completion may run on any thread, or synchronously inside sendEmail:
+    // either way the outcome is applied later, never inside the call.
+    m_resendService->sendEmail(
+        to, VerificationEmail::subject(), VerificationEmail::htmlBody(code), std::nullopt,
+        [apply](bool success, std::optional<EmailError> error) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [apply, success, error = std::move(error)] { apply(success, error); },
+                Qt::QueuedConnection);
+        });
 }
 
 void ContentView::handleVerificationEmailResult(bool success, std::optional<EmailError> error)
