@@ -1,7 +1,5 @@
 #include "ApplicationGrouping.h"
 
-#include "LaunchIdentity.h"
-
 #include <QHash>
 #include <QSet>
 
@@ -100,7 +98,7 @@ void Grouping::addProcess(const ProcessRecord &process, const TopLevelWindow *wi
     const WindowIdentity windowIdentity = window ? identify(*window, m_entries) : WindowIdentity{};
     const int parent = m_instanceByPid.value(process.parentPid, -1);
     const QString ownKey = QStringLiteral("pid:") + QString::number(process.pid);
-    const auto launched = launchIdentity(process);
+    const auto &launched = process.launch;
 
     int instance = -1;
     if (launched) {

@@ -14,3 +14,7 @@ struct BoundedContent
 
 // Empty when the file is missing or unreadable (a process may exit while it is read).
 BoundedContent readBounded(const QString &path, qint64 limit);
+
+// The same for `relativePath` inside an open `directory` (a file descriptor),
+// which spares the walk down the whole path for each file of a /proc entry.
+BoundedContent readBounded(int directory, const char *relativePath, qint64 limit);

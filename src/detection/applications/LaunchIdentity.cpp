@@ -4,6 +4,8 @@
 #include "DesktopEntries.h"
 #include "KeyFile.h"
 
+#include <QList>
+
 namespace {
 
 std::optional<LaunchIdentity> flatpakIdentity(const QByteArray &flatpakInfo)
@@ -19,19 +21,40 @@ std::optional<LaunchIdentity> flatpakIdentity(const QByteArray &flatpakInfo)
                           instance.isEmpty() ? QString() : QStringLiteral("flatpak:") + instance};
 }
 
+// GIO's hint wins over BAMF's: it is set by the launcher that ran last.
+std::optional<LaunchIdentity> hintedIdentity(const QByteArray &environment)
+{
+    static const QByteArray gioHint = QByteArrayLiteral("GIO_LAUNCHED_DESKTOP_FILE=");
+    static const QByteArray bamfHint = QByteArrayLiteral("BAMF_DESKTOP_FILE_HINT=");
+    QString hinted;
+    for (const QByteArray &variable : environment.split('\0')) {
+        if (variable.startsWith(gioHint)) {
+            hinted = QString::fromUtf8(variable.sliced(gioHint.size()));
+            break;
+        }
+        if (variable.startsWith(bamfHint))
+            hinted = QString::fromUtf8(variable.sliced(bamfHint.size()));
+    }
+    const QString id = DesktopEntries::idFromPath(hinted);
+    if (id.isEmpty())
+        return std::nullopt;
+    return LaunchIdentity{id, {}};
+}
+
 } // namespace
 
-std::optional<LaunchIdentity> launchIdentity(const ProcessRecord &process)
+std::optional<LaunchIdentity> launchIdentity(const LaunchEvidence &evidence)
 {
-    const CgroupApplications cgroup = cgroupApplications(process.cgroup);
+    const CgroupApplications cgroup = cgroupApplications(evidence.cgroup);
     if (cgroup.systemdUnit)
         return LaunchIdentity{cgroup.systemdUnit->identifier, cgroup.systemdUnit->unit};
-    if (auto flatpak = flatpakIdentity(process.flatpakInfo))
-        return flatpak;
+    if (evidence.flatpakInfo) {
+        if (auto flatpak = flatpakIdentity(evidence.flatpakInfo()))
+            return flatpak;
+    }
     if (cgroup.snap)
         return LaunchIdentity{cgroup.snap->identifier, cgroup.snap->unit};
-    const QString hinted = DesktopEntries::idFromPath(process.launcherHint);
-    if (!hinted.isEmpty())
-        return LaunchIdentity{hinted, {}};
+    if (evidence.environment)
+        return hintedIdentity(evidence.environment());
     return std::nullopt;
 }

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "ProcessRecord.h"
-
+#include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The application a process was launched as, from what the process itself
-// carries. In order of trust: the desktop's systemd unit, Flatpak's instance
-// file, a Snap's scope, the launcher's hint in the environment.
+// carries.
 struct LaunchIdentity
 {
     QString identifier; // desktop-entry ID
@@ -17,4 +16,16 @@ struct LaunchIdentity
     QString instance;
 };
 
-std::optional<LaunchIdentity> launchIdentity(const ProcessRecord &process);
+// What a process carries, in order of trust: the desktop's systemd unit or a
+// Snap's scope in its cgroup file, Flatpak's instance file, the launcher's hint
+// in its environment. The files further down are read only when needed.
+struct LaunchEvidence
+{
+    QByteArray cgroup;
+    std::function<QByteArray()> flatpakInfo; // empty: not a Flatpak
+    std::function<QByteArray()> environment; // NUL-separated; empty: unreadable or too big
+};
+
+// The unit outranks Flatpak's file, which outranks the Snap scope, which
+// outranks the launcher's hint.
+std::optional<LaunchIdentity> launchIdentity(const LaunchEvidence &evidence);

@@ -3,9 +3,12 @@
 #include "BoundedRead.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 
 #include <optional>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,9 +20,10 @@ constexpr qint64 maxCmdlineBytes = 16 * 1024;
 // The environment may be long; the hints are kept only when seen whole.
 constexpr qint64 maxEnvironBytes = 1024 * 1024;
 constexpr qint64 maxFlatpakInfoBytes = 64 * 1024;
+constexpr size_t maxLinkBytes = 4096;
 
-const QByteArray gioHint = QByteArrayLiteral("GIO_LAUNCHED_DESKTOP_FILE=");
-const QByteArray bamfHint = QByteArrayLiteral("BAMF_DESKTOP_FILE_HINT=");
+// Set in a task's flags (field 9 of `stat`) for kernel threads.
+constexpr qulonglong kernelThreadFlag = 0x00200000;
 
 std::optional<uint> realUid(const QByteArray &status)
 {
@@ -38,63 +42,69 @@ struct StatFields
 {
     char state = 0;
     qint64 parentPid = 0;
+    qulonglong flags = 0;
     quint64 startTime = 0;
 };
 
-// "pid (comm) state ppid ... starttime ...": comm may hold spaces and ')',
-// so the fields are counted after the last ')'.
+// "pid (comm) state ppid ... flags ... starttime ...": comm may hold spaces
+// and ')', so the fields are counted after the last ')'.
 std::optional<StatFields> parseStat(const QByteArray &stat)
 {
     const qsizetype close = stat.lastIndexOf(')');
     if (close < 0)
         return std::nullopt;
     const QList<QByteArray> fields = stat.sliced(close + 1).trimmed().split(' ');
-    constexpr qsizetype startTimeIndex = 19; // field 22 of proc(5)
+    // Counted from the state, field 3 of proc(5).
+    constexpr qsizetype parentIndex = 1;
+    constexpr qsizetype flagsIndex = 6;
+    constexpr qsizetype startTimeIndex = 19;
     if (fields.size() <= startTimeIndex || fields[0].size() != 1)
         return std::nullopt;
     StatFields parsed;
     bool parentOk = false;
+    bool flagsOk = false;
     bool startOk = false;
     parsed.state = fields[0][0];
-    parsed.parentPid = fields[1].toLongLong(&parentOk);
+    parsed.parentPid = fields[parentIndex].toLongLong(&parentOk);
+    parsed.flags = fields[flagsIndex].toULongLong(&flagsOk);
     parsed.startTime = fields[startTimeIndex].toULongLong(&startOk);
-    if (!parentOk || !startOk)
+    if (!parentOk || !flagsOk || !startOk)
         return std::nullopt;
     return parsed;
 }
 
 QString lastPathComponent(const QString &path)
 {
-    return path.sliced(path.lastIndexOf(u'/') + 1);
+    return path.sliced(path.lastIndexOf(u'/') + 1).trimmed();
 }
 
-QString executableName(const QString &pidDir, const QByteArray &cmdline)
+QString linkTarget(int directory, const char *path)
 {
-    QString target = QFileInfo(pidDir + QStringLiteral("/exe")).symLinkTarget();
-    const QString deleted = QStringLiteral(" (deleted)"); // the file was replaced while running
-    if (target.endsWith(deleted))
-        target.chop(deleted.size());
-    if (!lastPathComponent(target).isEmpty())
-        return lastPathComponent(target);
-    const QString argv0 = lastPathComponent(QString::fromUtf8(cmdline.left(cmdline.indexOf('\0'))));
-    if (!argv0.trimmed().isEmpty())
-        return argv0.trimmed();
-    return QString::fromUtf8(readBounded(pidDir + QStringLiteral("/comm"), 64).bytes).trimmed();
-}
-
-// The desktop file path a launcher (GIO, BAMF) left for the process.
-QString launcherHint(const BoundedContent &environ)
-{
-    if (environ.truncated)
+    char target[maxLinkBytes];
+    const ssize_t length = ::readlinkat(directory, path, target, sizeof target);
+    if (length <= 0)
         return {};
-    QString bamf;
-    for (const QByteArray &variable : environ.bytes.split('\0')) {
-        if (variable.startsWith(gioHint))
-            return QString::fromUtf8(variable.sliced(gioHint.size()));
-        if (variable.startsWith(bamfHint))
-            bamf = QString::fromUtf8(variable.sliced(bamfHint.size()));
-    }
-    return bamf;
+    QByteArray bytes(target, length);
+    static const QByteArray deleted = QByteArrayLiteral(" (deleted)"); // replaced while running
+    if (bytes.endsWith(deleted))
+        bytes.chop(deleted.size());
+    return QFile::decodeName(bytes);
+}
+
+// The exe link's file name, else argv[0]'s (another user's exe is unreadable),
+// else the kernel's comm. Empty for a process that has gone or has no program.
+QString executableName(int pidDir)
+{
+    if (const QString exe = lastPathComponent(linkTarget(pidDir, "exe")); !exe.isEmpty())
+        return exe;
+    const QByteArray cmdline = readBounded(pidDir, "cmdline", maxCmdlineBytes).bytes;
+    if (cmdline.isEmpty())
+        return {};
+    if (const QString argv0 =
+            lastPathComponent(QFile::decodeName(cmdline.left(cmdline.indexOf('\0'))));
+        !argv0.isEmpty())
+        return argv0;
+    return QString::fromUtf8(readBounded(pidDir, "comm", 64).bytes).trimmed();
 }
 
 } // namespace
@@ -105,7 +115,8 @@ ProcFsReader::ProcFsReader(QString procRoot, uint uid) : m_procRoot(std::move(pr
 QList<ProcessRecord> ProcFsReader::userProcesses() const
 {
     QList<ProcessRecord> processes;
-    const QStringList entries = QDir(m_procRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList entries =
+        QDir(m_procRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
     for (const QString &entry : entries) {
         bool isPid = false;
         const qint64 pid = entry.toLongLong(&isPid);
@@ -117,29 +128,40 @@ QList<ProcessRecord> ProcFsReader::userProcesses() const
     return processes;
 }
 
-std::optional<ProcessRecord> ProcFsReader::read(const QString &pidDir, qint64 pid) const
+std::optional<ProcessRecord> ProcFsReader::read(const QString &pidPath, qint64 pid) const
 {
-    if (realUid(readBounded(pidDir + QStringLiteral("/status"), maxStatusBytes).bytes) != m_uid)
+    const int pidDir =
+        ::open(QFile::encodeName(pidPath).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (pidDir < 0)
         return std::nullopt;
-    const auto stat = parseStat(readBounded(pidDir + QStringLiteral("/stat"), maxStatBytes).bytes);
-    if (!stat || stat->state == 'Z' || stat->state == 'X')
+    auto process = read(pidDir, pid);
+    ::close(pidDir);
+    return process;
+}
+
+std::optional<ProcessRecord> ProcFsReader::read(int pidDir, qint64 pid) const
+{
+    if (realUid(readBounded(pidDir, "status", maxStatusBytes).bytes) != m_uid)
         return std::nullopt;
-    const QByteArray cmdline =
-        readBounded(pidDir + QStringLiteral("/cmdline"), maxCmdlineBytes).bytes;
-    if (cmdline.isEmpty())
-        return std::nullopt; // kernel thread, or gone
+    const auto stat = parseStat(readBounded(pidDir, "stat", maxStatBytes).bytes);
+    if (!stat || stat->state == 'Z' || stat->state == 'X' || (stat->flags & kernelThreadFlag))
+        return std::nullopt;
 
     ProcessRecord process;
     process.pid = pid;
     process.parentPid = stat->parentPid;
     process.startTime = stat->startTime;
-    process.executable = executableName(pidDir, cmdline);
-    process.cgroup = readBounded(pidDir + QStringLiteral("/cgroup"), maxCgroupBytes).bytes;
-    const BoundedContent flatpakInfo =
-        readBounded(pidDir + QStringLiteral("/root/.flatpak-info"), maxFlatpakInfoBytes);
-    if (!flatpakInfo.truncated)
-        process.flatpakInfo = flatpakInfo.bytes;
-    process.launcherHint =
-        launcherHint(readBounded(pidDir + QStringLiteral("/environ"), maxEnvironBytes));
+    process.executable = executableName(pidDir);
+    if (process.executable.isEmpty())
+        return std::nullopt; // exited while being read
+    const auto whole = [pidDir](const char *path, qint64 limit) {
+        const BoundedContent content = readBounded(pidDir, path, limit);
+        return content.truncated ? QByteArray() : content.bytes;
+    };
+    process.launch = launchIdentity({
+        .cgroup = readBounded(pidDir, "cgroup", maxCgroupBytes).bytes,
+        .flatpakInfo = [&] { return whole("root/.flatpak-info", maxFlatpakInfoBytes); },
+        .environment = [&] { return whole("environ", maxEnvironBytes); },
+    });
     return process;
 }

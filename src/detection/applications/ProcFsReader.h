@@ -17,7 +17,8 @@ public:
     QList<ProcessRecord> userProcesses() const;
 
 private:
-    std::optional<ProcessRecord> read(const QString &pidDir, qint64 pid) const;
+    std::optional<ProcessRecord> read(const QString &pidPath, qint64 pid) const;
+    std::optional<ProcessRecord> read(int pidDir, qint64 pid) const;
 
     QString m_procRoot;
     uint m_uid;

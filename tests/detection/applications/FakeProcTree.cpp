@@ -30,8 +30,8 @@ void FakeProcTree::add(const Process &process)
     // itrealvalue starttime ...
     write(process.pid, QStringLiteral("stat"),
           QByteArray::number(process.pid) + " (" + comm + ") " + process.state + ' ' +
-              QByteArray::number(process.parentPid) +
-              " 1 1 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 " +
+              QByteArray::number(process.parentPid) + " 1 1 0 -1 " +
+              (process.kernelThread ? "2129984" : "4194560") + " 1 0 0 0 0 0 0 0 20 0 1 0 " +
               QByteArray::number(process.startTime) + " 1000 100 18446744073709551615\n");
     const QByteArray uid = QByteArray::number(process.uid);
     write(process.pid, QStringLiteral("status"),

@@ -19,6 +19,7 @@ public:
         QString executable{}; // full path, becomes the exe link; empty: no link
         uint uid = 1000;
         char state = 'S';
+        bool kernelThread = false;
         std::optional<QByteArray> cmdline{}; // default: the executable, NUL-terminated
         QByteArray cgroup = "0::/user.slice/user-1000.slice/session-2.scope\n";
         QByteArray environ{};

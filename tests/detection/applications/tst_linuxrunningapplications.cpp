@@ -24,6 +24,12 @@ QByteArray cgroupOf(const QString &unit)
     return scope(unit).toUtf8();
 }
 
+// What the process of a desktop unit carries.
+std::optional<LaunchIdentity> launchedAs(const QString &unit)
+{
+    return launchIdentity({.cgroup = cgroupOf(unit), .flatpakInfo = {}, .environment = {}});
+}
+
 // "name | identifier", so a failing comparison shows whole entries.
 QStringList described(const QList<RunningApplication> &applications)
 {
@@ -340,6 +346,11 @@ void LinuxRunningApplicationsTest::leavesOutOtherUsersKernelThreadsZombiesAndVan
                  .cmdline = ""_ba,
                  .cgroup = unit(3)});
     QDir().mkpath(m_proc->root() + u"/103"_s); // exited while being read: nothing left
+    m_proc->add({.pid = 105,
+                 .startTime = 105,
+                 .executable = u"/usr/bin/kworker"_s,
+                 .kernelThread = true,
+                 .cgroup = unit(5)});
     m_proc->add(
         {.pid = 104, .startTime = 104, .executable = u"/usr/bin/mine"_s, .cgroup = unit(4)});
     QDir().mkpath(m_proc->root() + u"/self"_s);
@@ -402,35 +413,34 @@ void LinuxRunningApplicationsTest::readsThisMachinesOwnProcesses()
     QCOMPARE(self->parentPid, qint64(getppid()));
     QCOMPARE(self->executable, QCoreApplication::applicationFilePath().section(u'/', -1));
     QVERIFY(self->startTime > 0);
-    QVERIFY(!self->cgroup.isEmpty());
 }
 
 void LinuxRunningApplicationsTest::windowOfAToolStartedInATerminalIsItsOwnApplication()
 {
     writeEntry(u"org.kde.konsole"_s, "Name=Konsole\n");
     // Konsole runs the shell and whatever the shell starts in its own unit.
-    const QByteArray konsoleScope = cgroupOf(u"app-org.kde.konsole-1f2e.scope"_s);
+    const auto konsoleScope = launchedAs(u"app-org.kde.konsole-1f2e.scope"_s);
     QList<ProcessRecord> processes{
         {.pid = 200,
          .parentPid = 10,
          .startTime = 200,
          .executable = u"konsole"_s,
-         .cgroup = konsoleScope},
+         .launch = konsoleScope},
         {.pid = 201,
          .parentPid = 200,
          .startTime = 201,
          .executable = u"bash"_s,
-         .cgroup = konsoleScope},
+         .launch = konsoleScope},
         {.pid = 202,
          .parentPid = 201,
          .startTime = 202,
          .executable = u"Cluely"_s,
-         .cgroup = konsoleScope},
+         .launch = konsoleScope},
         {.pid = 203,
          .parentPid = 202,
          .startTime = 203,
          .executable = u"Cluely"_s,
-         .cgroup = konsoleScope},
+         .launch = konsoleScope},
     };
     const QList<TopLevelWindow> windows{
         {.pid = 202, .instanceName = u"cluely"_s, .className = u"Cluely"_s},
@@ -453,20 +463,20 @@ void LinuxRunningApplicationsTest::windowOfAToolStartedInATerminalIsItsOwnApplic
 void LinuxRunningApplicationsTest::windowsOfOneApplicationMakeOneEntry()
 {
     writeEntry(u"com.example.Browser"_s, "Name=Browser\nStartupWMClass=BrowserMain\n");
-    const QByteArray unit = cgroupOf(u"app-gnome-com.example.Browser-400.scope"_s);
+    const auto unit = launchedAs(u"app-gnome-com.example.Browser-400.scope"_s);
     const QList<ProcessRecord> processes{
-        {.pid = 400, .parentPid = 10, .startTime = 400, .executable = u"browser"_s, .cgroup = unit},
+        {.pid = 400, .parentPid = 10, .startTime = 400, .executable = u"browser"_s, .launch = unit},
         {.pid = 401,
          .parentPid = 400,
          .startTime = 401,
          .executable = u"browser"_s,
-         .cgroup = unit},
+         .launch = unit},
         // A helper with its own executable and a window of the application's class.
         {.pid = 402,
          .parentPid = 400,
          .startTime = 402,
          .executable = u"browser-gpu"_s,
-         .cgroup = unit},
+         .launch = unit},
         // No unit: a tool and its windowless child of the same executable.
         {.pid = 500, .parentPid = 10, .startTime = 500, .executable = u"Cluely"_s},
         {.pid = 501, .parentPid = 500, .startTime = 501, .executable = u"Cluely"_s},
@@ -495,7 +505,7 @@ void LinuxRunningApplicationsTest::windowsNameIdentifiersByTheirProperties()
         {.pid = 604,
          .startTime = 604,
          .executable = u"unit-app"_s,
-         .cgroup = cgroupOf(u"app-gnome-from.Unit-604.scope"_s)},
+         .launch = launchedAs(u"app-gnome-from.Unit-604.scope"_s)},
     };
     const QList<TopLevelWindow> windows{
         {.pid = 600,
