@@ -2,70 +2,96 @@
 
 #include <algorithm>
 
+// Qt normalises and lowercases in place: every character that decomposes or
+// lowercases to more than one shifts the rest of the string, and a run of
+// combining marks is sorted by exchanges. All cost time quadratic in the
+// length, so a long text is handled in pieces.
+
 namespace {
 
-// Longest run of non-starters left intact; Unicode's stream-safe format uses
-// the same bound.
-constexpr int maxNonStarterRun = 30;
-constexpr char16_t combiningGraphemeJoiner = 0x034F;
+// Texts up to this length are normalised whole.
+constexpr qsizetype wholeLimit = 256;
+// A longer text is cut into pieces of about this length, before a character
+// below U+0300 where one comes (such a character never combines with what
+// precedes it, so the cut changes nothing), else before any character that
+// does not combine (ccc 0), else anywhere between code points.
+constexpr qsizetype pieceLength = 64;
 
 bool isAscii(const QString &text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-// A code point that canonical reordering may move: a combining mark, or a
-// character whose decomposition starts with one (such as U+0F73).
-bool isNonStarter(char32_t codePoint)
+char32_t codePointAt(QStringView text, qsizetype i)
 {
-    if (codePoint < 0x300)
-        return false;
-    if (QChar::combiningClass(codePoint) != 0)
-        return true;
-    if (QChar::decompositionTag(codePoint) != QChar::Canonical)
-        return false;
-    const QString decomposition = QChar::decomposition(codePoint);
-    return !decomposition.isEmpty() && QChar::combiningClass(decomposition.at(0).unicode()) != 0;
+    const QChar c = text.at(i);
+    if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+        return QChar::surrogateToUcs4(c, text.at(i + 1));
+    return c.unicode();
 }
 
-// Inserts a combining grapheme joiner into every run of non-starters longer
-// than the bound, so that normalisation stays linear.
-QString withBoundedNonStarterRuns(const QString &text)
+// Whether the text may be cut before position `i`, given how long the current
+// piece already is. A surrogate pair is never cut.
+bool mayCutBefore(QStringView text, qsizetype i, qsizetype pieceSoFar)
+{
+    if (text.at(i).isLowSurrogate() && text.at(i - 1).isHighSurrogate())
+        return false;
+    if (pieceSoFar >= 3 * pieceLength)
+        return true;
+    const char32_t codePoint = codePointAt(text, i);
+    if (pieceSoFar >= 2 * pieceLength)
+        return QChar::combiningClass(codePoint) == 0;
+    return pieceSoFar >= pieceLength && codePoint < 0x300;
+}
+
+QString normalisedInPieces(const QString &text)
 {
     QString result;
-    int run = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size;) {
-        char32_t codePoint = text.at(i).unicode();
-        qsizetype length = 1;
-        if (QChar::isHighSurrogate(codePoint) && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(text.at(i).unicode(), text.at(i + 1).unicode());
-            length = 2;
+    result.reserve(text.size());
+    qsizetype start = 0;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (mayCutBefore(text, i, i - start)) {
+            result.append(text.sliced(start, i - start).normalized(QString::NormalizationForm_C));
+            start = i;
         }
-        if (!isNonStarter(codePoint)) {
-            run = 0;
-        } else if (++run > maxNonStarterRun) {
-            if (result.isNull()) {
-                result.reserve(size + size / maxNonStarterRun + 1);
-                result.append(QStringView(text).first(i));
-            }
-            result.append(QChar(combiningGraphemeJoiner));
-            run = 1;
-        }
-        if (!result.isNull())
-            result.append(QStringView(text).sliced(i, length));
-        i += length;
     }
-    return result.isNull() ? text : result;
+    result.append(text.sliced(start).normalized(QString::NormalizationForm_C));
+    return result;
+}
+
+QString lowercasedInPieces(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    qsizetype start = 0;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        // Lowercasing maps each code point on its own, so any cut between
+        // code points is exact.
+        if (i - start >= pieceLength && !text.at(i).isLowSurrogate()) {
+            result.append(text.sliced(start, i - start).toLower());
+            start = i;
+        }
+    }
+    result.append(text.sliced(start).toLower());
+    return result;
 }
 
 } // namespace
+
+QString lowercased(const QString &text)
+{
+    if (text.size() <= wholeLimit)
+        return text.toLower();
+    return lowercasedInPieces(text);
+}
 
 QString canonicalForm(const QString &text)
 {
     if (isAscii(text))
         return text;
-    return withBoundedNonStarterRuns(text).normalized(QString::NormalizationForm_C);
+    if (text.size() <= wholeLimit)
+        return text.normalized(QString::NormalizationForm_C);
+    return normalisedInPieces(text);
 }
 
 bool containsCanonically(const QString &text, const QString &pattern)

@@ -5,10 +5,15 @@
 // Text comparison with Unicode canonical equivalence: a precomposed letter and
 // the same letter followed by its combining mark are the same text.
 
-// The NFC form of `text`. Runs of more than 30 combining marks are broken up
-// first (as in Unicode's stream-safe format), because normalising one long run
-// takes time quadratic in its length.
+// The NFC form of `text`, in time linear in its length. A text longer than a
+// few hundred characters is normalised in pieces; it may then differ from the
+// exact NFC form only where it runs for over a hundred characters without a
+// character below U+0300, which no real name does.
 QString canonicalForm(const QString &text);
+
+// The Unicode default lowercase of `text` (QString::toLower), in time linear
+// in its length.
+QString lowercased(const QString &text);
 
 // Whether `text` holds `pattern`, case-sensitively. An empty pattern is never
 // contained.

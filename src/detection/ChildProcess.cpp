@@ -148,30 +148,38 @@ ChildProcessRun runChildProcess(const QString &program, const QStringList &argum
     for (;;) {
         if (open)
             open = drain(readEnd.get(), run.output, limits.outputLimit);
+        if (run.output.size() >= limits.outputLimit) {
+            run.outcome = ChildProcessRun::Outcome::OutputTooLarge;
+            break;
+        }
         if (reaped(pid, WNOHANG)) {
             // What the child wrote is all in the pipe now; a grandchild that
             // kept the pipe open is not waited for.
             if (open)
                 drain(readEnd.get(), run.output, limits.outputLimit);
-            run.outcome = ChildProcessRun::Outcome::Finished;
+            if (run.output.size() < limits.outputLimit) {
+                run.outcome = ChildProcessRun::Outcome::Finished;
+                return run;
+            }
+            run.outcome = ChildProcessRun::Outcome::OutputTooLarge;
+            run.output.clear();
             return run;
         }
         const Clock::time_point now = Clock::now();
-        if (now >= deadline)
+        if (now >= deadline) {
+            run.outcome = ChildProcessRun::Outcome::TimedOut;
             break;
+        }
         auto wait = std::min(limits.pollInterval, std::chrono::ceil<milliseconds>(deadline - now));
-        // After end of file the child is about to exit: look again soon. At
-        // the output limit the pipe is left alone.
-        const bool reading = open && run.output.size() < limits.outputLimit;
+        // After end of file the child is about to exit: look again soon.
         if (!open)
             wait = std::min(wait, milliseconds(5));
         pollfd readable{readEnd.get(), POLLIN, 0};
-        ::poll(&readable, reading ? 1 : 0, int(wait.count()));
+        ::poll(&readable, open ? 1 : 0, int(wait.count()));
     }
 
     readEnd.reset(); // a child blocked on a full pipe now gets EPIPE
     stopAndReap(pid, limits.terminateGrace);
-    run.outcome = ChildProcessRun::Outcome::TimedOut;
     run.output.clear();
     return run;
 }

@@ -10,9 +10,10 @@
 struct ChildProcessRun
 {
     enum class Outcome {
-        Finished,     // exited on its own; `output` holds all it wrote
-        LaunchFailed, // never ran; `errorDescription` says why
-        TimedOut,     // still running at the deadline; it was stopped and reaped
+        Finished,       // exited on its own; `output` holds all it wrote
+        LaunchFailed,   // never ran; `errorDescription` says why
+        TimedOut,       // still running at the deadline; it was stopped and reaped
+        OutputTooLarge, // wrote more than the limit; it was stopped and reaped
     };
 
     Outcome outcome = Outcome::LaunchFailed;
@@ -32,7 +33,7 @@ struct ChildProcessLimits
 // standard input and error inherited, and collects its standard output while
 // it runs, so a child that writes more than the pipe holds never stalls.
 // A child still running at the deadline is asked to terminate, killed if it
-// has not ended after the grace period, and reaped either way. Output beyond
-// the limit is not read, so such a child stalls and ends by the deadline.
+// has not ended after the grace period, and reaped either way; so is a child
+// whose output reaches the limit.
 ChildProcessRun runChildProcess(const QString &program, const QStringList &arguments,
                                 const ChildProcessLimits &limits = {});

@@ -35,6 +35,8 @@ QStringList PsProcessSource::runningProcessNames() const
     case ChildProcessRun::Outcome::TimedOut:
         printLine(QStringLiteral("Process scan timed out"));
         return {};
+    case ChildProcessRun::Outcome::OutputTooLarge:
+        return {}; // no process table is that large: the output is not one
     case ChildProcessRun::Outcome::Finished:
         break;
     }

@@ -102,7 +102,7 @@ bool containsLookalikeForm(const QString &lower)
 
 bool isSuspiciousName(const QString &name)
 {
-    const QString lower = canonicalForm(name.toLower());
+    const QString lower = canonicalForm(lowercased(name));
     for (std::u16string_view pattern : cluelyNamePatterns) {
         if (lower.contains(QStringView(pattern.data(), pattern.size())))
             return true;

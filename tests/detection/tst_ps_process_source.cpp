@@ -26,6 +26,7 @@ private slots:
     void unusableOutputGivesNothing_data();
     void unusableOutputGivesNothing();
     void outputLargerThanThePipeIsRead();
+    void outputBeyondTheLimitIsRefused();
     void slowToolWithinTheDefaultLimitIsRead();
     void toolThatOverstaysIsStoppedAndReaped();
     void toolThatIgnoresTerminationIsKilled();
@@ -149,6 +150,24 @@ void PsProcessSourceTest::outputLargerThanThePipeIsRead()
     QCOMPARE(output.text(), QByteArray());
     QCOMPARE(names.size(), 100000);
     QVERIFY(names.contains(u"process-number-100000"_qs));
+}
+
+void PsProcessSourceTest::outputBeyondTheLimitIsRefused()
+{
+    // One tool stops at the limit and exits, one would write forever.
+    const QString burst = script(u"burst"_qs, "echo $$ > burst.pid; seq 1 2000");
+    const QString endless = script(u"endless"_qs, "echo $$ > endless.pid; exec yes cluely");
+    ChildProcessLimits limits;
+    limits.outputLimit = 4096;
+    for (const QString &tool : {burst, endless}) {
+        StandardOutputCapture output;
+        const QStringList names = PsProcessSource(tool, {}, limits).runningProcessNames();
+        QCOMPARE(output.text(), QByteArray());
+        QCOMPARE(names, QStringList());
+        const qint64 pid = pidFromFile(QFileInfo(tool).fileName() + u".pid"_qs);
+        QVERIFY(pid > 0);
+        QVERIFY2(!processExists(pid), "the child is still there, running or as a zombie");
+    }
 }
 
 void PsProcessSourceTest::slowToolWithinTheDefaultLimitIsRead()
