@@ -27,6 +27,9 @@ ModernButton {
             samples: 17
             horizontalOffset: 0
             verticalOffset: 4
+            // The pulse redraws the window every frame while monitoring; an
+            // uncached shadow would be blurred anew each time.
+            cached: true
         }
 
         Rectangle {
