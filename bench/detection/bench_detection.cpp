@@ -64,6 +64,19 @@ void scanPass(benchmark::State &state, const ScanPassRow &row)
     state.counters["lines"] = double(lines);
 }
 
+// The desktop's applications alone ($DISPLAY decides whether X windows are
+// read): the part of a pass the application source costs.
+void runningApplications(benchmark::State &state)
+{
+    const auto source = defaultRunningApplicationsSource();
+    qsizetype applications = 0;
+    for (auto _ : state) {
+        applications = source->runningApplications().size();
+        benchmark::DoNotOptimize(applications);
+    }
+    state.counters["applications"] = double(applications);
+}
+
 // Prints the usual table, then the figures side by side.
 class SummaryReporter : public benchmark::ConsoleReporter
 {
@@ -99,6 +112,12 @@ public:
             if (const auto found = m_figures.find(row.name); found != m_figures.end())
                 std::printf("  %s: %.2f ms per pass\n", row.name, found->second.milliseconds);
         }
+        if (const auto found = m_figures.find("RunningApplications"); found != m_figures.end()) {
+            const double applications = found->second.milliseconds;
+            const double pass = m_figures[scanPassRows[0].name].milliseconds;
+            std::printf("  RunningApplications: %.2f ms per pass, %.0f%% of %s\n", applications,
+                        pass > 0 ? applications / pass * 100 : 0.0, scanPassRows[0].name);
+        }
     }
 
 private:
@@ -122,6 +141,9 @@ int main(int argc, char **argv)
             scanPass(state, row);
         })->Unit(benchmark::kMillisecond);
     }
+
+    benchmark::RegisterBenchmark("RunningApplications", runningApplications)
+        ->Unit(benchmark::kMillisecond);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

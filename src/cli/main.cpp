@@ -53,7 +53,11 @@ int main(int argc, char *argv[])
         QStringLiteral("Read the process table from <directory> instead of /proc (for example "
                        "a host's /proc mounted into a container)."),
         QStringLiteral("directory"), QStringLiteral("/proc"));
-    parser.addOptions({psOption, procRootOption});
+    const QCommandLineOption appsOption(
+        QStringLiteral("apps"),
+        QStringLiteral("Only list the desktop's running applications as the scan sees them, one "
+                       "a line: display name, a tab, bundle identifier (\"-\" when unknown)."));
+    parser.addOptions({psOption, procRootOption, appsOption});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
@@ -67,6 +71,17 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(psOption) && parser.isSet(procRootOption))
         return usageError(QStringLiteral("--ps and --proc-root cannot be used together."));
+
+    if (parser.isSet(appsOption)) {
+        const auto orUnknown = [](const std::optional<QString> &field) {
+            return field.value_or(QStringLiteral("-"));
+        };
+        for (const RunningApplication &application :
+             defaultRunningApplicationsSource()->runningApplications())
+            writeLine(stdout, orUnknown(application.displayName) + u'\t' +
+                                  orUnknown(application.bundleIdentifier));
+        return NothingFound;
+    }
 
     std::unique_ptr<ProcessSource> processes;
     if (parser.isSet(psOption))

@@ -1,17 +1,10 @@
 #include "ScanPass.h"
 
-namespace {
-
-// Stands in until this platform has a source of the desktop's applications.
-class NoRunningApplications : public RunningApplicationsSource
-{
-public:
-    QList<RunningApplication> runningApplications() const override { return {}; }
-};
-
-} // namespace
+#include "applications/LinuxRunningApplications.h"
 
 std::unique_ptr<RunningApplicationsSource> defaultRunningApplicationsSource()
 {
-    return std::make_unique<NoRunningApplications>();
+    // The session's /proc and desktop entries, and its X windows when $DISPLAY is set.
+    return std::make_unique<LinuxRunningApplications>(
+        LinuxRunningApplications::sessionEnvironment());
 }
