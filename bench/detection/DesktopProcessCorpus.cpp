@@ -2,226 +2,49 @@
 
 namespace {
 
-const char16_t *const commonNames[] = {
-    u"systemd",
-    u"systemd-journald",
-    u"systemd-udevd",
-    u"systemd-logind",
-    u"systemd-resolved",
-    u"systemd-timesyncd",
-    u"systemd-oomd",
-    u"dbus-daemon",
-    u"dbus-broker",
-    u"dbus-broker-launch",
-    u"NetworkManager",
-    u"wpa_supplicant",
-    u"ModemManager",
-    u"polkitd",
-    u"accounts-daemon",
-    u"udisksd",
-    u"upowerd",
-    u"rtkit-daemon",
-    u"avahi-daemon",
-    u"cupsd",
-    u"cups-browsed",
-    u"colord",
-    u"bluetoothd",
-    u"thermald",
-    u"irqbalance",
-    u"cron",
-    u"rsyslogd",
-    u"snapd",
-    u"packagekitd",
-    u"fwupd",
-    u"power-profiles-daemon",
-    u"switcheroo-control",
-    u"gdm3",
-    u"gdm-session-worker",
-    u"gdm-wayland-session",
-    u"gnome-session-binary",
-    u"gnome-shell",
-    u"Xwayland",
-    u"gnome-shell-calendar-server",
-    u"evolution-source-registry",
-    u"evolution-calendar-factory",
-    u"evolution-addressbook-factory",
-    u"evolution-alarm-notify",
-    u"goa-daemon",
-    u"goa-identity-service",
-    u"gvfsd",
-    u"gvfsd-fuse",
-    u"gvfsd-trash",
-    u"gvfsd-metadata",
-    u"gvfs-udisks2-volume-monitor",
-    u"gvfs-afc-volume-monitor",
-    u"gvfs-mtp-volume-monitor",
-    u"gvfs-gphoto2-volume-monitor",
-    u"at-spi-bus-launcher",
-    u"at-spi2-registryd",
-    u"xdg-desktop-portal",
-    u"xdg-desktop-portal-gnome",
-    u"xdg-desktop-portal-gtk",
-    u"xdg-document-portal",
-    u"xdg-permission-store",
-    u"pipewire",
-    u"pipewire-pulse",
-    u"wireplumber",
-    u"gsd-a11y-settings",
-    u"gsd-color",
-    u"gsd-datetime",
-    u"gsd-housekeeping",
-    u"gsd-keyboard",
-    u"gsd-media-keys",
-    u"gsd-power",
-    u"gsd-print-notifications",
-    u"gsd-rfkill",
-    u"gsd-screensaver-proxy",
-    u"gsd-sharing",
-    u"gsd-smartcard",
-    u"gsd-sound",
-    u"gsd-wacom",
-    u"gsd-xsettings",
-    u"gsd-disk-utility-notify",
-    u"ibus-daemon",
-    u"ibus-dconf",
-    u"ibus-engine-simple",
-    u"ibus-extension-gtk3",
-    u"ibus-portal",
-    u"ibus-x11",
-    u"dconf-service",
-    u"tracker-miner-fs-3",
-    u"gnome-keyring-daemon",
-    u"ssh-agent",
-    u"gpg-agent",
-    u"gnome-software",
-    u"update-notifier",
-    u"nautilus",
-    u"gnome-terminal-server",
-    u"bash",
-    u"zsh",
-    u"-bash",
-    u"tmux: server",
-    u"vim",
-    u"nvim",
-    u"less",
-    u"top",
-    u"htop",
-    u"sshd",
-    u"firefox-esr",
-    u"Web Content",
-    u"Isolated Web Co",
-    u"WebExtensions",
-    u"Privileged Cont",
-    u"RDD Process",
-    u"Socket Process",
-    u"Utility Process",
-    u"chrome",
-    u"chrome_crashpad_handler",
-    u"chrome-sandbox",
-    u"code",
-    u"code-insiders",
-    u"slack",
-    u"discord",
-    u"Discord",
-    u"spotify",
-    u"zoom",
-    u"ZoomWebviewHost",
-    u"teams-for-linux",
-    u"signal-desktop",
-    u"telegram-desktop",
-    u"thunderbird",
-    u"evince",
-    u"eog",
-    u"gedit",
-    u"gnome-text-editor",
-    u"gnome-calculator",
-    u"gnome-system-monitor",
-    u"libreoffice",
-    u"soffice.bin",
-    u"obs",
-    u"vlc",
-    u"totem",
-    u"python3",
-    u"python3.11",
-    u"node",
-    u"npm run dev",
-    u"java",
-    u"dockerd",
-    u"containerd",
-    u"containerd-shim-runc-v2",
-    u"docker-proxy",
-    u"Xorg",
-    u"kwin_x11",
-    u"plasmashell",
-    u"krunner",
-    u"kded5",
-    u"baloo_file",
-    u"kactivitymanagerd",
-    u"ksmserver",
-    u"konsole",
-    u"dolphin",
-    u"akonadi_control",
-    u"xfce4-panel",
-    u"xfwm4",
-    u"xfdesktop",
-    u"Thunar",
-    u"pulseaudio",
-    u"zeitgeist-datahub",
-    u"gjs",
-    u"gjs-console",
-    u"gnome-calendar",
-    u"gnome-weather",
-    u"gnome-clocks",
-    u"seahorse",
-    u"file-roller",
-    u"Nimbrel",
-    u"nimbrel-scan",
-    u"clamd",
-    u"freshclam",
-    u"chronyd",
-    u"sddm",
-    u"lightdm",
-    u"agetty",
-    u"login",
-    u"sudo",
-    u"journalctl",
-    u"git",
-    u"ssh",
-    u"gcc",
-    u"cc1plus",
-    u"ld",
-    u"make",
-    u"ninja",
-    u"cmake",
-    u"évolution-alarme",
-    u"Дискорд",
-    u"ターミナル",
-    u"café-helper",
-};
+// Comma-separated, as a process table lists them.
+const char16_t commonNames[] =
+    u"systemd,systemd-journald,systemd-udevd,systemd-logind,systemd-resolved,systemd-timesyncd,"
+    u"systemd-oomd,dbus-daemon,dbus-broker,dbus-broker-launch,NetworkManager,wpa_supplicant,"
+    u"ModemManager,polkitd,accounts-daemon,udisksd,upowerd,rtkit-daemon,avahi-daemon,cupsd,"
+    u"cups-browsed,colord,bluetoothd,thermald,irqbalance,cron,rsyslogd,snapd,packagekitd,fwupd,"
+    u"power-profiles-daemon,switcheroo-control,gdm3,gdm-session-worker,gdm-wayland-session,"
+    u"gnome-session-binary,gnome-shell,Xwayland,gnome-shell-calendar-server,"
+    u"evolution-source-registry,evolution-calendar-factory,evolution-addressbook-factory,"
+    u"evolution-alarm-notify,goa-daemon,goa-identity-service,gvfsd,gvfsd-fuse,gvfsd-trash,"
+    u"gvfsd-metadata,gvfs-udisks2-volume-monitor,gvfs-afc-volume-monitor,gvfs-mtp-volume-monitor,"
+    u"gvfs-gphoto2-volume-monitor,at-spi-bus-launcher,at-spi2-registryd,xdg-desktop-portal,"
+    u"xdg-desktop-portal-gnome,xdg-desktop-portal-gtk,xdg-document-portal,xdg-permission-store,"
+    u"pipewire,pipewire-pulse,wireplumber,gsd-a11y-settings,gsd-color,gsd-datetime,"
+    u"gsd-housekeeping,gsd-keyboard,gsd-media-keys,gsd-power,gsd-print-notifications,gsd-rfkill,"
+    u"gsd-screensaver-proxy,gsd-sharing,gsd-smartcard,gsd-sound,gsd-wacom,gsd-xsettings,"
+    u"gsd-disk-utility-notify,ibus-daemon,ibus-dconf,ibus-engine-simple,ibus-extension-gtk3,"
+    u"ibus-portal,ibus-x11,dconf-service,tracker-miner-fs-3,gnome-keyring-daemon,ssh-agent,"
+    u"gpg-agent,gnome-software,update-notifier,nautilus,gnome-terminal-server,bash,zsh,-bash,"
+    u"tmux: server,vim,nvim,less,top,htop,sshd,firefox-esr,Web Content,Isolated Web Co,"
+    u"WebExtensions,Privileged Cont,RDD Process,Socket Process,Utility Process,chrome,"
+    u"chrome_crashpad_handler,chrome-sandbox,code,code-insiders,slack,discord,Discord,spotify,"
+    u"zoom,ZoomWebviewHost,teams-for-linux,signal-desktop,telegram-desktop,thunderbird,evince,eog,"
+    u"gedit,gnome-text-editor,gnome-calculator,gnome-system-monitor,libreoffice,soffice.bin,obs,"
+    u"vlc,totem,python3,python3.11,node,npm run dev,java,dockerd,containerd,"
+    u"containerd-shim-runc-v2,docker-proxy,Xorg,kwin_x11,plasmashell,krunner,kded5,baloo_file,"
+    u"kactivitymanagerd,ksmserver,konsole,dolphin,akonadi_control,xfce4-panel,xfwm4,xfdesktop,"
+    u"Thunar,pulseaudio,zeitgeist-datahub,gjs,gjs-console,gnome-calendar,gnome-weather,"
+    u"gnome-clocks,seahorse,file-roller,Nimbrel,nimbrel-scan,clamd,freshclam,chronyd,sddm,lightdm,"
+    u"agetty,login,sudo,journalctl,git,ssh,gcc,cc1plus,ld,make,ninja,cmake,évolution-alarme,"
+    u"Дискорд,ターミナル,café-helper";
 
-// Names the target tool might hide behind.
-const char16_t *const disguisedNames[] = {
-    u"Cluely",
-    u"cluely-helper",
-    u"Cluely Helper (Renderer)",
-    u"c1uely-agent",
-    u"CLUELY.COM",
-    u"yleulc",
-    u"(l\u03C5\u0454l\u03B3",
-    u"c|u3ly",
-    u"Y2x1ZWx5-daemon",
-    u"636c75656c79",
-    u"superstealthcluelyhelper",
-    u"io.cluely.service",
-    u"cIuely",
-    u"{1vei\u00FF",
-    u"cluly",
-    u"clueli-svc",
-    u"ZoomHelper",
-    u"CheatTool",
-    u"KeyLogger",
-    u"Cluely GPU Process",
-};
+// Names the target tool might hide behind, and the generic suspicious ones.
+const char16_t disguisedNames[] =
+    u"Cluely,cluely-helper,Cluely Helper (Renderer),c1uely-agent,CLUELY.COM,yleulc,"
+    u"(l\u03C5\u0454l\u03B3,c|u3ly,Y2x1ZWx5-daemon,636c75656c79,superstealthcluelyhelper,"
+    u"io.cluely.service,cIuely,{1vei\u00FF,cluly,clueli-svc,ZoomHelper,CheatTool,KeyLogger,"
+    u"Cluely GPU Process";
+
+QStringList names(const char16_t *list)
+{
+    return QString::fromUtf16(list).split(u',');
+}
 
 } // namespace
 
@@ -229,17 +52,17 @@ QStringList desktopProcessCorpus()
 {
     constexpr int size = 1000;
     constexpr int disguisedEvery = 50; // two percent
+    const QStringList common = names(commonNames);
+    const QStringList disguised = names(disguisedNames);
     QStringList corpus;
-    int common = 0;
-    int disguised = 0;
     for (int i = 0; corpus.size() < size; ++i) {
         if (i % disguisedEvery == disguisedEvery - 1) {
-            corpus.append(
-                QString::fromUtf16(disguisedNames[disguised++ % std::size(disguisedNames)]));
+            corpus.append(disguised.at(i / disguisedEvery % disguised.size()));
             continue;
         }
-        const int round = common / int(std::size(commonNames));
-        QString name = QString::fromUtf16(commonNames[common++ % std::size(commonNames)]);
+        const int next = i - i / disguisedEvery;
+        const int round = next / int(common.size());
+        QString name = common.at(next % common.size());
         // Later rounds look like helpers and versions of the same programs.
         if (round > 0)
             name += (round % 2 ? u"-helper-"_qs : u"."_qs) + QString::number(round);

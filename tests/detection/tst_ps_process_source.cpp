@@ -28,8 +28,8 @@ private slots:
     void outputLargerThanThePipeIsRead();
     void outputBeyondTheLimitIsRefused();
     void slowToolWithinTheDefaultLimitIsRead();
+    void toolThatOverstaysIsStoppedAndReaped_data();
     void toolThatOverstaysIsStoppedAndReaped();
-    void toolThatIgnoresTerminationIsKilled();
     void grandchildHoldingThePipeIsNotWaitedFor();
 
 private:
@@ -176,25 +176,18 @@ void PsProcessSourceTest::slowToolWithinTheDefaultLimitIsRead()
     QCOMPARE(PsProcessSource(tool, {}).runningProcessNames(), QStringList({u"late-tool"_qs}));
 }
 
-void PsProcessSourceTest::toolThatOverstaysIsStoppedAndReaped()
+void PsProcessSourceTest::toolThatOverstaysIsStoppedAndReaped_data()
 {
-    const QString tool =
-        script(u"overstay"_qs, "echo $$ > overstay.pid; echo early; exec sleep 30");
-    ChildProcessLimits limits;
-    limits.timeLimit = 300ms;
-    StandardOutputCapture output;
-    const QStringList names = PsProcessSource(tool, {}, limits).runningProcessNames();
-    QCOMPARE(output.text(), QByteArray("Process scan timed out\n"));
-    QCOMPARE(names, QStringList());
-    const qint64 pid = pidFromFile(u"overstay.pid"_qs);
-    QVERIFY(pid > 0);
-    QVERIFY2(!processExists(pid), "the child is still there, running or as a zombie");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("stops when asked") << QByteArray("echo early; exec sleep 30");
+    QTest::newRow("ignores the request") << QByteArray("trap '' TERM; exec sleep 30");
 }
 
-void PsProcessSourceTest::toolThatIgnoresTerminationIsKilled()
+void PsProcessSourceTest::toolThatOverstaysIsStoppedAndReaped()
 {
-    const QString tool =
-        script(u"stubborn"_qs, "trap '' TERM; echo $$ > stubborn.pid; exec sleep 30");
+    QFETCH(QByteArray, body);
+    QFile::remove(m_dir.filePath(u"overstay.pid"_qs));
+    const QString tool = script(u"overstay"_qs, "echo $$ > overstay.pid; " + body);
     ChildProcessLimits limits;
     limits.timeLimit = 300ms;
     limits.terminateGrace = 200ms;
@@ -202,7 +195,7 @@ void PsProcessSourceTest::toolThatIgnoresTerminationIsKilled()
     const QStringList names = PsProcessSource(tool, {}, limits).runningProcessNames();
     QCOMPARE(output.text(), QByteArray("Process scan timed out\n"));
     QCOMPARE(names, QStringList());
-    const qint64 pid = pidFromFile(u"stubborn.pid"_qs);
+    const qint64 pid = pidFromFile(u"overstay.pid"_qs);
     QVERIFY(pid > 0);
     QVERIFY2(!processExists(pid), "the child is still there, running or as a zombie");
 }

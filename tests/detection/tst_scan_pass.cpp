@@ -9,7 +9,7 @@ namespace {
 class ScriptedApplications : public RunningApplicationsSource
 {
 public:
-    explicit ScriptedApplications(QList<RunningApplication> applications = {})
+    explicit ScriptedApplications(QList<RunningApplication> applications)
         : m_applications(std::move(applications))
     {}
     QList<RunningApplication> runningApplications() const override { return m_applications; }
@@ -21,22 +21,18 @@ private:
 class ScriptedProcesses : public ProcessSource
 {
 public:
-    explicit ScriptedProcesses(QStringList names = {}) : m_names(std::move(names)) {}
+    explicit ScriptedProcesses(QStringList names) : m_names(std::move(names)) {}
     QStringList runningProcessNames() const override { return m_names; }
 
 private:
     QStringList m_names;
 };
 
+using Apps = QList<RunningApplication>;
+
 RunningApplication app(std::optional<QString> name, std::optional<QString> bundle = {})
 {
     return {std::move(name), std::move(bundle)};
-}
-
-QStringList scan(QList<RunningApplication> applications, QStringList processes = {})
-{
-    return scanForSuspiciousProcesses(ScriptedApplications(std::move(applications)),
-                                      ScriptedProcesses(std::move(processes)));
 }
 
 const QString appLine = u"🚨 CLUELY DETECTED - App: "_qs;
@@ -51,22 +47,16 @@ class ScanPassTest : public QObject
 
 private slots:
     void linesAreExactBytes();
-    void applications_data();
-    void applications();
-    void applicationLinesKeepSourceOrderAndRepeats();
-    void processes_data();
-    void processes();
-    void processLinesAreNotRepeated_data();
-    void processLinesAreNotRepeated();
-    void unreadableProcessTableLeavesApplicationLines();
-    void defaultPassRunsOnThisMachine();
+    void pass_data();
+    void pass();
 };
 
 void ScanPassTest::linesAreExactBytes()
 {
-    const QStringList lines =
-        scan({app(u"Cluely"_qs), app(u"Notes"_qs, u"com.cluely.notes"_qs), app(u"CheatTool"_qs)},
-             {u"cluely-agent"_qs, u"keylogger"_qs});
+    const QStringList lines = scanForSuspiciousProcesses(
+        ScriptedApplications(
+            {app(u"Cluely"_qs), app(u"Notes"_qs, u"com.cluely.notes"_qs), app(u"CheatTool"_qs)}),
+        ScriptedProcesses({u"cluely-agent"_qs, u"keylogger"_qs}));
     QCOMPARE(lines.size(), 5);
     QCOMPARE(lines.at(0).toUtf8(), QByteArray("\xF0\x9F\x9A\xA8 CLUELY DETECTED - App: Cluely"));
     QCOMPARE(
@@ -78,146 +68,91 @@ void ScanPassTest::linesAreExactBytes()
     QCOMPARE(lines.at(4).toUtf8(), QByteArray("Process: keylogger"));
 }
 
-void ScanPassTest::applications_data()
+void ScanPassTest::pass_data()
 {
-    QTest::addColumn<RunningApplication>("application");
+    QTest::addColumn<Apps>("applications");
+    QTest::addColumn<QStringList>("processes");
     QTest::addColumn<QStringList>("lines");
+    const QStringList none;
 
+    // Applications: the name test, then the bundle, then the generic names.
+    QTest::newRow("nothing anywhere") << Apps{app(std::nullopt)} << none << none;
     QTest::newRow("name and bundle both match: the name wins")
-        << app(u"Cluely"_qs, u"com.cluely.desktop"_qs) << QStringList{appLine + u"Cluely"_qs};
-    QTest::newRow("disguised name") << app(u"C|u3ly"_qs) << QStringList{appLine + u"C|u3ly"_qs};
-    QTest::newRow("bundle only") << app(u"Notes"_qs, u"com.cluely.notes"_qs)
-                                 << QStringList{bundleLine + u"com.cluely.notes (App: Notes)"_qs};
-    QTest::newRow("bundle with capital I for l, any case")
-        << app(u"Helper"_qs, u"IO.CIUELY.HELPER"_qs)
+        << Apps{app(u"Cluely"_qs, u"com.cluely.desktop"_qs)} << none
+        << QStringList{appLine + u"Cluely"_qs};
+    QTest::newRow("bundle row with capital I, any case")
+        << Apps{app(u"Helper"_qs, u"IO.CIUELY.HELPER"_qs)} << none
         << QStringList{bundleLine + u"IO.CIUELY.HELPER (App: Helper)"_qs};
-    QTest::newRow("bundle with the e dropped")
-        << app(u"Ui"_qs, u"app.cluly.ui"_qs)
-        << QStringList{bundleLine + u"app.cluly.ui (App: Ui)"_qs};
     QTest::newRow("bundle written backwards")
-        << app(u"Ui"_qs, u"org.YLEULC.ui"_qs)
+        << Apps{app(u"Ui"_qs, u"org.YLEULC.ui"_qs)} << none
         << QStringList{bundleLine + u"org.YLEULC.ui (App: Ui)"_qs};
     QTest::newRow("bundle whose accent makes another letter")
-        << app(u"Ui"_qs, u"x.CLUELI\u0301"_qs) << QStringList{};
-    QTest::newRow("bundle with a precomposed letter, other case")
-        << app(u"Ui"_qs, u"x.CLU\u00C9LY"_qs) << QStringList{};
-    QTest::newRow("bundle matches, then generic name is not looked at")
-        << app(u"KeyLogger"_qs, u"com.clue1y.kl"_qs)
+        << Apps{app(u"Ui"_qs, u"x.CLUELI\u0301"_qs)} << none << none;
+    QTest::newRow("bundle match hides the generic name")
+        << Apps{app(u"KeyLogger"_qs, u"com.clue1y.kl"_qs)} << none
         << QStringList{bundleLine + u"com.clue1y.kl (App: KeyLogger)"_qs};
-    QTest::newRow("no display name: nothing, whatever the bundle")
-        << app(std::nullopt, u"CLUELY"_qs) << QStringList{};
+    QTest::newRow("no display name: bundle not examined")
+        << Apps{app(std::nullopt, u"CLUELY"_qs)} << none << none;
     QTest::newRow("empty display name is still a name")
-        << app(QString(u""_qs), u"com.cluely"_qs)
+        << Apps{app(u""_qs, u"com.cluely"_qs)} << none
         << QStringList{bundleLine + u"com.cluely (App: )"_qs};
-    QTest::newRow("generic name inside, no bundle")
-        << app(u"KeyLogger Pro"_qs) << QStringList{u"App: KeyLogger Pro"_qs};
-    QTest::newRow("generic name in lower case, harmless bundle")
-        << app(u"keylogger"_qs, u"org.example.kl"_qs) << QStringList{u"App: keylogger"_qs};
-    QTest::newRow("generic name with different case")
-        << app(u"my zoomHELPER"_qs) << QStringList{u"App: my zoomHELPER"_qs};
-    QTest::newRow("ordinary application")
-        << app(u"Files"_qs, u"org.gnome.Nautilus"_qs) << QStringList{};
+    QTest::newRow("generic names in any case")
+        << Apps{app(u"KeyLogger Pro"_qs), app(u"keylogger"_qs, u"org.example.kl"_qs)} << none
+        << QStringList{u"App: KeyLogger Pro"_qs, u"App: keylogger"_qs};
     QTest::newRow("generic name only in the bundle")
-        << app(u"Tools"_qs, u"com.example.cheattool"_qs) << QStringList{};
-}
+        << Apps{app(u"Tools"_qs, u"com.example.cheattool"_qs)} << none << none;
+    QTest::newRow("source order and repeats kept")
+        << Apps{app(u"CheatTool"_qs), app(u"Files"_qs, u"org.gnome.Nautilus"_qs), app(u"Cluely"_qs),
+                app(u"Cluely"_qs), app(u"x"_qs, u"cluely.ai"_qs)}
+        << none
+        << QStringList{u"App: CheatTool"_qs, appLine + u"Cluely"_qs, appLine + u"Cluely"_qs,
+                       bundleLine + u"cluely.ai (App: x)"_qs};
 
-void ScanPassTest::applications()
-{
-    QFETCH(RunningApplication, application);
-    QFETCH(QStringList, lines);
-    QCOMPARE(scan({application}), lines);
-}
+    // Processes, after the applications, in the order received.
+    QTest::newRow("process order kept")
+        << Apps{}
+        << QStringList{u"zoomhelper"_qs, u"bash"_qs, u"Y2x1ZWx5"_qs, u"cluely-keylogger"_qs}
+        << QStringList{u"Process: zoomhelper"_qs, processLine + u"Y2x1ZWx5"_qs,
+                       processLine + u"cluely-keylogger"_qs};
+    QTest::newRow("unreadable table leaves the application lines")
+        << Apps{app(u"CheatTool"_qs)} << none << QStringList{u"App: CheatTool"_qs};
 
-void ScanPassTest::applicationLinesKeepSourceOrderAndRepeats()
-{
-    const QStringList lines = scan({app(u"CheatTool"_qs), app(u"Files"_qs), app(u"Cluely"_qs),
-                                    app(u"Cluely"_qs), app(u"x"_qs, u"cluely.ai"_qs)});
-    QCOMPARE(lines, QStringList({u"App: CheatTool"_qs, appLine + u"Cluely"_qs,
-                                 appLine + u"Cluely"_qs, bundleLine + u"cluely.ai (App: x)"_qs}));
-}
-
-void ScanPassTest::processes_data()
-{
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QStringList>("lines");
-
-    QTest::newRow("nothing anywhere") << QStringList() << QStringList();
-    QTest::newRow("ordinary table")
-        << QStringList{u"systemd"_qs, u"gnome-shell"_qs, u"firefox-esr"_qs} << QStringList();
-    QTest::newRow("order kept") << QStringList{u"zoomhelper"_qs, u"bash"_qs, u"Y2x1ZWx5"_qs}
-                                << QStringList{u"Process: zoomhelper"_qs,
-                                               processLine + u"Y2x1ZWx5"_qs};
-    QTest::newRow("cluely tests come before generic names")
-        << QStringList{u"cluely-keylogger"_qs} << QStringList{processLine + u"cluely-keylogger"_qs};
-}
-
-void ScanPassTest::processes()
-{
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, lines);
-    QCOMPARE(scan({}, names), lines);
-}
-
-void ScanPassTest::processLinesAreNotRepeated_data()
-{
-    QTest::addColumn<QList<RunningApplication>>("applications");
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QStringList>("lines");
-
+    // A process whose name stands in an earlier line is dropped.
     QTest::newRow("application's own executable")
-        << QList{app(u"Cluely"_qs)} << QStringList{u"Cluely"_qs}
+        << Apps{app(u"Cluely"_qs)} << QStringList{u"Cluely"_qs}
         << QStringList{appLine + u"Cluely"_qs};
     QTest::newRow("the test is case-sensitive")
-        << QList{app(u"Cluely"_qs)} << QStringList{u"cluely"_qs}
+        << Apps{app(u"Cluely"_qs)} << QStringList{u"cluely"_qs}
         << QStringList{appLine + u"Cluely"_qs, processLine + u"cluely"_qs};
     QTest::newRow("longer name first swallows the shorter")
-        << QList<RunningApplication>{} << QStringList{u"cluely-helper"_qs, u"cluely"_qs}
+        << Apps{} << QStringList{u"cluely-helper"_qs, u"cluely"_qs}
         << QStringList{processLine + u"cluely-helper"_qs};
     QTest::newRow("shorter name first keeps both")
-        << QList<RunningApplication>{} << QStringList{u"cluely"_qs, u"cluely-helper"_qs}
+        << Apps{} << QStringList{u"cluely"_qs, u"cluely-helper"_qs}
         << QStringList{processLine + u"cluely"_qs, processLine + u"cluely-helper"_qs};
     QTest::newRow("generic name inside a bundle line")
-        << QList{app(u"zoomhelper"_qs, u"com.cluely.zoom"_qs)} << QStringList{u"zoomhelper"_qs}
+        << Apps{app(u"zoomhelper"_qs, u"com.cluely.zoom"_qs)} << QStringList{u"zoomhelper"_qs}
         << QStringList{bundleLine + u"com.cluely.zoom (App: zoomhelper)"_qs};
-    QTest::newRow("generic process after a differently cased line")
-        << QList{app(u"ZoomHelper"_qs)} << QStringList{u"zoomhelper"_qs}
+    QTest::newRow("generic name after a differently cased line")
+        << Apps{app(u"ZoomHelper"_qs)} << QStringList{u"zoomhelper"_qs}
         << QStringList{u"App: ZoomHelper"_qs, u"Process: zoomhelper"_qs};
     QTest::newRow("decomposed name against a precomposed line")
-        << QList{app(u"Cluely Caf\u00E9"_qs)}
+        << Apps{app(u"Cluely Caf\u00E9"_qs)}
         << QStringList{u"Cafe\u0301"_qs, u"Cluely Cafe\u0301"_qs}
         << QStringList{appLine + u"Cluely Caf\u00E9"_qs};
     QTest::newRow("precomposed name against a decomposed line")
-        << QList{app(u"Cluely Cafe\u0301"_qs)} << QStringList{u"Cluely Caf\u00E9"_qs}
+        << Apps{app(u"Cluely Cafe\u0301"_qs)} << QStringList{u"Cluely Caf\u00E9"_qs}
         << QStringList{appLine + u"Cluely Cafe\u0301"_qs};
 }
 
-void ScanPassTest::processLinesAreNotRepeated()
+void ScanPassTest::pass()
 {
-    QFETCH(QList<RunningApplication>, applications);
-    QFETCH(QStringList, names);
+    QFETCH(Apps, applications);
+    QFETCH(QStringList, processes);
     QFETCH(QStringList, lines);
-    QCOMPARE(scan(applications, names), lines);
-}
-
-void ScanPassTest::unreadableProcessTableLeavesApplicationLines()
-{
-    QCOMPARE(scan({app(std::nullopt), app(u"CheatTool"_qs), app(std::nullopt, std::nullopt)}),
-             QStringList{u"App: CheatTool"_qs});
-    QCOMPARE(scan({app(std::nullopt, u"com.cluely"_qs)}), QStringList());
-}
-
-void ScanPassTest::defaultPassRunsOnThisMachine()
-{
-    // Whatever runs here, the default pass reads the real table and every
-    // line it makes has one of the five forms.
-    const QStringList lines = scanForSuspiciousProcesses();
-    for (const QString &line : lines) {
-        QVERIFY2(line.startsWith(appLine) || line.startsWith(bundleLine) ||
-                     line.startsWith(processLine) || line.startsWith(u"App: ") ||
-                     line.startsWith(u"Process: "),
-                 qPrintable(line));
-    }
-    QVERIFY(!defaultProcessSource()->runningProcessNames().isEmpty());
+    QCOMPARE(scanForSuspiciousProcesses(ScriptedApplications(applications),
+                                        ScriptedProcesses(processes)),
+             lines);
 }
 
 QTEST_GUILESS_MAIN(ScanPassTest)
