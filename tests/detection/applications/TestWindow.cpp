@@ -97,7 +97,10 @@ int main(int argc, char *argv[])
 
     if (forkHelper && fork() == 0) {
         close(xcb_get_file_descriptor(connection));
-        execl("/proc/self/exe", argv[0], "--windows", "0", static_cast<char *>(nullptr));
+        // By its real path, so the helper's comm is the program's name too.
+        char self[4096] = {};
+        if (readlink("/proc/self/exe", self, sizeof self - 1) > 0)
+            execl(self, argv[0], "--windows", "0", static_cast<char *>(nullptr));
         _exit(127);
     }
 
