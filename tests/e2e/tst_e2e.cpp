@@ -205,7 +205,8 @@ private slots:
     void manualScanReportsTheHelper()
     {
         const int before = m_inbox->emails().size();
-        QVERIFY(clickBlock(kPrimaryBlue, kButtonMinWidth, 0, QStringLiteral("Manual Scan button")));
+        // The dashboard opens with the keyboard focus on Manual Scan.
+        QVERIFY(m_desktop->key(QStringLiteral("space")));
         const QJsonObject results = waitForEmail(QStringLiteral("Nimbrel Scan Results"), 0, 15000);
         QVERIFY2(!results.isEmpty(), "no scan-results e-mail after Manual Scan");
         QVERIFY2(results[QStringLiteral("html")].toString().contains(kHelperLine),
@@ -233,7 +234,7 @@ private slots:
         QVERIFY2(!tick.isEmpty(), "no scan-results e-mail from the first monitoring tick");
         const qint64 tickAfterMs = sinceStart.elapsed();
         qInfo("first monitoring scan e-mail %lld ms after the start", tickAfterMs);
-        QVERIFY2(tickAfterMs >= 9500 && tickAfterMs <= 12500,
+        QVERIFY2(tickAfterMs >= 9500 && tickAfterMs <= 13000,
                  qPrintable(QString::number(tickAfterMs)));
         QVERIFY(tick[QStringLiteral("html")].toString().contains(kHelperLine));
         shoot(QStringLiteral("monitoring-tick"));

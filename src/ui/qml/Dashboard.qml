@@ -10,6 +10,10 @@ FocusScope {
 
     required property ContentView view
 
+    // Takes the keyboard focus within whatever shows it, so Space presses
+    // Manual Scan as soon as the dashboard appears.
+    focus: true
+
     readonly property int pieceSpacing: 25
 
     implicitWidth: column.implicitWidth + 2 * Theme.standardPadding

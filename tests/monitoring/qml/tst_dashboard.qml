@@ -16,6 +16,19 @@ Item {
         }
     }
 
+    // The way a window shows the dashboard: in a focused Loader.
+    Loader {
+        id: screenLoader
+
+        anchors.fill: parent
+        active: false
+        focus: true
+
+        sourceComponent: Dashboard {
+            view: testCase.view
+        }
+    }
+
     TestCase {
         id: testCase
 
@@ -156,8 +169,10 @@ Item {
         }
 
         function test_keyboardPressesButtons() {
-            const dashboard = makeDashboard();
-            dashboard.forceActiveFocus();
+            view = fixture.createView();
+            screenLoader.active = true;
+            const dashboard = screenLoader.item;
+            verify(dashboard);
             const manual = part(dashboard, "manualScanButton");
             const monitor = part(dashboard, "monitorButton");
             verify(manual.activeFocus, "manual scan has the initial focus");
@@ -171,6 +186,7 @@ Item {
             verify(view.isMonitoring);
             keyClick(Qt.Key_Space);
             verify(!view.isMonitoring);
+            screenLoader.active = false;
         }
 
         function test_dotPulsesOnlyWhileMonitoring() {
