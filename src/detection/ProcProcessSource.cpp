@@ -17,7 +17,7 @@ namespace {
 // Set in a task's flags (the ninth field of `stat`) for kernel threads.
 constexpr unsigned long kernelThreadFlag = 0x00200000;
 
-// argv[0], link targets and `stat` lines are read up to this many bytes.
+// Link targets, `stat` lines and argv[0] are read up to this many bytes.
 constexpr size_t readLimit = 4096;
 
 const QByteArray deletedSuffix = QByteArrayLiteral(" (deleted)");
@@ -33,33 +33,29 @@ bool isProcessDirectoryName(const char *name)
     return true;
 }
 
-QByteArray readSmallFile(int directory, const QByteArray &path)
+// The start of a file: one read, which gives a whole `stat` line and more
+// than any real argv[0] (the kernel hands out /proc files a page at a time).
+QByteArray readFileStart(int directory, const QByteArray &path)
 {
     const int fd = ::openat(directory, path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return {};
-    QByteArray contents(readLimit, Qt::Uninitialized);
-    qsizetype filled = 0;
-    while (filled < contents.size()) {
-        const ssize_t count =
-            ::read(fd, contents.data() + filled, size_t(contents.size() - filled));
-        if (count > 0)
-            filled += count;
-        else if (count == 0 || errno != EINTR)
-            break;
-    }
+    char buffer[readLimit];
+    ssize_t count;
+    do {
+        count = ::read(fd, buffer, sizeof buffer);
+    } while (count < 0 && errno == EINTR);
     ::close(fd);
-    contents.truncate(filled);
-    return contents;
+    return count > 0 ? QByteArray(buffer, count) : QByteArray();
 }
 
 QByteArray readLinkTarget(int directory, const QByteArray &path)
 {
-    QByteArray target(readLimit, Qt::Uninitialized);
-    const ssize_t length = ::readlinkat(directory, path.constData(), target.data(), readLimit);
+    char buffer[readLimit];
+    const ssize_t length = ::readlinkat(directory, path.constData(), buffer, sizeof buffer);
     if (length <= 0)
         return {};
-    target.truncate(length);
+    QByteArray target(buffer, length);
     // The kernel marks an executable that was removed or replaced since start.
     if (target.endsWith(deletedSuffix))
         target.chop(deletedSuffix.size());
@@ -108,10 +104,10 @@ std::optional<QString> processEntry(int root, const QByteArray &directory)
     QString entry = QString::fromUtf8(readLinkTarget(root, directory + "exe"));
     if (yieldsName(entry))
         return entry;
-    entry = QString::fromUtf8(firstArgument(readSmallFile(root, directory + "cmdline")));
+    entry = QString::fromUtf8(firstArgument(readFileStart(root, directory + "cmdline")));
     if (yieldsName(entry))
         return entry;
-    const TaskStatus status = parseStat(readSmallFile(root, directory + "stat"));
+    const TaskStatus status = parseStat(readFileStart(root, directory + "stat"));
     if (status.isKernelThread)
         return std::nullopt;
     return QString::fromUtf8(status.comm);
