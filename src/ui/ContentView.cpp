@@ -3,8 +3,7 @@
 #include "VerificationCode.h"
 #include "VerificationEmail.h"
 
-#include <QCoreApplication>
-#include <QPointer>
+#include "PostToGuiThread.h"
 
 namespace {
 
@@ -101,30 +100,22 @@ void ContentView::sendVerificationCode()
     }
     m_verificationAddress = m_interviewerEmail;
 
-    // Applies one send's outcome on the GUI thread; a closed window drops it.
     const QString to = m_verificationAddress;
-    auto apply = [self = QPointer<ContentView>(this), code, to](bool success,
-                                                                std::optional<EmailError> error) {
-        if (!self)
-            return;
-        // A later press replaced this code. Its e-mail arriving must not open code
-        // entry: if the later send failed, the card would offer a field for a code
-        // nobody received and no way to send again.
-        if (success && code != self->m_verificationCode) {
-            self->setEmailStatus(codeSentMessage(to));
-            return;
-        }
-        self->handleVerificationEmailResult(success, std::move(error));
-    };
-    // The completion may run on any thread, or synchronously inside sendEmail:
-    // either way the outcome is applied later, never inside the call.
     m_resendService->sendEmail(
         to, VerificationEmail::subject(), VerificationEmail::htmlBody(code), std::nullopt,
-        [apply](bool success, std::optional<EmailError> error) {
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [apply, success, error = std::move(error)] { apply(success, error); },
-                Qt::QueuedConnection);
+        [window = QPointer<ContentView>(this), code, to](bool success,
+                                                         std::optional<EmailError> error) {
+            postToGuiThread(
+                window, [code, to, success, error = std::move(error)](ContentView &view) mutable {
+                    // A later press replaced this code. Its e-mail arriving must not open code
+                    // entry: if the later send failed, the card would offer a field for a code
+                    // nobody received and no way to send again.
+                    if (success && code != view.m_verificationCode) {
+                        view.setEmailStatus(codeSentMessage(to));
+                        return;
+                    }
+                    view.handleVerificationEmailResult(success, std::move(error));
+                });
         });
 }
 

@@ -1,12 +1,11 @@
 // The monitoring loop, its notices and the dashboard's pulse.
 #include "ContentView.h"
 
+#include "PostToGuiThread.h"
 #include "monitoring/MonitoringNotices.h"
 #include "monitoring/ShortDateTime.h"
 
-#include <QCoreApplication>
 #include <QFutureWatcher>
-#include <QPointer>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -17,23 +16,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto scanInterval = 10s;
-
-// Runs `apply` later on the GUI thread, and only if the window still exists.
-// Completions may come on any thread, or synchronously inside the send call,
-// so the update is always queued; the guard is only dereferenced on the GUI thread.
-void postToWindow(QPointer<ContentView> window, std::function<void(ContentView &)> apply)
-{
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app)
-        return;
-    QMetaObject::invokeMethod(
-        app,
-        [window = std::move(window), apply = std::move(apply)] {
-            if (window)
-                apply(*window);
-        },
-        Qt::QueuedConnection);
-}
 
 // "✓ <success><address>" or "✗ <failure><reason>", as the e-mail's outcome line.
 QString outcomeText(bool success, const std::optional<EmailError> &error,
@@ -58,6 +40,8 @@ void ContentView::toggleMonitoring()
         // The first scan comes with the first tick, a full interval from now.
         m_scanTimer = std::make_unique<QTimer>(this);
         m_scanTimer->setInterval(scanInterval);
+        // A coarse timer may fire up to 5 % early; ticks keep the full interval.
+        m_scanTimer->setTimerType(Qt::PreciseTimer);
         connect(m_scanTimer.get(), &QTimer::timeout, this, &ContentView::performScan);
         m_scanTimer->start();
     } else {
@@ -103,7 +87,7 @@ void ContentView::sendMonitoringStatusEmail(bool started)
     m_resendService->sendEmail(
         m_interviewerEmail, MonitoringNotices::statusSubject(started), body, std::nullopt,
         [window = QPointer<ContentView>(this)](bool success, std::optional<EmailError> error) {
-            postToWindow(window, [success, error = std::move(error)](ContentView &view) {
+            postToGuiThread(window, [success, error = std::move(error)](ContentView &view) {
                 view.setEmailStatus(outcomeText(
                     success, error, QStringLiteral("Monitoring status emailed to "),
                     QStringLiteral("Failed to send monitoring status: "), view.m_interviewerEmail));
@@ -117,7 +101,7 @@ void ContentView::sendScanResultsEmail(const QStringList &lines)
         m_interviewerEmail, MonitoringNotices::scanResultsSubject(),
         MonitoringNotices::scanResultsBody(lines), std::nullopt,
         [window = QPointer<ContentView>(this)](bool success, std::optional<EmailError> error) {
-            postToWindow(window, [success, error = std::move(error)](ContentView &view) {
+            postToGuiThread(window, [success, error = std::move(error)](ContentView &view) {
                 view.setEmailStatus(outcomeText(
                     success, error, QStringLiteral("Scan results emailed to "),
                     QStringLiteral("Failed to send scan results: "), view.m_interviewerEmail));
