@@ -26,7 +26,7 @@ Rejection invalidField(const char *field, const QString &why)
 
 bool isAddress(const QString &value)
 {
-    // addr-spec, or a display name followed by <addr-spec>.
+    // A bare address, or a display name followed by the address in angle brackets.
     static const QRegularExpression pattern(QStringLiteral(
         R"(^(?:[^<>"]*<)?[^\s@<>()\[\],;:"]+@[^\s@<>()\[\],;:".]+(?:\.[^\s@<>()\[\],;:".]+)+>?$)"));
     const bool bracketed = value.endsWith(QLatin1Char('>'));
