@@ -13,9 +13,7 @@ class FakeEmailSender : public EmailSender
 public:
     struct Sent
     {
-        QString to;
-        QString subject;
-        QString html;
+        QString to, subject, html;
         std::optional<QString> text;
         EmailCompletion completion;
     };
@@ -26,14 +24,6 @@ public:
         sent.append({to, subject, html, text, completion});
         if (onSend)
             onSend(completion);
-    }
-
-    QStringList subjects() const
-    {
-        QStringList result;
-        for (const Sent &mail : sent)
-            result.append(mail.subject);
-        return result;
     }
 
     QList<Sent> sent;
