@@ -1,127 +1,77 @@
 // nimbrel-scan as an administrator runs it: output lines and exit status.
 
-#include <QDir>
-#include <QFile>
+#include "WriteFile.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <algorithm>
-
-namespace {
-
-struct ScanRun
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-ScanRun runScan(const QStringList &arguments)
-{
-    QProcess scan;
-    scan.start(QStringLiteral(NIMBREL_SCAN_PATH), arguments);
-    if (!scan.waitForFinished(60'000) || scan.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {scan.exitCode(), scan.readAllStandardOutput(), scan.readAllStandardError()};
-}
-
-void writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(contents);
-}
-
-} // namespace
 
 class NimbrelScanTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void reportsAProcessByItsFullName();
-    void nothingFoundExitsZero();
-    void eachFindingOnItsOwnLine();
-    void helpExplainsTheProgram();
-    void usageErrors_data();
-    void usageErrors();
-};
-
-void NimbrelScanTest::reportsAProcessByItsFullName()
-{
-    // Longer than the 15 characters `ps` would show of it.
-    QTemporaryDir dir;
-    const QString helper = dir.filePath(u"superstealthcluelyhelper"_qs);
-    QVERIFY(QFile::copy(u"/bin/sleep"_qs, helper));
-    QProcess child;
-    child.start(helper, {u"60"_qs});
-    QVERIFY(child.waitForStarted());
-
-    const ScanRun run = runScan({});
-    child.kill();
-    child.waitForFinished();
-
-    QCOMPARE(run.exitCode, 1);
-    const QList<QByteArray> lines = run.out.split('\n');
-    QVERIFY2(lines.contains("\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: superstealthcluelyhelper"),
-             run.out.constData());
-}
-
-void NimbrelScanTest::nothingFoundExitsZero()
-{
-    QTemporaryDir emptyProc;
-    const ScanRun run = runScan({u"--proc-root"_qs, emptyProc.path()});
-    QCOMPARE(run.out, QByteArray());
-    QCOMPARE(run.exitCode, 0);
-}
-
-void NimbrelScanTest::eachFindingOnItsOwnLine()
-{
-    QTemporaryDir fakeProc;
-    const QDir root(fakeProc.path());
-    for (const auto &[pid, argv0] :
-         {std::pair{"7", "/usr/bin/bash"}, {"8", "/opt/KeyLogger"}, {"9", "/tmp/Y2x1ZWx5"}}) {
-        root.mkpath(QString::fromLatin1(pid));
-        writeFile(root.filePath(QString::fromLatin1(pid) + u"/cmdline"_qs),
-                  QByteArray(argv0) + '\0');
+    void reportsAProcessByItsFullName()
+    {
+        // Longer than the 15 characters `ps` would show of it.
+        QTemporaryDir dir;
+        const QString helper = dir.filePath(u"superstealthcluelyhelper"_qs);
+        QVERIFY(QFile::copy(u"/bin/sleep"_qs, helper));
+        QProcess child;
+        child.start(helper, {u"60"_qs});
+        QVERIFY(child.waitForStarted());
+        QByteArray out;
+        const int status = scan({}, out);
+        child.kill();
+        child.waitForFinished();
+        QCOMPARE(status, 1);
+        QVERIFY2(out.split('\n').contains(
+                     "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: superstealthcluelyhelper"),
+                 out.constData());
     }
-    const ScanRun run = runScan({u"--proc-root"_qs, fakeProc.path()});
-    QCOMPARE(run.exitCode, 1);
-    QList<QByteArray> lines = run.out.split('\n');
-    QCOMPARE(lines.takeLast(), QByteArray()); // the output ends with a newline
-    std::sort(lines.begin(), lines.end());
-    QCOMPARE(lines, QList<QByteArray>({"Process: KeyLogger",
-                                       "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: Y2x1ZWx5"}));
-}
 
-void NimbrelScanTest::helpExplainsTheProgram()
-{
-    const ScanRun run = runScan({u"--help"_qs});
-    QCOMPARE(run.exitCode, 0);
-    QVERIFY(run.out.contains("Exit status: 0 when nothing was found, 1 when something was, 2"));
-    QVERIFY(run.out.contains("--ps"));
-    QVERIFY(run.out.contains("--proc-root"));
-}
+    void exitStatus()
+    {
+        QTemporaryDir proc;
+        writeFile(proc.filePath(u"found/7/cmdline"_qs), "/usr/bin/bash");
+        writeFile(proc.filePath(u"found/8/cmdline"_qs), "/tmp/Y2x1ZWx5");
+        QVERIFY(QDir(proc.path()).mkdir(u"empty"_qs));
+        const std::tuple<QStringList, int, QByteArray> cases[] = {
+            {{u"--proc-root"_qs, proc.filePath(u"empty"_qs)}, 0, ""},
+            {{u"--proc-root"_qs, proc.filePath(u"found"_qs)},
+             1,
+             "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: Y2x1ZWx5\n"},
+            {{u"--bogus"_qs}, 2, ""},
+            {{u"now"_qs}, 2, ""},
+            {{u"--proc-root"_qs}, 2, ""},
+            {{u"--ps"_qs, u"--proc-root"_qs, u"/proc"_qs}, 2, ""},
+        };
+        for (const auto &[arguments, status, expected] : cases) {
+            QByteArray out, err;
+            QCOMPARE(scan(arguments, out, &err), status);
+            QCOMPARE(out, expected);
+            // Usage errors, and only they, point to the help.
+            QCOMPARE(err.contains("Try 'nimbrel-scan --help'."), status == 2);
+        }
+        QByteArray help;
+        QCOMPARE(scan({u"--help"_qs}, help), 0);
+        QVERIFY(help.contains("Exit status: 0 when nothing was found, 1 when something was, 2"));
+    }
 
-void NimbrelScanTest::usageErrors_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("unknown option") << QStringList{u"--bogus"_qs};
-    QTest::newRow("argument") << QStringList{u"now"_qs};
-    QTest::newRow("missing value") << QStringList{u"--proc-root"_qs};
-    QTest::newRow("two process tables") << QStringList{u"--ps"_qs, u"--proc-root"_qs, u"/proc"_qs};
-}
-
-void NimbrelScanTest::usageErrors()
-{
-    QFETCH(QStringList, arguments);
-    const ScanRun run = runScan(arguments);
-    QCOMPARE(run.exitCode, 2);
-    QCOMPARE(run.out, QByteArray());
-    QVERIFY(run.err.contains("--help"));
-}
+private:
+    // Runs nimbrel-scan; returns its exit status and fills `out` and `err`.
+    static int scan(const QStringList &arguments, QByteArray &out, QByteArray *err = nullptr)
+    {
+        QProcess scan;
+        scan.start(QStringLiteral(NIMBREL_SCAN_PATH), arguments);
+        if (!scan.waitForFinished(60'000) || scan.exitStatus() != QProcess::NormalExit)
+            return -1;
+        out = scan.readAllStandardOutput();
+        if (err)
+            *err = scan.readAllStandardError();
+        return scan.exitCode();
+    }
+};
 
 QTEST_GUILESS_MAIN(NimbrelScanTest)
 #include "tst_nimbrel_scan.moc"

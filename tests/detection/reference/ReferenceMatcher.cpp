@@ -3,6 +3,8 @@
 #include "CanonicalText.h"
 #include "SuspiciousNamePatterns.h"
 
+#include <algorithm>
+
 QStringList referenceLookalikeCandidates()
 {
     QStringList candidates{QString()};
@@ -22,36 +24,23 @@ bool referenceContainsLookalikeForm(const QString &lower, const QStringList &can
     // Every candidate is already in NFC, so canonical containment is a plain
     // search in the name's NFC form.
     const QString name = canonicalForm(lower);
-    for (const QString &candidate : candidates) {
-        if (name.contains(candidate))
-            return true;
-    }
-    return false;
+    return std::any_of(candidates.cbegin(), candidates.cend(),
+                       [&name](const QString &candidate) { return name.contains(candidate); });
 }
 
-bool referenceContainsLookalikeForm(const QString &lower)
+bool referenceHoldsWrittenOrEncodedForm(const QString &name)
 {
-    return referenceContainsLookalikeForm(lower, referenceLookalikeCandidates());
-}
-
-bool referenceHoldsWrittenForm(const QString &lower)
-{
+    const QString lower = name.toLower();
     for (std::u16string_view pattern : cluelyNamePatterns) {
         if (containsCanonically(lower, QString::fromUtf16(pattern.data(), pattern.size())))
             return true;
     }
-    return false;
-}
-
-bool referenceHoldsEncodedForm(const QString &name)
-{
     return containsCanonically(name, QStringLiteral("Y2x1ZWx5")) ||
-           containsCanonically(name.toLower(), QStringLiteral("636c75656c79"));
+           containsCanonically(lower, QStringLiteral("636c75656c79"));
 }
 
 bool referenceIsSuspiciousName(const QString &name)
 {
-    const QString lower = name.toLower();
-    return referenceHoldsWrittenForm(lower) || referenceContainsLookalikeForm(lower) ||
-           referenceHoldsEncodedForm(name);
+    return referenceHoldsWrittenOrEncodedForm(name) ||
+           referenceContainsLookalikeForm(name.toLower(), referenceLookalikeCandidates());
 }

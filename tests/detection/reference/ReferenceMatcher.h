@@ -10,16 +10,13 @@
 // The look-alike spellings of the target word, in table order.
 QStringList referenceLookalikeCandidates();
 
-// Look-alike test over the given spellings (built once by a caller that
-// tests many names) or over a freshly built list.
+// The look-alike test over spellings built once by a caller that tests many names.
 bool referenceContainsLookalikeForm(const QString &lower, const QStringList &candidates);
-bool referenceContainsLookalikeForm(const QString &lower);
 
 // The steps around the look-alike test: the written forms in the lowercased
 // name, then the Base64 form in the name and the hexadecimal form in the
 // lowercased name.
-bool referenceHoldsWrittenForm(const QString &lower);
-bool referenceHoldsEncodedForm(const QString &name);
+bool referenceHoldsWrittenOrEncodedForm(const QString &name);
 
-// The whole matcher: written forms, look-alikes, Base64, hexadecimal.
+// The whole matcher, building the spellings afresh on every call.
 bool referenceIsSuspiciousName(const QString &name);
