@@ -2,6 +2,7 @@
 // the rule for where the API key may be sent.
 #include "ResendConfig.h"
 #include "ResendEndpoint.h"
+#include "ResendService.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -51,90 +52,70 @@ class TestResendConfig : public QObject
     Q_OBJECT
 
 private slots:
-    void readsXmlAndBinaryPropertyLists()
+    // Each layout is found and read in-process, and by a copy of this program
+    // standing in for the application, which must start or stop with the one
+    // message (exact output, so never the key). A valid decoy in a later place must lose to the
+    // file found first; a directory named Config.plist is not a file.
+    void findsAndReadsConfigPlistOrStops()
     {
-        const QString provider = QString::fromLatin1(defaultResendBaseUrl);
-        const QByteArray base = "<key>ResendAPIBaseURL</key>";
-        const std::pair<QByteArray, QStringList> cases[] = {
-            // read key and base URL
-            {dict("<string>ключ ✓</string><key>X</key><integer>3</integer>"),
-             {u"ключ ✓"_s, provider}},
-            {dict("<string/>", base + "<string>http://127.0.0.1:8025</string>"),
-             {"", "http://127.0.0.1:8025"}},
-            {dict("<string>k</string>", base + "<true/>"), {"k", ""}}, // an empty URL is refused
-            {dict("<integer>42</integer>"), {}},
-        };
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"Config.plist"_s);
-        for (const auto &[root, expected] : cases) {
-            QVERIFY(plist(root, true).startsWith("bplist00"));
-            for (const bool binary : {false, true}) {
-                QVERIFY(writeFile(path, plist(root, binary)));
-                const std::optional<ResendConfig> config = readResendConfig(path);
-                QCOMPARE(config ? QStringList({config->apiKey, config->baseUrl}) : QStringList(),
-                         expected);
-            }
-        }
-        QVERIFY(writeFile(path, "ResendAPIKey = re_abc\n")); // not a property list at all
-        QVERIFY(!readResendConfig(path));
-    }
-
-    void searchesBesideThenShareThenResources()
-    {
-        QTemporaryDir dir;
-        const QString bin = dir.filePath(u"bin"_s), beside = bin + u"/Config.plist"_s;
-        QVERIFY(QDir().mkpath(beside)); // a directory of that name is not a configuration file
-        QVERIFY(!findConfigPlist(bin));
-        for (const QString &place : {dir.filePath(u"Resources/Config.plist"_s),
-                                     dir.filePath(u"share/nimbrel/Config.plist"_s), beside}) {
-            QDir().rmdir(place); // the placeholder directory, once a file goes beside
-            QVERIFY(writeFile(place, plist(dict("<string>k</string>"))));
-            QCOMPARE(findConfigPlist(bin), std::optional(place));
-        }
-    }
-
-    void applicationStopsOrStarts()
-    {
-        const QByteArray key = "<string>super-secret-key-91</string>";
+        const QString secret = u"super-secret-key-91"_s,
+                      provider = QString::fromLatin1(defaultResendBaseUrl);
+        const QByteArray key = "<string>" + secret.toLatin1() + "</string>",
+                         base = "<key>ResendAPIBaseURL</key>";
+        QVERIFY(plist(dict(key), true).startsWith("bplist00"));
         const struct
         {
-            QString place; // relative to the executable's directory
+            const char *place; // relative to the executable's directory
             QByteArray content;
-            bool starts;
+            QStringList read; // key and base URL; empty when the application must stop
         } cases[] = {
-            {u"missing file"_s, {}, false},
-            {u"Config.plist"_s, plist("<array>" + key + "</array>"), false},
-            {u"Config.plist"_s, plist("<dict><key>ResendAPIBaseURL</key>" + key + "</dict>"),
-             false},
-            {u"Config.plist"_s, plist(dict("<integer>7</integer>")), false},
-            {u"Config.plist"_s, plist(dict(key)), true},
-            {u"../share/nimbrel/Config.plist"_s, plist(dict(key), true), true},
-            {u"../Resources/Config.plist"_s, plist(dict("<string/>")), true},
+            {nullptr, {}, {}},
+            {"Config.plist", plist("<array>" + key + "</array>"), {}},
+            {"Config.plist", plist("<dict>" + base + key + "</dict>"), {}},
+            {"Config.plist", plist(dict("<integer>7</integer>")), {}},
+            {"Config.plist", plist(dict("<integer>7</integer>"), true), {}},
+            {"Config.plist", "ResendAPIKey = " + key, {}},
+            {"Config.plist", plist(dict(key, "<key>X</key><true/>")), {secret, provider}},
+            {"../share/nimbrel/Config.plist",
+             plist(dict("<string/>", base + "<string>http://[::1]:8025</string>"), true),
+             {"", "http://[::1]:8025"}},
+            // A base URL that is not a string reads as empty, which no send accepts.
+            {"../Resources/Config.plist",
+             plist(dict("<string>ключ ✓</string>", base + "<true/>")),
+             {u"ключ ✓"_s, ""}},
         };
-        for (const auto &[place, content, starts] : cases) {
+        for (const auto &[place, content, read] : cases) {
             QTemporaryDir dir;
-            const QString probe = dir.filePath(u"bin/config_probe"_s);
-            QVERIFY(QDir().mkpath(dir.filePath(u"bin"_s)));
-            QVERIFY(QFile::copy(QStringLiteral(CONFIG_PROBE_PATH), probe));
-            if (!content.isEmpty())
-                QVERIFY(writeFile(dir.filePath("bin/" + place), content));
+            const QString bin = dir.filePath(u"bin"_s), app = bin + u"/app"_s;
+            QVERIFY(QDir().mkpath(bin) &&
+                    QFile::copy(QCoreApplication::applicationFilePath(), app));
+            if (place)
+                QVERIFY(writeFile(bin + '/' + place, content));
+            else
+                QVERIFY(QDir().mkpath(bin + u"/Config.plist"_s));
+            if (place && !QByteArray(place).startsWith("../Resources"))
+                QVERIFY(writeFile(dir.filePath(place[0] == '.' ? u"Resources/Config.plist"_s
+                                                               : u"share/nimbrel/Config.plist"_s),
+                                  plist(dict("<string>decoy</string>"))));
+            const auto config = readResendConfig(findConfigPlist(bin).value_or(QString()));
+            QCOMPARE(config ? QStringList({config->apiKey, config->baseUrl}) : QStringList(), read);
+
             QProcess child;
-            child.start(probe);
+            child.start(app, {u"--as-application"_s});
             QVERIFY(child.waitForFinished(30'000));
             QCOMPARE(child.exitStatus(), QProcess::NormalExit); // no signal, so no core dump
-            QCOMPARE(child.exitCode() == 0, starts);
-            // Exact output, so the key cannot appear in it either.
-            QCOMPARE(child.readAllStandardOutput(), QByteArray(starts ? "ready\n" : ""));
+            QCOMPARE(child.exitCode() == 0, !read.isEmpty());
             QCOMPARE(child.readAllStandardError(),
-                     QByteArray(starts ? ""
-                                       : "Nimbrel/ResendService: Fatal error: Could not find API "
-                                         "key in Config.plist file\n"));
+                     QByteArray(read.isEmpty() ? "Nimbrel/ResendService: Fatal error: Could not "
+                                                 "find API key in Config.plist file\n"
+                                               : ""));
         }
     }
 
     void keyTravelsOnlyOverHttpsOrLoopback()
     {
-        const std::pair<const char *, const char *> accepted[] = {
+        const std::pair<const char *, const char *> cases[] = {
+            // base URL, endpoint or "" if refused
             {"https://api.resend.com", "https://api.resend.com/emails"},
             {"https://api.resend.com/", "https://api.resend.com/emails"},
             {"https://mail.example.com/v1/", "https://mail.example.com/v1/emails"},
@@ -142,23 +123,32 @@ private slots:
             {"http://127.0.0.2:9", "http://127.0.0.2:9/emails"},
             {"http://[::1]:8025", "http://[::1]:8025/emails"},
             {"http://localhost:8025", "http://localhost:8025/emails"},
-        };
-        for (const auto &[baseUrl, endpoint] : accepted) {
+            {"http://api.resend.com", ""},
+            {"http://127.0.0.1.example.com", ""},
+            {"ftp://127.0.0.1", ""},
+            {"api.resend.com", ""},
+            {"", ""},
+            {"https://user:pw@api.resend.com", ""},
+            {"https://api.resend.com/?x=1", ""}};
+        for (const auto &[baseUrl, endpoint] : cases) {
             const auto result = emailsEndpoint(QString::fromLatin1(baseUrl));
-            QVERIFY2(std::holds_alternative<QUrl>(result), baseUrl);
-            QCOMPARE(std::get<QUrl>(result).toString(), QString::fromLatin1(endpoint));
-        }
-        // Plain HTTP to another machine, or anything that is not a clean base URL.
-        for (const char *baseUrl :
-             {"http://api.resend.com", "http://127.0.0.1.example.com", "http://10.0.0.1",
-              "ftp://127.0.0.1", "api.resend.com", "", "https://user:pw@api.resend.com",
-              "https://api.resend.com/?x=1"}) {
-            const auto result = emailsEndpoint(QString::fromLatin1(baseUrl));
-            QVERIFY2(std::holds_alternative<EmailError>(result), baseUrl);
-            QCOMPARE(std::get<EmailError>(result).kind, EmailError::Kind::Misconfigured);
+            const auto *url = std::get_if<QUrl>(&result);
+            QCOMPARE(url ? url->toString() : QString(), QString::fromLatin1(endpoint));
+            QVERIFY(url || std::get<EmailError>(result).kind == EmailError::Kind::Misconfigured);
         }
     }
 };
 
-QTEST_GUILESS_MAIN(TestResendConfig)
+// With --as-application, builds the service as the application does (which
+// may end the process); otherwise runs the tests.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (app.arguments().contains(u"--as-application"_s)) {
+        ResendService service;
+        return std::puts("ready") < 0;
+    }
+    TestResendConfig test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_resend_config.moc"

@@ -1,10 +1,9 @@
 // A bounded load check, not a timing test: 1,000 sends to the local inbox with
 // at most 50 in flight. Every completion must run once and every message must
-// arrive. The figure printed is for the record only.
+// arrive.
 #include "InboxServer.h"
 #include "ResendService.h"
 
-#include <QElapsedTimer>
 #include <QNetworkReply>
 #include <QtTest>
 
@@ -17,38 +16,32 @@ class TestResendLoad : public QObject
 private slots:
     void thousandSendsFiftyInFlight()
     {
-        constexpr int total = 1'000, window = 50;
-        InboxServer inbox({.apiKey = u"load-key"_s, .maxMessages = 2 * total});
+        constexpr qsizetype total = 1'000, window = 50;
+        InboxServer inbox({.apiKey = u"load-key"_s, .maxMessages = int(2 * total)});
         QVERIFY2(inbox.isRunning(), qPrintable(inbox.errorString()));
         ResendService service({u"load-key"_s, inbox.baseUrl().toString()});
 
-        std::vector<int> calls(total, 0);
-        int started = 0, completed = 0, succeeded = 0, inFlight = 0, peakInFlight = 0;
+        QList<int> calls(total, 0);
+        qsizetype started = 0, succeeded = 0;
         QSet<QString> sent;
         std::function<void()> startNext = [&] {
-            const int index = started++;
-            peakInFlight = std::max(peakInFlight, ++inFlight);
-            sent.insert(u"load %1"_s.arg(index));
-            service.sendEmail(u"load@example.com"_s, u"load %1"_s.arg(index), u"<p>x</p>"_s,
+            const qsizetype index = started++;
+            sent.insert(QString::number(index));
+            service.sendEmail(u"load@example.com"_s, QString::number(index), u"<p>x</p>"_s,
                               std::nullopt, [&, index](bool success, std::optional<EmailError>) {
-                                  ++calls[size_t(index)];
-                                  --inFlight;
-                                  ++completed;
+                                  ++calls[index];
                                   succeeded += success ? 1 : 0;
                                   if (started < total)
                                       startNext();
                               });
         };
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < window; ++i)
+        // Each completion starts the next send, so at most fifty are ever in flight.
+        for (qsizetype i = 0; i < window; ++i)
             startNext();
-        QTRY_COMPARE_WITH_TIMEOUT(completed, total, 240'000);
-        qInfo("%d sends, at most %d in flight: %lld ms", total, peakInFlight, clock.elapsed());
+        QTRY_COMPARE_WITH_TIMEOUT(calls.count(1), total, 240'000);
         QTest::qWait(100); // a late second completion would show up here
-        QCOMPARE(int(std::count(calls.begin(), calls.end(), 1)), total);
+        QCOMPARE(calls.count(1), total);
         QCOMPARE(succeeded, total);
-        QVERIFY(peakInFlight <= window);
         // Finished replies are released, not kept for the service's lifetime.
         QCOMPARE(service.findChildren<QNetworkReply *>().size(), 0);
 
