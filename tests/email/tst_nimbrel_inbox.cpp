@@ -25,9 +25,9 @@ std::pair<int, QByteArray> post(const InboxServer &inbox, const QByteArray &body
     // Every answer to a send is one JSON object: complete once it parses.
     for (QByteArray raw; socket.waitForReadyRead(5'000);) {
         raw += socket.readAll();
-        const QByteArray body = raw.mid(raw.indexOf("\r\n\r\n") + 4);
-        if (raw.contains("\r\n\r\n") && QJsonDocument::fromJson(body).isObject())
-            return {raw.mid(9, 3).toInt(), body};
+        const QByteArray answer = raw.mid(raw.indexOf("\r\n\r\n") + 4);
+        if (raw.contains("\r\n\r\n") && QJsonDocument::fromJson(answer).isObject())
+            return {raw.mid(9, 3).toInt(), answer};
     }
     return {};
 }
@@ -60,7 +60,6 @@ private slots:
         } cases[] = {
             {valid},
             {sendWith(fifty.chopped(1) + "]")},
-            {sendWith(R"("to":"c@d.co","text":"t","html":null)")},
             {valid, 401, "missing_api_key", "User-Agent: t"},
             {valid, 401, "missing_api_key", "Authorization: Bearer \r\nUser-Agent: t"},
             {valid, 403, "invalid_api_key", "Authorization: Bearer x\r\nUser-Agent: t"},
