@@ -1,10 +1,9 @@
 #include "ApplicationGrouping.h"
-#include "FakeProcTree.h"
+#include "CgroupApplication.h"
+#include "KeyFile.h"
 #include "LinuxRunningApplications.h"
 #include "ProcFsReader.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,395 +11,412 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr uint user = 1000;
-
-QString scope(const QString &unit)
+// One process as the kernel lays it out under /proc/PID.
+struct FakeProcess
 {
-    return u"0::/user.slice/user-1000.slice/user@1000.service/app.slice/"_s + unit + u'\n';
-}
+    qint64 pid;
+    qint64 parentPid;
+    QString executable; // the exe link's target; relative: only argv[0], as of another user's
+    QByteArray unit{};  // the systemd or Snap unit in its cgroup; empty: the login session's
+    QByteArray environ{};
+    QByteArray flatpakInfo{};
+    QList<std::pair<QString, QByteArray>> files{}; // written over the usual ones
+    quint64 startTime = 0;                         // 0: the pid
+};
+using FakeProcesses = QList<FakeProcess>;
 
-QByteArray cgroupOf(const QString &unit)
-{
-    return scope(unit).toUtf8();
-}
-
-// What the process of a desktop unit carries.
-std::optional<LaunchIdentity> launchedAs(const QString &unit)
-{
-    return launchIdentity({.cgroup = cgroupOf(unit), .flatpakInfo = {}, .environment = {}});
-}
-
-// "name | identifier", so a failing comparison shows whole entries.
+// "name | identifier" of each application, so a failing comparison shows whole entries.
 QStringList described(const QList<RunningApplication> &applications)
 {
     QStringList lines;
     for (const RunningApplication &application : applications)
-        lines << application.displayName.value_or(u"<none>"_s) + u" | "_s +
-                     application.bundleIdentifier.value_or(u"<none>"_s);
+        lines << application.displayName.value_or(u"-"_s) + u" | "_s +
+                     application.bundleIdentifier.value_or(u"-"_s);
     return lines;
 }
 
+// A stat file: "pid (comm) state ppid pgrp session tty tpgid flags", 11 more, starttime.
+QByteArray stat(const QByteArray &comm, char state, qint64 parent, const char *flags, quint64 start)
+{
+    return "1 (" + comm + ") " + state + ' ' + QByteArray::number(parent) + " 1 1 0 -1 " + flags +
+           " 1 0 0 0 0 0 0 0 20 0 1 0 " + QByteArray::number(start) + " 10\n";
+}
+
 } // namespace
+
+using Processes = QList<ProcessRecord>;
+using Windows = QList<TopLevelWindow>;
 
 class LinuxRunningApplicationsTest : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
 
-    void findsEachIdentifierSource();
-    void trustsUnitsThenFlatpakThenSnapThenHints();
-    void groupsHelpersIntoOneInstance();
-    void ordersByStartTimeThenPid();
-    void fallsBackToClassAndExecutableNames();
-    void leavesOutOtherUsersKernelThreadsZombiesAndVanishedProcesses();
-    void survivesMalformedAndHugeProcFiles();
+    void findsTheApplicationUnit();
+    void findsDesktopEntries();
+    void translatesNames();
+    void readsProcesses_data();
+    void readsProcesses();
     void readsThisMachinesOwnProcesses();
-
-    void windowOfAToolStartedInATerminalIsItsOwnApplication();
-    void windowsOfOneApplicationMakeOneEntry();
-    void windowsNameIdentifiersByTheirProperties();
-    void windowsWithoutProcessOrPropertiesAreHandled();
+    void groupsWindowsWithTheirProcesses_data();
+    void groupsWindowsWithTheirProcesses();
 
 private:
-    QList<RunningApplication> scan(const QString &locale = {}) const;
-    void writeEntry(const QString &id, const QByteArray &body);
-    DesktopEntries entries() const { return DesktopEntries({m_data->path()}, {}); }
+    static void put(const QString &path, const QByteArray &content);
+    void add(const FakeProcesses &processes);
+    QStringList scan(const QString &locale = {}) const;
+    DesktopEntries entries(const QString &locale = {}) const
+    {
+        return DesktopEntries({m_data.filePath(u"home"_s), m_data.filePath(u"usr"_s)}, locale);
+    }
 
-    std::unique_ptr<FakeProcTree> m_proc;
-    std::unique_ptr<QTemporaryDir> m_data;
+    QTemporaryDir m_data; // usr/ and home/, each with an "applications" folder
+    std::unique_ptr<QTemporaryDir> m_proc;
 };
+
+void LinuxRunningApplicationsTest::put(const QString &path, const QByteArray &content)
+{
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+void LinuxRunningApplicationsTest::add(const FakeProcesses &processes)
+{
+    for (const FakeProcess &p : processes) {
+        const QString dir = m_proc->filePath(QString::number(p.pid)) + u'/';
+        const QByteArray comm = QFile::encodeName(p.executable.section(u'/', -1)).left(15);
+        put(dir + u"stat"_s,
+            stat(comm, 'S', p.parentPid, "4194560", p.startTime ? p.startTime : p.pid));
+        put(dir + u"status"_s, "Name:\t" + comm + "\nUid:\t1000\t1000\t1000\t1000\n");
+        put(dir + u"comm"_s, comm + '\n');
+        put(dir + u"cmdline"_s,
+            p.executable.isEmpty() ? QByteArray() : QFile::encodeName(p.executable) + '\0');
+        put(dir + u"cgroup"_s, "0::/user.slice/user-1000.slice/user@1000.service/app.slice/" +
+                                   (p.unit.isEmpty() ? "session-2.scope"_ba : p.unit) + '\n');
+        put(dir + u"environ"_s, p.environ);
+        if (!p.flatpakInfo.isEmpty())
+            put(dir + u"root/.flatpak-info"_s, p.flatpakInfo);
+        if (p.executable.startsWith(u'/'))
+            QVERIFY(QFile::link(p.executable, dir + u"exe"_s));
+        for (const auto &[file, content] : p.files)
+            put(dir + file, content);
+    }
+}
+
+QStringList LinuxRunningApplicationsTest::scan(const QString &locale) const
+{
+    return described(LinuxRunningApplications(
+                         {.procRoot = m_proc->path(),
+                          .uid = 1000,
+                          .dataDirs = {m_data.filePath(u"home"_s), m_data.filePath(u"usr"_s)},
+                          .locale = locale,
+                          .x11Display = std::nullopt})
+                         .runningApplications());
+}
+
+void LinuxRunningApplicationsTest::initTestCase()
+{
+    QByteArray huge = "Name=Huge\n";
+    while (huge.size() < 3 * 1024 * 1024)
+        huge += "Comment[xx]=" + QByteArray(1000, 'x') + '\n';
+    // Desktop entries by ID ("~" for the user's folder, which comes first), and
+    // their content after a "[Desktop Entry]" line unless it starts a group.
+    const std::pair<QString, QByteArray> entries[] = {
+        {"gnome-terminal", "Name=Terminal\nName[de]=Terminal DE"},
+        {"com.example.Nameless", "Comment=no Name key"},
+        {"com.example.Blank", "Name=   "},
+        {"com.example.Browser", "Name=Browser\nStartupWMClass=BrowserMain"},
+        {"com.example.Tool", "Name=System Tool"},
+        // Key-file rules: a broken group header hides what follows it, the first
+        // of two equal keys or groups wins, malformed lines are skipped.
+        {"~com.example.Tool",
+         "[Broken header\nName=lost\n[Desktop Entry]\n# comment\n"
+         "Name = User\\sTool \\\\ \\q  \nName=second\nno equals sign\n=no key\n"
+         "[Other]\nHidden=true\n[Desktop Entry]\nHidden=true"},
+        {"kde4/kate", "Name=Kate 4"},
+        {"notanentry", "[Something Else]\nName=No"},
+        {"org.example.Gone", "Name=Gone"},
+        {"~org.example.Gone", "Hidden=true"},
+        {"../secret", "Name=Secret"},
+        {"google-chrome", "Name=Google Chrome"},
+        {"~first", "Name=1\nStartupWMClass=Shared"},
+        {"second", "Name=2\nStartupWMClass=Shared"},
+        {"huge", huge},
+        {"binary", "[\0\xff\xfe]\n\0Name=\xff"_ba},
+        {"empty", {}},
+        {"org.example.Viewer", "Name[sr_RS@latin]=Sr RS latin\nName[sr_RS]=Sr RS\n"
+                               "Name[sr@latin]=Sr latin\nName[sr]=Sr\nName[de]=\nName=Plain"}};
+    for (const auto &[id, body] : entries) {
+        const QString path = id.startsWith(u'~') ? u"home/applications/"_s + id.sliced(1)
+                                                 : u"usr/applications/"_s + id;
+        put(m_data.filePath(path + u".desktop"_s),
+            body.isEmpty() || body.startsWith('[') ? body : "[Desktop Entry]\n" + body + '\n');
+    }
+    QVERIFY(QDir().mkpath(m_data.filePath(u"usr/applications/folder.desktop"_s)));
+}
 
 void LinuxRunningApplicationsTest::init()
 {
-    m_proc = std::make_unique<FakeProcTree>();
-    m_data = std::make_unique<QTemporaryDir>();
-    QDir().mkpath(m_data->path() + u"/applications"_s);
+    m_proc = std::make_unique<QTemporaryDir>();
     // The desktop itself: runs in the session, names no application.
-    m_proc->add({.pid = 10, .startTime = 1, .executable = u"/usr/bin/gnome-shell"_s});
+    add({{10, 1, "/usr/bin/gnome-shell"}});
 }
 
-QList<RunningApplication> LinuxRunningApplicationsTest::scan(const QString &locale) const
+void LinuxRunningApplicationsTest::findsTheApplicationUnit()
 {
-    return LinuxRunningApplications({.procRoot = m_proc->root(),
-                                     .uid = user,
-                                     .dataDirs = {m_data->path()},
-                                     .locale = locale,
-                                     .x11Display = std::nullopt})
-        .runningApplications();
-}
-
-void LinuxRunningApplicationsTest::writeEntry(const QString &id, const QByteArray &body)
-{
-    QFile file(m_data->path() + u"/applications/"_s + id + u".desktop"_s);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Desktop Entry]\nType=Application\n" + body);
-}
-
-void LinuxRunningApplicationsTest::findsEachIdentifierSource()
-{
-    writeEntry(u"org.gnome.Nautilus"_s, "Name=Files\nName[de]=Dateien\n");
-    writeEntry(u"gnome-terminal"_s, "Name=Terminal\n");
-    writeEntry(u"org.mozilla.firefox"_s, "Name=Firefox\n");
-    writeEntry(u"com.example.Flat"_s, "Name=Flat Tool\n");
-    writeEntry(u"firefox_firefox"_s, "Name=Firefox Snap\n");
-    writeEntry(u"com.example.Gio"_s, "Name=Gio Tool\n");
-    writeEntry(u"com.example.Bamf"_s, "Name=Bamf Tool\n");
-    writeEntry(u"org.kde.dolphin"_s, "Name=Dolphin\n");
-
-    m_proc->add({.pid = 20,
-                 .parentPid = 10,
-                 .startTime = 20,
-                 .executable = u"/usr/bin/nautilus"_s,
-                 .cgroup = cgroupOf(u"app-gnome-org.gnome.Nautilus-20.scope"_s)});
-    m_proc->add({.pid = 21,
-                 .parentPid = 10,
-                 .startTime = 21,
-                 .executable = u"/usr/bin/gnome-terminal"_s,
-                 .cgroup = cgroupOf(u"app-gnome-gnome\\x2dterminal-21.scope"_s)});
-    m_proc->add({.pid = 22,
-                 .parentPid = 10,
-                 .startTime = 22,
-                 .executable = u"/app/lib/firefox/firefox"_s,
-                 .cgroup = cgroupOf(u"app-flatpak-org.mozilla.firefox-22.scope"_s)});
-    m_proc->add(
-        {.pid = 23,
-         .parentPid = 10,
-         .startTime = 23,
-         .executable = u"/app/bin/flat"_s,
-         .flatpakInfo = "[Application]\nname=com.example.Flat\n[Instance]\ninstance-id=77\n"});
-    m_proc->add(
-        {.pid = 24,
-         .parentPid = 10,
-         .startTime = 24,
-         .executable = u"/snap/firefox/1/firefox"_s,
-         .cgroup = cgroupOf(u"snap.firefox.firefox.1d1f0c3e-6bd6-4e4b-9f55-0f1e3a2b4c5d.scope"_s)});
-    m_proc->add({.pid = 25,
-                 .parentPid = 10,
-                 .startTime = 25,
-                 .executable = u"/usr/bin/gio-tool"_s,
-                 .environ = "HOME=/home/u\0GIO_LAUNCHED_DESKTOP_FILE=/usr/share/applications/"
-                            "com.example.Gio.desktop\0GIO_LAUNCHED_DESKTOP_FILE_PID=25\0"_ba});
-    m_proc->add(
-        {.pid = 26,
-         .parentPid = 10,
-         .startTime = 26,
-         .executable = u"/usr/bin/bamf-tool"_s,
-         .environ =
-             "BAMF_DESKTOP_FILE_HINT=/usr/share/applications/com.example.Bamf.desktop\0"_ba});
-    m_proc->add({.pid = 27,
-                 .parentPid = 10,
-                 .startTime = 27,
-                 .executable = u"/usr/bin/dolphin"_s,
-                 .cgroup = cgroupOf(u"app-org.kde.dolphin@autostart.service"_s)});
-
-    QCOMPARE(described(scan()), QStringList({
-                                    u"Files | org.gnome.Nautilus"_s,
-                                    u"Terminal | gnome-terminal"_s,
-                                    u"Firefox | org.mozilla.firefox"_s,
-                                    u"Flat Tool | com.example.Flat"_s,
-                                    u"Firefox Snap | firefox_firefox"_s,
-                                    u"Gio Tool | com.example.Gio"_s,
-                                    u"Bamf Tool | com.example.Bamf"_s,
-                                    u"Dolphin | org.kde.dolphin"_s,
-                                }));
-    QCOMPARE(scan(u"de_DE.UTF-8"_s).first().displayName, u"Dateien"_s);
-}
-
-void LinuxRunningApplicationsTest::trustsUnitsThenFlatpakThenSnapThenHints()
-{
-    const QByteArray hint =
-        "GIO_LAUNCHED_DESKTOP_FILE=/usr/share/applications/from.Hint.desktop\0"_ba;
-    const QByteArray flatpak = "[Application]\nname=from.Flatpak\n";
-    const QString snap = u"snap.fromsnap.app.scope"_s;
-
-    m_proc->add({.pid = 30,
-                 .startTime = 30,
-                 .executable = u"/usr/bin/a"_s,
-                 .cgroup = cgroupOf(u"app-gnome-from.Unit-30.scope"_s),
-                 .environ = hint,
-                 .flatpakInfo = flatpak});
-    m_proc->add({.pid = 31,
-                 .startTime = 31,
-                 .executable = u"/usr/bin/b"_s,
-                 .cgroup = cgroupOf(snap),
-                 .environ = hint,
-                 .flatpakInfo = flatpak});
-    m_proc->add({.pid = 32,
-                 .startTime = 32,
-                 .executable = u"/usr/bin/c"_s,
-                 .cgroup = cgroupOf(snap),
-                 .environ = hint});
-    m_proc->add({.pid = 33, .startTime = 33, .executable = u"/usr/bin/d"_s, .environ = hint});
-    // A Flatpak file that names nothing does not hide the next source.
-    m_proc->add({.pid = 34,
-                 .startTime = 34,
-                 .executable = u"/usr/bin/e"_s,
-                 .environ = hint,
-                 .flatpakInfo = "[Application]\nruntime=x\n"});
-
-    QCOMPARE(described(scan()),
-             QStringList({u"a | from.Unit"_s, u"b | from.Flatpak"_s, u"c | fromsnap_app"_s,
-                          u"d | from.Hint"_s, u"e | from.Hint"_s}));
-}
-
-void LinuxRunningApplicationsTest::groupsHelpersIntoOneInstance()
-{
-    writeEntry(u"com.example.Chat"_s, "Name=Chat\n");
-    const QByteArray chatScope = cgroupOf(u"app-gnome-com.example.Chat-40.scope"_s);
-    const QByteArray hint =
-        "GIO_LAUNCHED_DESKTOP_FILE=/x/applications/com.example.Hinted.desktop\0"_ba;
-
-    // One unit: the launcher script, the app and its helpers (other executables too).
-    m_proc->add({.pid = 40,
-                 .parentPid = 10,
-                 .startTime = 40,
-                 .executable = u"/usr/bin/chat"_s,
-                 .cgroup = chatScope});
-    m_proc->add({.pid = 41,
-                 .parentPid = 40,
-                 .startTime = 41,
-                 .executable = u"/usr/lib/chat/chat-helper"_s,
-                 .cgroup = chatScope});
-    m_proc->add({.pid = 42,
-                 .parentPid = 41,
-                 .startTime = 42,
-                 .executable = u"/usr/lib/chat/renderer"_s,
-                 .cgroup = chatScope});
-    // A second launch of the same application is a second instance.
-    m_proc->add({.pid = 50,
-                 .parentPid = 10,
-                 .startTime = 50,
-                 .executable = u"/usr/bin/chat"_s,
-                 .cgroup = cgroupOf(u"app-gnome-com.example.Chat-50.scope"_s)});
-    // Flatpak processes of one instance id, even when not parent and child.
-    const QByteArray flatpak = "[Application]\nname=com.example.Flat\n[Instance]\ninstance-id=9\n";
-    m_proc->add({.pid = 60,
-                 .parentPid = 10,
-                 .startTime = 60,
-                 .executable = u"/app/bin/flat"_s,
-                 .flatpakInfo = flatpak});
-    m_proc->add({.pid = 61,
-                 .parentPid = 1,
-                 .startTime = 61,
-                 .executable = u"/app/bin/flat-zygote"_s,
-                 .flatpakInfo = flatpak});
-    // Launcher hints are inherited: children with the same hint are helpers,
-    // an unrelated process with the same hint is another instance.
-    m_proc->add({.pid = 70,
-                 .parentPid = 10,
-                 .startTime = 70,
-                 .executable = u"/usr/bin/hinted"_s,
-                 .environ = hint});
-    m_proc->add({.pid = 71,
-                 .parentPid = 70,
-                 .startTime = 71,
-                 .executable = u"/usr/bin/hinted-worker"_s,
-                 .environ = hint});
-    m_proc->add({.pid = 72,
-                 .parentPid = 10,
-                 .startTime = 72,
-                 .executable = u"/usr/bin/hinted"_s,
-                 .environ = hint});
-
-    QCOMPARE(described(scan()),
-             QStringList({u"Chat | com.example.Chat"_s, u"Chat | com.example.Chat"_s,
-                          u"flat | com.example.Flat"_s, u"hinted | com.example.Hinted"_s,
-                          u"hinted | com.example.Hinted"_s}));
-}
-
-void LinuxRunningApplicationsTest::ordersByStartTimeThenPid()
-{
-    // Pids wrap around; start times do not.
-    m_proc->add({.pid = 900,
-                 .startTime = 5,
-                 .executable = u"/usr/bin/early"_s,
-                 .cgroup = cgroupOf(u"app-gnome-early-900.scope"_s)});
-    m_proc->add({.pid = 80,
-                 .startTime = 90,
-                 .executable = u"/usr/bin/late"_s,
-                 .cgroup = cgroupOf(u"app-gnome-late-80.scope"_s)});
-    m_proc->add({.pid = 82,
-                 .startTime = 70,
-                 .executable = u"/usr/bin/tied-b"_s,
-                 .cgroup = cgroupOf(u"app-gnome-tied.b-82.scope"_s)});
-    m_proc->add({.pid = 81,
-                 .startTime = 70,
-                 .executable = u"/usr/bin/tied-a"_s,
-                 .cgroup = cgroupOf(u"app-gnome-tied.a-81.scope"_s)});
-
-    const QStringList expected{u"early | early"_s, u"tied-a | tied.a"_s, u"tied-b | tied.b"_s,
-                               u"late | late"_s};
-    QCOMPARE(described(scan()), expected);
-    QCOMPARE(described(scan()), expected); // and again, the same
-}
-
-void LinuxRunningApplicationsTest::fallsBackToClassAndExecutableNames()
-{
-    writeEntry(u"com.example.Nameless"_s, "Comment=no Name key\n");
-    writeEntry(u"com.example.Blank"_s, "Name=   \n");
-
-    m_proc->add({.pid = 90,
-                 .startTime = 90,
-                 .executable = u"/usr/bin/nameless"_s,
-                 .cgroup = cgroupOf(u"app-gnome-com.example.Nameless-90.scope"_s)});
-    m_proc->add({.pid = 91,
-                 .startTime = 91,
-                 .executable = u"/usr/bin/blank"_s,
-                 .cgroup = cgroupOf(u"app-gnome-com.example.Blank-91.scope"_s)});
-    // Without an exe link (another user's process) argv[0] names it, then comm.
-    m_proc->add({.pid = 92,
-                 .startTime = 92,
-                 .executable = QString(),
-                 .cmdline = "/opt/tool/bin/tool-from-argv\0--flag\0"_ba,
-                 .cgroup = cgroupOf(u"app-gnome-no.Entry-92.scope"_s)});
-    m_proc->add({.pid = 93,
-                 .startTime = 93,
-                 .executable = u"/usr/bin/old (deleted)"_s,
-                 .cgroup = cgroupOf(u"app-gnome-replaced.Binary-93.scope"_s)});
-
-    QCOMPARE(described(scan()),
-             QStringList({u"nameless | com.example.Nameless"_s, u"blank | com.example.Blank"_s,
-                          u"tool-from-argv | no.Entry"_s, u"old | replaced.Binary"_s}));
-}
-
-void LinuxRunningApplicationsTest::leavesOutOtherUsersKernelThreadsZombiesAndVanishedProcesses()
-{
-    const auto unit = [](int n) {
-        return cgroupOf(u"app-gnome-app"_s + QString::number(n) + u"-1.scope"_s);
+    const auto v2 = [](const char *unit) {
+        return "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"_ba + unit + '\n';
     };
-    m_proc->add({.pid = 100,
-                 .startTime = 100,
-                 .executable = u"/usr/bin/root-app"_s,
-                 .uid = 0,
-                 .cgroup = unit(1)});
-    m_proc->add({.pid = 101,
-                 .startTime = 101,
-                 .executable = u"/usr/bin/zombie"_s,
-                 .state = 'Z',
-                 .cgroup = unit(2)});
-    m_proc->add({.pid = 102,
-                 .startTime = 102,
-                 .executable = QString(),
-                 .cmdline = ""_ba,
-                 .cgroup = unit(3)});
-    QDir().mkpath(m_proc->root() + u"/103"_s); // exited while being read: nothing left
-    m_proc->add({.pid = 105,
-                 .startTime = 105,
-                 .executable = u"/usr/bin/kworker"_s,
-                 .kernelThread = true,
-                 .cgroup = unit(5)});
-    m_proc->add(
-        {.pid = 104, .startTime = 104, .executable = u"/usr/bin/mine"_s, .cgroup = unit(4)});
-    QDir().mkpath(m_proc->root() + u"/self"_s);
-    QDir().mkpath(m_proc->root() + u"/-5"_s);
+    // A cgroup file, and the desktop entry ID of its systemd unit | its Snap.
+    const std::pair<QByteArray, QString> cases[] = {
+        {v2("app-gnome-org.gnome.Nautilus-4711.scope"), u"org.gnome.Nautilus|"_s},
+        {v2("app-org.kde.konsole-8e2b1c.scope"), u"org.kde.konsole|"_s},
+        {v2("app-flatpak-org.mozilla.firefox-2203.scope"), u"org.mozilla.firefox|"_s},
+        {v2("app-gnome-gnome\\x2dterminal-12.scope"), u"gnome-terminal|"_s},
+        {v2("app-gnome-\\x2Dx\\x2d-12.scope"), u"-x-|"_s},
+        {v2("app-gnome-caf\\xc3\\xa9-1.scope"), u"café|"_s}, // the bytes of one UTF-8 character
+        {v2("app-gnome-café\\x2d1-1.scope"), u"café-1|"_s},
+        {v2("app-gnome-abc\\x2-1.scope"), u"abc\\x2|"_s}, // broken escapes stay as written
+        {v2("app-gnome-a\\xZZb\\nc-1.scope"), u"a\\xZZb\\nc|"_s},
+        {v2("app-gnome-a\\xffb-1.scope"), u"a\ufffdb|"_s},             // invalid UTF-8 is replaced
+        {v2("app-gnome-google-chrome-12.scope"), u"google-chrome|"_s}, // '-' left unescaped
+        {v2("app-gnome-com.example.Tool@3f2a.service"), u"com.example.Tool|"_s},
+        {v2("app-kde-org.kde.kalendarac.service"), u"org.kde.kalendarac|"_s},
+        {v2("app-org.kde.dolphin@autostart.service"), u"org.kde.dolphin|"_s},
+        {v2("app-gnome-org.gnome.Nautilus.slice"), u"|"_s},
+        {v2("session-2.scope"), u"|"_s},
+        {v2("app-.scope"), u"|"_s},
+        {v2("app-"), u"|"_s},
+        {v2("app-gnome-a\\x2fb-1.scope"), u"|"_s}, // an escaped '/' makes no path
+        {v2("app-gnome-a\\x0ab-1.scope"), u"|"_s},
+        {v2("snap.firefox.firefox.1d1f0c3e-6bd6-4e4b-9f55-0f1e3a2b4c5d.scope"),
+         u"|firefox_firefox"_s},
+        {v2("snap.code.code-1d1f0c3e-6bd6-4e4b-9f55-0f1e3a2b4c5d.scope"), u"|code_code"_s},
+        {v2("snap.foo.bar-baz.scope"), u"|foo_bar-baz"_s},
+        {v2("snap.foo.hook.configure-1d1f0c3e-6bd6-4e4b-9f55-0f1e3a2b4c5d.scope"), u"|"_s},
+        {v2("snap.foo.daemon.service"), u"|"_s},
+        {v2("snap.foo.scope"), u"|"_s},
+        {v2("snap.foo.-1d1f0c3e-6bd6-4e4b-9f55-0f1e3a2b4c5d.scope"), u"|"_s},
+        // The innermost unit wins, and the unified line of cgroup v2 over v1 lines.
+        {"0::/user.slice/app-gnome-outer-1.scope/app-gnome-inner-2.scope\n", u"inner|"_s},
+        {"12:pids:/app-gnome-from\\x2dv1-1.scope\n0::/app-gnome-from\\x2dv2-1.scope\n",
+         u"from-v2|"_s},
+        {"0::/odd:dir/app-gnome-x-1.scope", u"x|"_s}, // only two ':' separate fields
+        {"", u"|"_s},
+        {"garbage", u"|"_s},
+        {"0:", u"|"_s},
+        {"0::", u"|"_s},
+        {"\n\n\n", u"|"_s},
+        {QByteArray("0::/\xff\xfe\x00"
+                    "app-gnome-x-1.scope",
+                    26),
+         u"|"_s},
+    };
+    for (const auto &[cgroup, expected] : cases) {
+        const CgroupApplications found = cgroupApplications(cgroup);
+        const QString input = QString::fromUtf8(cgroup) + u" -> "_s;
+        QCOMPARE(input + (found.systemdUnit ? found.systemdUnit->identifier : QString()) + u'|' +
+                     (found.snap ? found.snap->identifier : QString()),
+                 input + expected);
+    }
 
-    QCOMPARE(described(scan()), QStringList({u"mine | app4"_s}));
+    // A huge path of other cgroups still leads to the unit deep inside.
+    QByteArray deep = "0::";
+    for (int i = 0; i < 5000; ++i)
+        deep += "/x" + QByteArray::number(i) + ".slice";
+    QCOMPARE(cgroupApplications(deep + "/app-gnome-deep-1.scope").systemdUnit->identifier,
+             u"deep"_s);
 }
 
-void LinuxRunningApplicationsTest::survivesMalformedAndHugeProcFiles()
+void LinuxRunningApplicationsTest::findsDesktopEntries()
 {
-    const QByteArray unit = cgroupOf(u"app-gnome-ok.App-1.scope"_s);
-    m_proc->add({.pid = 110, .startTime = 110, .executable = u"/usr/bin/ok"_s, .cgroup = unit});
+    const DesktopEntries entries = this->entries();
+    // The Names found by ID ("-": none). IDs come from window properties any
+    // program can set, so none may leave the application folders.
+    QStringList names;
+    for (const QString &id :
+         {u"com.example.Tool"_s, u"kde4-kate"_s, u"notanentry"_s, u"missing"_s, QString(),
+          u"org.example.Gone"_s, u"../secret"_s, u"kde4/kate"_s, u".."_s, QString(300, u'a'),
+          u"huge"_s, u"binary"_s, u"empty"_s, u"folder"_s})
+        names << (entries.find(id) ? entries.find(id)->name : u"-"_s);
+    QCOMPARE(names, u"User Tool \\ \\q,Kate 4,-,-,-,-,-,-,-,-,Huge,-,-,-"_s.split(u','));
 
-    // stat without fields, without ')', with a command holding ") (" and spaces.
-    m_proc->add({.pid = 111, .executable = u"/usr/bin/s1"_s, .cgroup = unit});
-    m_proc->write(111, u"stat"_s, "111 (s1) S");
-    m_proc->add({.pid = 112, .executable = u"/usr/bin/s2"_s, .cgroup = unit});
-    m_proc->write(112, u"stat"_s, "112 s2 S 1 1 1 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 5");
-    m_proc->add({.pid = 113,
-                 .startTime = 113,
-                 .executable = u"/usr/bin/odd"_s,
-                 .cgroup = cgroupOf(u"app-gnome-odd.Name-113.scope"_s)});
-    m_proc->write(113, u"stat"_s,
-                  "113 (a) (b c) S 1 1 1 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 113 1000 100\n");
-    // status without a Uid line, or with garbage in it.
-    m_proc->add({.pid = 114, .executable = u"/usr/bin/u1"_s, .cgroup = unit});
-    m_proc->write(114, u"status"_s, "Name:\tu1\n");
-    m_proc->add({.pid = 115, .executable = u"/usr/bin/u2"_s, .cgroup = unit});
-    m_proc->write(115, u"status"_s, "Uid:\tabc\n");
-    // Huge files: an environment with the hint past the limit is not trusted,
-    // a huge cgroup file is cut and read as far as it goes.
-    m_proc->add({.pid = 116,
-                 .startTime = 116,
-                 .executable = u"/usr/bin/env-huge"_s,
-                 .environ = "A=" + QByteArray(2 * 1024 * 1024, 'x') + '\0' +
-                            "GIO_LAUNCHED_DESKTOP_FILE=/a/applications/too.Far.desktop\0"_ba});
-    m_proc->add({.pid = 117,
-                 .startTime = 117,
-                 .executable = u"/usr/bin/cg-huge"_s,
-                 .cgroup = "0::/app-gnome-head.Unit-1.scope\n" + QByteArray(4 * 1024 * 1024, ':')});
-    // Binary garbage everywhere.
-    m_proc->add({.pid = 118,
-                 .startTime = 118,
-                 .executable = u"/usr/bin/garbage"_s,
-                 .cgroup = QByteArray(300, '\xff'),
-                 .environ = QByteArray(300, '\0'),
-                 .flatpakInfo = QByteArray(300, '\x01')});
+    // By WM_CLASS and instance name; the first folder declaring a class wins.
+    QStringList ids;
+    for (const auto &[className, instance] :
+         {std::pair(u"Google-chrome"_s, u"google-chrome"_s),
+          std::pair(u"BrowserMain"_s, u"browser"_s), std::pair(u"Shared"_s, QString()),
+          std::pair(u"Cluely"_s, u"cluely"_s), std::pair(QString(), QString())}) {
+        const auto entry = entries.findForWindowClass(className, instance);
+        ids << (entry ? entry->id : u"-"_s);
+    }
+    QCOMPARE(ids, u"google-chrome,com.example.Browser,first,-,-"_s.split(u','));
 
-    QCOMPARE(described(scan()),
-             QStringList({u"ok | ok.App"_s, u"odd | odd.Name"_s, u"cg-huge | head.Unit"_s}));
+    // A file cut short loses its cut last line rather than keeping half a value.
+    const KeyFile cut = KeyFile::parse("[G]\nWhole=yes\nHalf=val", true);
+    QCOMPARE(cut.value(u"G"_s, u"Whole"_s) + u'|' + cut.value(u"G"_s, u"Half"_s), u"yes|"_s);
+}
+
+void LinuxRunningApplicationsTest::translatesNames()
+{
+    // An empty translation does not count.
+    QStringList names;
+    for (const char *locale : {"sr_RS.UTF-8@latin", "sr_RS.UTF-8", "sr_ME@latin", "sr_ME.UTF-8",
+                               "fr_FR.UTF-8", "C.UTF-8", "de_DE", ""})
+        names << entries(QString::fromLatin1(locale))
+                     .find(u"org.example.Viewer"_s)
+                     .value_or(DesktopEntry{{}, u"-"_s, {}})
+                     .name;
+    QCOMPARE(names, u"Sr RS latin,Sr RS,Sr latin,Sr,Plain,Plain,Plain,Plain"_s.split(u','));
+    // The pass names applications in the session's language.
+    add({{20, 10, "/usr/bin/gnome-terminal", "app-gnome-gnome\\x2dterminal-20.scope"}});
+    QCOMPARE(scan(u"de_DE.UTF-8"_s), QStringList(u"Terminal DE | gnome-terminal"_s));
+}
+
+void LinuxRunningApplicationsTest::readsProcesses_data()
+{
+    QTest::addColumn<FakeProcesses>("processes");
+    QTest::addColumn<QStringList>("applications");
+
+    const QByteArray gio =
+        "HOME=/u\0GIO_LAUNCHED_DESKTOP_FILE=/usr/share/applications/com.example.Gio.desktop\0"
+        "GIO_LAUNCHED_DESKTOP_FILE_PID=23\0"_ba;
+    const FakeProcesses sources{
+        {20, 10, "/usr/bin/gnome-terminal", "app-gnome-gnome\\x2dterminal-20.scope"},
+        {21, 10, "/app/bin/flat", {}, {}, "[Application]\nname=com.example.Flat\n"},
+        {22, 10, "/snap/firefox/1/firefox", "snap.firefox.firefox.scope"},
+        {23, 10, "/usr/bin/gio", {}, gio},
+        {24, 10, "/usr/bin/bamf", {}, "BAMF_DESKTOP_FILE_HINT=/x/applications/kde4/bamf.desktop"}};
+    QTest::newRow("each identifier source")
+        << sources
+        << u"Terminal | gnome-terminal, flat | com.example.Flat, firefox | firefox_firefox, gio | com.example.Gio, bamf | kde4-bamf"_s
+               .split(u", "_s);
+
+    const QByteArray hint = "GIO_LAUNCHED_DESKTOP_FILE=/opt/hint/from.Hint.desktop";
+    const QByteArray flatpak = "[Application]\nname=from.Flatpak\n";
+    const FakeProcesses precedence{
+        {30, 1, "/usr/bin/a", "app-gnome-from.Unit-30.scope", hint, flatpak},
+        {31, 1, "/usr/bin/b", "snap.fromsnap.app.scope", hint, flatpak},
+        {32, 1, "/usr/bin/c", "snap.fromsnap.app.scope", hint},
+        {33, 1, "/usr/bin/d", {}, hint},
+        // A Flatpak file that names nothing does not hide the next source.
+        {34, 1, "/usr/bin/e", {}, hint, "[Application]\nruntime=x\n"}};
+    QTest::newRow("unit, then Flatpak, then Snap, then hint")
+        << precedence
+        << u"a | from.Unit, b | from.Flatpak, c | fromsnap_app, d | from.Hint, e | from.Hint"_s
+               .split(u", "_s);
+
+    // One unit: the app and its helpers, other executables too; a second launch
+    // is a second instance. Flatpak processes of one instance id, even when not
+    // parent and child. Children inherit a launcher's hint; an unrelated process
+    // with the same hint is another instance.
+    const QByteArray chat = "app-gnome-com.example.Chat-40.scope";
+    const QByteArray flat = "[Application]\nname=com.example.Flat\n[Instance]\ninstance-id=9\n";
+    const QByteArray hinted = "GIO_LAUNCHED_DESKTOP_FILE=/a/applications/com.example.Hint.desktop";
+    const FakeProcesses helpers{{40, 10, "/usr/bin/chat", chat},
+                                {41, 40, "/usr/lib/chat/chat-helper", chat},
+                                {42, 41, "/usr/lib/chat/renderer", chat},
+                                {50, 10, "/usr/bin/chat", "app-gnome-com.example.Chat-50.scope"},
+                                {60, 10, "/app/bin/flat", {}, {}, flat},
+                                {61, 1, "/app/bin/flat-zygote", {}, {}, flat},
+                                {70, 10, "/usr/bin/hinted", {}, hinted},
+                                {71, 70, "/usr/bin/hinted-worker", {}, hinted},
+                                {72, 10, "/usr/bin/hinted", {}, hinted}};
+    QTest::newRow("helpers grouped into instances")
+        << helpers
+        << u"chat | com.example.Chat, chat | com.example.Chat, flat | com.example.Flat, hinted | com.example.Hint, hinted | com.example.Hint"_s
+               .split(u", "_s);
+
+    // Pids wrap around; start times do not.
+    const FakeProcesses order{
+        {900, 1, "/usr/bin/early", "app-gnome-early-1.scope", {}, {}, {}, 5},
+        {80, 1, "/usr/bin/late", "app-gnome-late-1.scope", {}, {}, {}, 90},
+        {82, 1, "/usr/bin/tied-b", "app-gnome-tied.b-1.scope", {}, {}, {}, 70},
+        {81, 1, "/usr/bin/tied-a", "app-gnome-tied.a-1.scope", {}, {}, {}, 70}};
+    QTest::newRow("start order, then pid")
+        << order
+        << u"early | early, tied-a | tied.a, tied-b | tied.b, late | late"_s.split(u", "_s);
+
+    // An entry without a usable Name, none at all, no exe link, a replaced binary.
+    const FakeProcesses names{
+        {90, 1, "/usr/bin/nameless", "app-gnome-com.example.Nameless-9.scope"},
+        {91, 1, "/usr/bin/blank", "app-gnome-com.example.Blank-9.scope"},
+        {92, 1, "./bin/from-argv", "app-gnome-no.Entry-9.scope"},
+        {93, 1, "/usr/bin/old (deleted)", "app-gnome-replaced.Exe-9.scope"}};
+    QTest::newRow("names from the executable")
+        << names
+        << u"nameless | com.example.Nameless, blank | com.example.Blank, from-argv | no.Entry, old | replaced.Exe"_s
+               .split(u", "_s);
+
+    // Another user's, zombies, kernel threads, no program; broken stat and status
+    // files; a huge environment (not trusted) and a huge cgroup file (read as far
+    // as it goes); binary garbage.
+    const auto file = [](const char *name, const QByteArray &content) {
+        return QList<std::pair<QString, QByteArray>>{{QString::fromLatin1(name), content}};
+    };
+    const QByteArray hugeEnviron = "A=" + QByteArray(2 << 20, 'x') + '\0' + hint;
+    const QByteArray hugeCgroup = "0::/app-gnome-head.Unit-1.scope\n" + QByteArray(4 << 20, ':');
+    const FakeProcesses broken{
+        {100, 1, "/usr/bin/mine", "app-gnome-mine-1.scope"},
+        {101, 1, "/usr/bin/root", "app-gnome-a-1.scope", {}, {}, file("status", "Uid:\t0\t0\n")},
+        {102,
+         1,
+         "/usr/bin/zombie",
+         "app-gnome-b-1.scope",
+         {},
+         {},
+         file("stat", stat("z", 'Z', 1, "0", 9))},
+        {103,
+         1,
+         "/usr/bin/kworker",
+         "app-gnome-c-1.scope",
+         {},
+         {},
+         file("stat", stat("k", 'S', 1, "2097152", 9))},
+        {104, 1, QString(), "app-gnome-d-1.scope"},
+        {105, 1, "/usr/bin/s1", "app-gnome-e-1.scope", {}, {}, file("stat", "105 (s1) S")},
+        {106,
+         1,
+         "/usr/bin/s2",
+         "app-gnome-f-1.scope",
+         {},
+         {},
+         file("stat", stat("s2", 'S', 1, "0", 9).replace(')', ' '))},
+        {107, 1, "/usr/bin/u1", "app-gnome-g-1.scope", {}, {}, file("status", "Name:\tu1\n")},
+        {108, 1, "/usr/bin/u2", "app-gnome-h-1.scope", {}, {}, file("status", "Uid:\tabc\n")},
+        {109,
+         1,
+         "/usr/bin/odd",
+         "app-gnome-odd.Name-1.scope",
+         {},
+         {},
+         file("stat", stat("a) (b c", 'S', 1, "0", 109))},
+        {110, 1, "/usr/bin/env-huge", {}, hugeEnviron},
+        {111, 1, "/usr/bin/cg-huge", {}, {}, {}, file("cgroup", hugeCgroup)},
+        {112,
+         1,
+         "/usr/bin/junk",
+         {},
+         QByteArray(300, '\0'),
+         QByteArray(300, '\1'),
+         file("cgroup", QByteArray(300, '\xff'))}};
+    QTest::newRow("what is no application, and broken files")
+        << broken << u"mine | mine, odd | odd.Name, cg-huge | head.Unit"_s.split(u", "_s);
+}
+
+void LinuxRunningApplicationsTest::readsProcesses()
+{
+    QFETCH(FakeProcesses, processes);
+    QFETCH(QStringList, applications);
+    add(processes);
+    for (const char *gone : {"113", "self", "-5"}) // 113 exited while being read
+        QVERIFY(QDir().mkpath(m_proc->filePath(QLatin1StringView(gone))));
+    QCOMPARE(scan(), applications);
 }
 
 void LinuxRunningApplicationsTest::readsThisMachinesOwnProcesses()
@@ -415,134 +431,77 @@ void LinuxRunningApplicationsTest::readsThisMachinesOwnProcesses()
     QVERIFY(self->startTime > 0);
 }
 
-void LinuxRunningApplicationsTest::windowOfAToolStartedInATerminalIsItsOwnApplication()
+void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses_data()
 {
-    writeEntry(u"org.kde.konsole"_s, "Name=Konsole\n");
+    QTest::addColumn<Processes>("processes");
+    QTest::addColumn<Windows>("windows");
+    QTest::addColumn<QString>("applications");
+
     // Konsole runs the shell and whatever the shell starts in its own unit.
-    const auto konsoleScope = launchedAs(u"app-org.kde.konsole-1f2e.scope"_s);
-    QList<ProcessRecord> processes{
-        {.pid = 200,
-         .parentPid = 10,
-         .startTime = 200,
-         .executable = u"konsole"_s,
-         .launch = konsoleScope},
-        {.pid = 201,
-         .parentPid = 200,
-         .startTime = 201,
-         .executable = u"bash"_s,
-         .launch = konsoleScope},
-        {.pid = 202,
-         .parentPid = 201,
-         .startTime = 202,
-         .executable = u"Cluely"_s,
-         .launch = konsoleScope},
-        {.pid = 203,
-         .parentPid = 202,
-         .startTime = 203,
-         .executable = u"Cluely"_s,
-         .launch = konsoleScope},
-    };
-    const QList<TopLevelWindow> windows{
-        {.pid = 202, .instanceName = u"cluely"_s, .className = u"Cluely"_s},
-        {.pid = 200, .instanceName = u"konsole"_s, .className = u"konsole"_s},
-    };
-    QCOMPARE(described(groupApplications(processes, windows, entries())),
-             QStringList({u"Konsole | org.kde.konsole"_s, u"Cluely | <none>"_s}));
+    const LaunchIdentity konsole{"org.kde.konsole", "app-org.kde.konsole-1f2e.scope"};
+    QTest::newRow("tool started in a terminal's unit")
+        << Processes{{200, 10, 200, "konsole", konsole},
+                     {201, 200, 201, "bash", konsole},
+                     {202, 201, 202, "Cluely", konsole},
+                     {203, 202, 203, "Cluely", konsole}}
+        << Windows{{202, "cluely", "Cluely"}, {200, "konsole", "konsole"}}
+        << u"konsole | org.kde.konsole, Cluely | -"_s;
+    QTest::newRow("tool started in a plain terminal")
+        << Processes{{300, 10, 300, "xterm"}, {301, 300, 301, "sh"}, {302, 301, 302, "Cluely"}}
+        << Windows{{302, {}, "Cluely"}, {300, {}, "XTerm"}} << u"XTerm | -, Cluely | -"_s;
 
-    // Started from a plain terminal without units, the tool is an application by its window.
-    processes = {{.pid = 300, .parentPid = 10, .startTime = 300, .executable = u"xterm"_s},
-                 {.pid = 301, .parentPid = 300, .startTime = 301, .executable = u"sh"_s},
-                 {.pid = 302, .parentPid = 301, .startTime = 302, .executable = u"Cluely"_s}};
-    QCOMPARE(described(groupApplications(
-                 processes,
-                 {{.pid = 302, .className = u"Cluely"_s}, {.pid = 300, .className = u"XTerm"_s}},
-                 entries())),
-             QStringList({u"XTerm | <none>"_s, u"Cluely | <none>"_s}));
+    // A helper with its own executable and a window of the application's class;
+    // without a unit, a tool and its windowless children of the same executable.
+    const LaunchIdentity browser{"com.example.Browser", "app-gnome-com.example.Browser-4.scope"};
+    QTest::newRow("windows of one application")
+        << Processes{{400, 10, 400, "browser", browser},
+                     {401, 400, 401, "browser", browser},
+                     {402, 400, 402, "browser-gpu", browser},
+                     {500, 10, 500, "Cluely"},
+                     {501, 500, 501, "Cluely"},
+                     {502, 501, 502, "Cluely"}}
+        << Windows{{400, {}, "BrowserMain"}, {400, {}, "BrowserMain"}, {402, {}, "BrowserMain"},
+                   {500, {}, "Cluely"},      {500, {}, "Cluely"},      {502, {}, "Cluely"}}
+        << u"Browser | com.example.Browser, Cluely | -"_s;
+
+    // _GTK_APPLICATION_ID, _KDE_NET_WM_DESKTOP_FILE, a declared and a lower-case
+    // class; a unit outranks the window's identifier, whose class then names it.
+    QTest::newRow("window properties")
+        << Processes{{600, 1, 600, "editor"},
+                     {601, 1, 601, "kate"},
+                     {602, 1, 602, "b"},
+                     {603, 1, 603, "chrome"},
+                     {604, 1, 604, "u", LaunchIdentity{"from.Unit", "u"}}}
+        << Windows{{600, {}, "Editor", "com.example.Tool"},
+                   {601, {}, "kate", {}, "/usr/share/applications/kde4/kate.desktop"},
+                   {602, {}, "BrowserMain"},
+                   {603, {}, "Google-chrome"},
+                   {604, {}, "Other", "from.Window"}}
+        << u"User Tool \\ \\q | com.example.Tool, Kate 4 | kde4-kate, Browser | "
+           u"com.example.Browser, "
+           u"Google Chrome | google-chrome, Other | from.Unit"_s;
+
+    // No properties at all, no _NET_WM_PID, another user's or a remote client,
+    // an identifier that is a path, only an instance name.
+    QTest::newRow("windows without a process or properties")
+        << Processes{{700, 1, 700, "silent"}}
+        << Windows{{700},
+                   {},
+                   {{}, {}, "Cluely"},
+                   {99999, {}, "Cluely"},
+                   {99998, {}, {}, "google-chrome"},
+                   {{}, {}, {}, "../../etc/passwd"},
+                   {{}, "only-instance"}}
+        << u"Cluely | -, Google Chrome | google-chrome"_s;
 }
 
-void LinuxRunningApplicationsTest::windowsOfOneApplicationMakeOneEntry()
+void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses()
 {
-    writeEntry(u"com.example.Browser"_s, "Name=Browser\nStartupWMClass=BrowserMain\n");
-    const auto unit = launchedAs(u"app-gnome-com.example.Browser-400.scope"_s);
-    const QList<ProcessRecord> processes{
-        {.pid = 400, .parentPid = 10, .startTime = 400, .executable = u"browser"_s, .launch = unit},
-        {.pid = 401,
-         .parentPid = 400,
-         .startTime = 401,
-         .executable = u"browser"_s,
-         .launch = unit},
-        // A helper with its own executable and a window of the application's class.
-        {.pid = 402,
-         .parentPid = 400,
-         .startTime = 402,
-         .executable = u"browser-gpu"_s,
-         .launch = unit},
-        // No unit: a tool and its windowless child of the same executable.
-        {.pid = 500, .parentPid = 10, .startTime = 500, .executable = u"Cluely"_s},
-        {.pid = 501, .parentPid = 500, .startTime = 501, .executable = u"Cluely"_s},
-        {.pid = 502, .parentPid = 501, .startTime = 502, .executable = u"Cluely"_s},
-    };
-    const QList<TopLevelWindow> windows{
-        {.pid = 400, .className = u"BrowserMain"_s}, {.pid = 400, .className = u"BrowserMain"_s},
-        {.pid = 402, .className = u"BrowserMain"_s}, {.pid = 500, .className = u"Cluely"_s},
-        {.pid = 500, .className = u"Cluely"_s},      {.pid = 502, .className = u"Cluely"_s},
-    };
+    QFETCH(Processes, processes);
+    QFETCH(Windows, windows);
+    QFETCH(QString, applications);
     QCOMPARE(described(groupApplications(processes, windows, entries())),
-             QStringList({u"Browser | com.example.Browser"_s, u"Cluely | <none>"_s}));
-}
-
-void LinuxRunningApplicationsTest::windowsNameIdentifiersByTheirProperties()
-{
-    writeEntry(u"org.gnome.TextEditor"_s, "Name=Text Editor\n");
-    writeEntry(u"org.kde.kate"_s, "Name=Kate\n");
-    writeEntry(u"com.example.Declared"_s, "Name=Declared\nStartupWMClass=DeclaredClass\n");
-    writeEntry(u"lowercase"_s, "Name=Lower\n");
-    const QList<ProcessRecord> processes{
-        {.pid = 600, .startTime = 600, .executable = u"gnome-text-editor"_s},
-        {.pid = 601, .startTime = 601, .executable = u"kate"_s},
-        {.pid = 602, .startTime = 602, .executable = u"declared"_s},
-        {.pid = 603, .startTime = 603, .executable = u"lower"_s},
-        {.pid = 604,
-         .startTime = 604,
-         .executable = u"unit-app"_s,
-         .launch = launchedAs(u"app-gnome-from.Unit-604.scope"_s)},
-    };
-    const QList<TopLevelWindow> windows{
-        {.pid = 600,
-         .className = u"Gnome-text-editor"_s,
-         .applicationId = u"org.gnome.TextEditor"_s},
-        {.pid = 601,
-         .className = u"kate"_s,
-         .desktopFile = u"/usr/share/applications/org.kde.kate.desktop"_s},
-        {.pid = 602, .className = u"DeclaredClass"_s},
-        {.pid = 603, .className = u"Lowercase"_s},
-        // The unit outranks the window's own identifier; the leader keeps its unit,
-        // named by its window class for want of an entry.
-        {.pid = 604, .className = u"Other"_s, .applicationId = u"from.Window"_s},
-    };
-    QCOMPARE(described(groupApplications(processes, windows, entries())),
-             QStringList({u"Text Editor | org.gnome.TextEditor"_s, u"Kate | org.kde.kate"_s,
-                          u"Declared | com.example.Declared"_s, u"Lower | lowercase"_s,
-                          u"Other | from.Unit"_s}));
-}
-
-void LinuxRunningApplicationsTest::windowsWithoutProcessOrPropertiesAreHandled()
-{
-    writeEntry(u"org.example.Remote"_s, "Name=Remote\n");
-    const QList<ProcessRecord> processes{
-        {.pid = 700, .startTime = 700, .executable = u"silent"_s},
-    };
-    const QList<TopLevelWindow> windows{
-        {.pid = 700}, // no properties at all: nothing to name it by
-        {},
-        {.className = u"Cluely"_s},               // no _NET_WM_PID
-        {.pid = 99999, .className = u"Cluely"_s}, // another user's or a remote client
-        {.pid = 99998, .applicationId = u"org.example.Remote"_s},
-        {.applicationId = u"../../etc/passwd"_s}, // not an identifier; no class either
-        {.instanceName = u"only-instance"_s},
-    };
-    QCOMPARE(described(groupApplications(processes, windows, entries())),
-             QStringList({u"Cluely | <none>"_s, u"Remote | org.example.Remote"_s}));
+             applications.split(u", "_s));
 }
 
 QTEST_GUILESS_MAIN(LinuxRunningApplicationsTest)
