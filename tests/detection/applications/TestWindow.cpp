@@ -4,13 +4,13 @@
 // forks a windowless helper, prints "ready" once the server has it all, and
 // lives until its standard input closes.
 //
+// With one argument:
 //   no-pid        leave out _NET_WM_PID
 //   client-list   act as the window manager: map "Unlisted" too, but list only
 //                 the two tool windows in the root's _NET_CLIENT_LIST
 
 #include <xcb/xcb.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -32,15 +32,10 @@ xcb_atom_t atom(xcb_connection_t *connection, const char *name)
 
 int main(int argc, char *argv[])
 {
-    bool noPid = false;
-    bool clientList = false;
-    for (int i = 1; i < argc; ++i) {
-        noPid |= std::strcmp(argv[i], "no-pid") == 0;
-        clientList |= std::strcmp(argv[i], "client-list") == 0;
-    }
-    std::string className = argv[0];
-    className.erase(0, className.find_last_of('/') + 1);
-    const std::string wmClass = className + '\0' + className + '\0';
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const bool noPid = mode == "no-pid";
+    const bool clientList = mode == "client-list";
+    const std::string className = std::strrchr(argv[0], '/') + 1; // started by its full path
 
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection))
@@ -52,7 +47,8 @@ int main(int argc, char *argv[])
         windows[i] = xcb_generate_id(connection);
         xcb_create_window(connection, XCB_COPY_FROM_PARENT, windows[i], screen->root, 10, 10, 200,
                           100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        const std::string name = i < 2 ? wmClass : std::string("Unlisted\0Unlisted\0", 18);
+        const std::string name =
+            i < 2 ? className + '\0' + className + '\0' : std::string("Unlisted\0Unlisted\0", 18);
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, windows[i], XCB_ATOM_WM_CLASS,
                             XCB_ATOM_STRING, 8, uint32_t(name.size()), name.data());
         if (!noPid)
@@ -68,12 +64,10 @@ int main(int argc, char *argv[])
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 
     // The helper is the same program (same exe, comm and command line) without windows.
-    if (fork() == 0) {
-        close(xcb_get_file_descriptor(connection));
-    } else {
-        std::puts("ready");
-        std::fflush(stdout);
-    }
+    if (fork() == 0)
+        close(xcb_get_file_descriptor(connection)); // the helper holds no window open
+    else if (write(STDOUT_FILENO, "ready\n", 6) != 6)
+        return 1;
     char buffer[64];
     while (read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
     }

@@ -33,10 +33,7 @@ struct XvfbServer
 
     ~XvfbServer()
     {
-        if (process.state() != QProcess::Running)
-            return;
-        ::kill(pid_t(process.processId()), SIGCONT);
-        process.terminate();
+        process.terminate(); // a stopped server is killed after the wait
         process.waitForFinished(5000);
     }
 };
@@ -62,7 +59,6 @@ class ApplicationsX11Test : public QObject
 
 private slots:
     void initTestCase();
-    void cleanup();
 
     void seesTheToolOnce_data();
     void seesTheToolOnce();
@@ -74,7 +70,7 @@ private:
 
     XvfbServer m_server;
     QTemporaryDir m_dir;
-    QProcess m_tool;
+    std::unique_ptr<QProcess> m_tool;
 };
 
 void ApplicationsX11Test::initTestCase()
@@ -85,21 +81,15 @@ void ApplicationsX11Test::initTestCase()
     QVERIFY(QFile::copy(QStringLiteral(TEST_WINDOW_PATH), m_dir.filePath(u"Cluely"_s)));
 }
 
-void ApplicationsX11Test::cleanup()
-{
-    m_tool.closeWriteChannel(); // the tool and its helper leave when stdin closes
-    if (!m_tool.waitForFinished(5000))
-        m_tool.kill();
-}
-
 void ApplicationsX11Test::startTool(const QStringList &arguments)
 {
-    // The last test's tool has gone.
+    // The last tool is killed, and its helper leaves as its standard input closes.
+    m_tool = std::make_unique<QProcess>();
     QTRY_COMPARE(applicationsOn().count(u"Cluely\t-"_s), 0);
-    m_tool.start(m_dir.filePath(u"Cluely"_s), arguments);
-    while (m_tool.waitForReadyRead(10000) && !m_tool.canReadLine()) {
+    m_tool->start(m_dir.filePath(u"Cluely"_s), arguments);
+    while (m_tool->waitForReadyRead(10000) && !m_tool->canReadLine()) {
     }
-    QCOMPARE(m_tool.readLine().trimmed(), "ready");
+    QCOMPARE(m_tool->readLine().trimmed(), "ready");
 }
 
 void ApplicationsX11Test::seesTheToolOnce_data()
