@@ -7,15 +7,6 @@
 
 namespace {
 
-// The palette, as exact sRGB components.
-const QColor kPrimaryBlue = QColor::fromRgbF(0.2f, 0.4f, 0.8f);
-const QColor kLightBlue = QColor::fromRgbF(0.4f, 0.6f, 0.9f);
-const QColor kDarkGrey = QColor::fromRgbF(0.15f, 0.15f, 0.2f);
-const QColor kMediumGrey = QColor::fromRgbF(0.25f, 0.25f, 0.3f);
-const QColor kLightGrey = QColor::fromRgbF(0.9f, 0.9f, 0.95f);
-const QColor kAccentRed = QColor::fromRgbF(0.9f, 0.3f, 0.3f);
-const QColor kAccentGreen = QColor::fromRgbF(0.3f, 0.8f, 0.4f);
-
 QString codeSentMessage(const QString &address)
 {
     return QStringLiteral("✓ Verification code sent to ") + address;
@@ -60,35 +51,6 @@ void ContentView::setScanStatus(const QString &status)
         return;
     m_scanStatus = status;
     emit scanStatusChanged();
-}
-
-QColor ContentView::primaryBlue() const
-{
-    return kPrimaryBlue;
-}
-QColor ContentView::lightBlue() const
-{
-    return kLightBlue;
-}
-QColor ContentView::darkGrey() const
-{
-    return kDarkGrey;
-}
-QColor ContentView::mediumGrey() const
-{
-    return kMediumGrey;
-}
-QColor ContentView::lightGrey() const
-{
-    return kLightGrey;
-}
-QColor ContentView::accentRed() const
-{
-    return kAccentRed;
-}
-QColor ContentView::accentGreen() const
-{
-    return kAccentGreen;
 }
 
 void ContentView::sendVerificationCode()

@@ -25,9 +25,11 @@ class ContentView : public QObject
 
     // Verification
     Q_PROPERTY(bool isVerified READ isVerified NOTIFY isVerifiedChanged)
-    Q_PROPERTY(QString interviewerEmail READ interviewerEmail WRITE setInterviewerEmail NOTIFY interviewerEmailChanged)
+    Q_PROPERTY(QString interviewerEmail READ interviewerEmail WRITE setInterviewerEmail NOTIFY
+                   interviewerEmailChanged)
     Q_PROPERTY(QString verificationCode READ verificationCode NOTIFY verificationCodeChanged)
-    Q_PROPERTY(QString userInputCode READ userInputCode WRITE setUserInputCode NOTIFY userInputCodeChanged)
+    Q_PROPERTY(
+        QString userInputCode READ userInputCode WRITE setUserInputCode NOTIFY userInputCodeChanged)
     Q_PROPERTY(QString emailStatus READ emailStatus NOTIFY emailStatusChanged)
     Q_PROPERTY(bool emailSent READ emailSent NOTIFY emailSentChanged)
 
@@ -69,13 +71,13 @@ public:
     bool hasScanTimer() const { return m_scanTimer != nullptr; }
     qreal animationScale() const { return m_animationScale; }
 
-    QColor primaryBlue() const;
-    QColor lightBlue() const;
-    QColor darkGrey() const;
-    QColor mediumGrey() const;
-    QColor lightGrey() const;
-    QColor accentRed() const;
-    QColor accentGreen() const;
+    QColor primaryBlue() const { return m_primaryBlue; }
+    QColor lightBlue() const { return m_lightBlue; }
+    QColor darkGrey() const { return m_darkGrey; }
+    QColor mediumGrey() const { return m_mediumGrey; }
+    QColor lightGrey() const { return m_lightGrey; }
+    QColor accentRed() const { return m_accentRed; }
+    QColor accentGreen() const { return m_accentGreen; }
 
     // Verification flow
     Q_INVOKABLE void sendVerificationCode();
@@ -127,4 +129,13 @@ private:
 
     std::shared_ptr<EmailSender> m_resendService;
     ScanPass m_scanPass;
+
+    // The palette, as exact sRGB components.
+    const QColor m_primaryBlue = QColor::fromRgbF(0.2f, 0.4f, 0.8f);
+    const QColor m_lightBlue = QColor::fromRgbF(0.4f, 0.6f, 0.9f);
+    const QColor m_darkGrey = QColor::fromRgbF(0.15f, 0.15f, 0.2f);
+    const QColor m_mediumGrey = QColor::fromRgbF(0.25f, 0.25f, 0.3f);
+    const QColor m_lightGrey = QColor::fromRgbF(0.9f, 0.9f, 0.95f);
+    const QColor m_accentRed = QColor::fromRgbF(0.9f, 0.3f, 0.3f);
+    const QColor m_accentGreen = QColor::fromRgbF(0.3f, 0.8f, 0.4f);
 };
