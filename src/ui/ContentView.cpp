@@ -12,6 +12,16 @@ QString codeSentMessage(const QString &address)
     return QStringLiteral("✓ Verification code sent to ") + address;
 }
 
+// Writes `value` into `cell` and says whether it changed, so views redraw
+// only on real changes.
+bool assignChanged(QString &cell, const QString &value)
+{
+    if (cell == value)
+        return false;
+    cell = value;
+    return true;
+}
+
 } // namespace
 
 ContentView::ContentView(std::shared_ptr<EmailSender> resendService, ScanPass scanPass,
@@ -23,43 +33,33 @@ ContentView::~ContentView() = default;
 
 void ContentView::setInterviewerEmail(const QString &email)
 {
-    if (m_interviewerEmail == email)
-        return;
-    m_interviewerEmail = email;
-    emit interviewerEmailChanged();
+    if (assignChanged(m_interviewerEmail, email))
+        emit interviewerEmailChanged();
 }
 
 void ContentView::setUserInputCode(const QString &code)
 {
-    if (m_userInputCode == code)
-        return;
-    m_userInputCode = code;
-    emit userInputCodeChanged();
+    if (assignChanged(m_userInputCode, code))
+        emit userInputCodeChanged();
 }
 
 void ContentView::setEmailStatus(const QString &status)
 {
-    if (m_emailStatus == status)
-        return;
-    m_emailStatus = status;
-    emit emailStatusChanged();
+    if (assignChanged(m_emailStatus, status))
+        emit emailStatusChanged();
 }
 
 void ContentView::setScanStatus(const QString &status)
 {
-    if (m_scanStatus == status)
-        return;
-    m_scanStatus = status;
-    emit scanStatusChanged();
+    if (assignChanged(m_scanStatus, status))
+        emit scanStatusChanged();
 }
 
 void ContentView::sendVerificationCode()
 {
     const QString code = VerificationCode::generate();
-    if (m_verificationCode != code) {
-        m_verificationCode = code;
+    if (assignChanged(m_verificationCode, code))
         emit verificationCodeChanged();
-    }
     m_verificationAddress = m_interviewerEmail;
 
     const QString to = m_verificationAddress;
