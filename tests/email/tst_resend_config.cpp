@@ -10,6 +10,7 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -36,6 +37,18 @@ QByteArray plist(const QByteArray &root, bool binary = false)
 QByteArray dict(const QByteArray &keyValue, const QByteArray &more = {})
 {
     return "<dict><key>ResendAPIKey</key>" + keyValue + more + "</dict>";
+}
+
+// A binary list whose key string holds a NUL. libplist's writer cannot make
+// one, so a code unit of a UTF-16 string (binary lists keep non-ASCII text in
+// UTF-16) is patched to U+0000.
+QByteArray binaryKeyWithNul()
+{
+    QByteArray bytes = plist(dict(u"<string>sécret</string>"_s.toUtf8()), true);
+    const QByteArray utf16 = QByteArrayView("\0s\0\xe9", 4).toByteArray();
+    const qsizetype at = bytes.indexOf(utf16);
+    bytes[at + 2] = bytes[at + 3] = '\0';
+    return bytes;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -106,6 +119,45 @@ private slots:
                                                  "find API key in Config.plist file\n"
                                                : ""));
         }
+    }
+
+    // Files a candidate can plant: each must end in the one message and status 1,
+    // quickly and without a crash, whatever libplist or the file system reports.
+    void hostileFilesStopWithTheMessage_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: a link to /proc/self/pagemap
+        QTest::newRow("NUL in a binary string") << binaryKeyWithNul();
+        QTest::newRow("link to a /proc file of size 0") << QByteArray();
+        QTest::newRow("over the size limit")
+            << plist(dict("<string>k</string>",
+                          "<key>Pad</key><string>" + QByteArray(2 << 20, 'x') + "</string>"));
+    }
+
+    void hostileFilesStopWithTheMessage()
+    {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        const QString app = dir.filePath(u"app"_s), config = dir.filePath(u"Config.plist"_s);
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), app));
+        QVERIFY(content.isEmpty() ? QFile::link(u"/proc/self/pagemap"_s, config)
+                                  : writeFile(config, content));
+        QProcess child;
+#ifndef __SANITIZE_ADDRESS__
+        // A reader without a bound would take gigabytes before failing.
+        child.setChildProcessModifier([] {
+            const rlimit limit{1u << 30, 1u << 30};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+#endif
+        child.start(app, {u"--as-application"_s});
+        QVERIFY(child.waitForFinished(30'000));
+        if (QByteArray(QTest::currentDataTag()) != "over the size limit")
+            QEXPECT_FAIL("", "read without a bound or through strlen", Abort);
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 1);
+        QCOMPARE(child.readAllStandardError(), QByteArray("Nimbrel/ResendService: Fatal error: "
+                                                          "Could not find API key in Config.plist "
+                                                          "file\n"));
     }
 
     void keyTravelsOnlyOverHttpsOrLoopback()
