@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <plist/plist.h>
 
@@ -22,14 +24,22 @@ struct PlistDeleter
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
+// Read with its length: a binary list can hold a string with a NUL inside,
+// which libplist's copying getter asserts on. Such a string, or one that is
+// not valid UTF-8, is no usable value.
 std::optional<QString> stringValue(plist_t node)
 {
     if (node == nullptr || plist_get_node_type(node) != PLIST_STRING)
         return std::nullopt;
-    char *raw = nullptr;
-    plist_get_string_val(node, &raw);
-    const QString value = QString::fromUtf8(raw);
-    std::free(raw);
+    uint64_t length = 0;
+    const char *raw = plist_get_string_ptr(node, &length);
+    if (raw == nullptr || length > uint64_t(maxConfigBytes))
+        return std::nullopt;
+    const QByteArrayView bytes(raw, qsizetype(length));
+    QStringDecoder decode(QStringDecoder::Utf8);
+    const QString value = decode(bytes);
+    if (bytes.contains('\0') || decode.hasError())
+        return std::nullopt;
     return value;
 }
 
@@ -48,11 +58,18 @@ std::optional<QString> stringValue(plist_t node)
 QStringList configPlistCandidates(const QString &applicationDir)
 {
     const QDir dir(applicationDir);
-    return {
+    QStringList candidates{
         QDir::cleanPath(dir.filePath(QStringLiteral("Config.plist"))),
         QDir::cleanPath(dir.filePath(QStringLiteral("../share/nimbrel/Config.plist"))),
         QDir::cleanPath(dir.filePath(QStringLiteral("../Resources/Config.plist"))),
     };
+    // $XDG_CONFIG_HOME, or ~/.config when it is unset or not absolute.
+    const QString userConfig =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!userConfig.isEmpty())
+        candidates.append(QDir::cleanPath(userConfig + QStringLiteral("/nimbrel/Config.plist")));
+    candidates.append(QStringLiteral("/etc/nimbrel/Config.plist"));
+    return candidates;
 }
 
 std::optional<QString> findConfigPlist(const QString &applicationDir)
@@ -66,10 +83,14 @@ std::optional<QString> findConfigPlist(const QString &applicationDir)
 
 std::optional<ResendConfig> readResendConfig(const QString &plistPath)
 {
+    // Read one byte past the limit rather than trusting the size: files in
+    // /proc report 0 and can yield gigabytes.
     QFile file(plistPath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxConfigBytes)
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(maxConfigBytes + 1);
+    if (bytes.size() > maxConfigBytes)
+        return std::nullopt;
 
     plist_t rawRoot = nullptr;
     plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &rawRoot);
@@ -83,8 +104,13 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
         return std::nullopt;
 
     ResendConfig config{*apiKey, QString::fromLatin1(defaultResendBaseUrl)};
-    if (plist_t baseUrl = plist_dict_get_item(root.get(), "ResendAPIBaseURL"))
+    if (plist_t baseUrl = plist_dict_get_item(root.get(), "ResendAPIBaseURL")) {
+        // Another type reads as empty, which no send accepts; a string with a
+        // NUL would be cut short silently, so it makes the file unusable.
+        if (plist_get_node_type(baseUrl) == PLIST_STRING && !stringValue(baseUrl))
+            return std::nullopt;
         config.baseUrl = stringValue(baseUrl).value_or(QString());
+    }
     return config;
 }
 

@@ -64,7 +64,17 @@ class TestResendConfig : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_emptyUserConfig;
+
 private slots:
+    void initTestCase()
+    {
+        // Only the places a case fills may hold a Config.plist.
+        qputenv("XDG_CONFIG_HOME", m_emptyUserConfig.path().toUtf8());
+        QVERIFY2(!QFileInfo::exists(u"/etc/nimbrel/Config.plist"_s),
+                 "this test needs a machine without /etc/nimbrel/Config.plist");
+    }
+
     // Each layout is found and read in-process, and by a copy of this program
     // standing in for the application, which must start or stop with the one
     // message (exact output, so never the key). A valid decoy in a later place
@@ -151,13 +161,45 @@ private slots:
 #endif
         child.start(app, {u"--as-application"_s});
         QVERIFY(child.waitForFinished(30'000));
-        if (QByteArray(QTest::currentDataTag()) != "over the size limit")
-            QEXPECT_FAIL("", "read without a bound or through strlen", Abort);
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 1);
         QCOMPARE(child.readAllStandardError(), QByteArray("Nimbrel/ResendService: Fatal error: "
                                                           "Could not find API key in Config.plist "
                                                           "file\n"));
+    }
+
+    // After the application's own places: the user's configuration folder
+    // ($XDG_CONFIG_HOME, else ~/.config), then the system's.
+    void looksInUserThenSystemFolders()
+    {
+        QTemporaryDir dir;
+        const QString xdg = dir.filePath(u"xdg"_s), bin = dir.filePath(u"bin"_s);
+        const QStringList own = configPlistCandidates(bin).mid(0, 3);
+        QCOMPARE(own.last(), dir.filePath(u"Resources/Config.plist"_s));
+        const auto restore =
+            qScopeGuard([home = qgetenv("HOME"), old = qgetenv("XDG_CONFIG_HOME")] {
+                qputenv("HOME", home);
+                qputenv("XDG_CONFIG_HOME", old);
+            });
+        qputenv("HOME", dir.path().toUtf8());
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(configPlistCandidates(bin),
+                 own + QStringList({dir.filePath(u".config/nimbrel/Config.plist"_s),
+                                    u"/etc/nimbrel/Config.plist"_s}));
+        qputenv("XDG_CONFIG_HOME", xdg.toUtf8());
+        QCOMPARE(configPlistCandidates(bin), own + QStringList({xdg + u"/nimbrel/Config.plist"_s,
+                                                                u"/etc/nimbrel/Config.plist"_s}));
+
+        // The application started with that environment finds the user's file.
+        const QString app = bin + u"/app"_s;
+        QVERIFY(QDir().mkpath(bin) && QFile::copy(QCoreApplication::applicationFilePath(), app));
+        QVERIFY(
+            writeFile(xdg + u"/nimbrel/Config.plist"_s, plist(dict("<string>user-key</string>"))));
+        QProcess child;
+        child.start(app, {u"--as-application"_s});
+        QVERIFY(child.waitForFinished(30'000));
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(readResendConfig(*findConfigPlist(bin))->apiKey, u"user-key"_s);
     }
 
     void keyTravelsOnlyOverHttpsOrLoopback()
