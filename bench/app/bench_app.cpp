@@ -49,7 +49,8 @@ class AcceptingSender : public EmailSender
 {
 public:
     void sendEmail(const QString &, const QString &, const QString &,
-                   const std::optional<QString> &, EmailCompletion completion) override
+                   const std::optional<QString> &, EmailCompletion completion,
+                   Retry = Retry::Never) override
     {
         ++sent;
         completion(true, std::nullopt);

@@ -5,13 +5,13 @@
 #include <functional>
 #include <optional>
 
-// A failure that carries an error value: a transport error, a time-out or a
-// message that could not be sent at all. Failures without one (an HTTP status
-// outside 200..299) come as std::nullopt.
+// Why a send failed: a transport error, a time-out, the provider's refusal
+// (an HTTP status outside 200..299) or a message that could not be sent at all.
 struct EmailError
 {
     enum class Kind {
         Network,        // the connection failed (refused, host not found, TLS, reset...)
+        Refused,        // the provider answered with a status outside 200..299
         TimedOut,       // no complete answer within the transfer time-out
         Cancelled,      // the sender was destroyed while the request was in flight
         InvalidMessage, // the body could not be encoded; nothing was sent
@@ -29,8 +29,14 @@ using EmailCompletion = std::function<void(bool success, std::optional<EmailErro
 class EmailSender
 {
 public:
+    // Whether a send that failed for a passing reason (no connection, a
+    // time-out, the provider's rate limit or its own failure) is tried again.
+    // A verification code is not: the person waiting for it just asks again.
+    enum class Retry { Never, OnTransientFailure };
+
     virtual ~EmailSender() = default;
 
     virtual void sendEmail(const QString &to, const QString &subject, const QString &html,
-                           const std::optional<QString> &text, EmailCompletion completion) = 0;
+                           const std::optional<QString> &text, EmailCompletion completion,
+                           Retry retry = Retry::Never) = 0;
 };

@@ -1,13 +1,14 @@
 #include "ResendService.h"
 
+#include "CurlHttpClient.h"
+#include "ProviderAnswer.h"
 #include "ResendEndpoint.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QTimer>
+#include <QUuid>
 
 namespace {
 
@@ -17,22 +18,24 @@ constexpr char senderAddress[] = "onboarding@resend.dev";
 // The provider refuses requests that carry no User-Agent.
 constexpr char userAgent[] = "Nimbrel/" NIMBREL_VERSION;
 
-bool isTransportError(QNetworkReply::NetworkError error)
-{
-    // Qt reports HTTP statuses >= 400 as errors too (201..499); only the
-    // connection-level range means the exchange itself failed.
-    return error > QNetworkReply::NoError && error < QNetworkReply::ProxyConnectionRefusedError;
-}
-
 } // namespace
+
+struct ResendService::Send
+{
+    QList<QByteArray> headers;
+    QByteArray body;
+    EmailCompletion completion;
+    Retry retry = Retry::Never;
+    QDeadlineTimer deadline;
+    int tries = 0;
+    QTimer *nextTry = nullptr; // set while waiting to try again
+};
 
 ResendService::ResendService() : ResendService(loadResendConfigOrStop()) {}
 
-ResendService::ResendService(const ResendConfig &config, std::chrono::milliseconds transferTimeout,
-                             QObject *parent)
-    : QObject(parent), m_senderEmail(QString::fromLatin1(senderAddress)),
-      m_authorization("Bearer " + config.apiKey.toUtf8()), m_transferTimeout(transferTimeout),
-      m_network(new QNetworkAccessManager(this))
+ResendService::ResendService(const ResendConfig &config, ResendLimits limits, QObject *parent)
+    : QObject(parent), m_senderEmail(QString::fromLatin1(senderAddress)), m_apiKey(config.apiKey),
+      m_limits(limits), m_http(new CurlHttpClient(this))
 {
     auto endpoint = emailsEndpoint(config.baseUrl);
     if (auto *url = std::get_if<QUrl>(&endpoint))
@@ -41,23 +44,22 @@ ResendService::ResendService(const ResendConfig &config, std::chrono::millisecon
         m_configProblem = std::get<EmailError>(endpoint);
     if (!m_configProblem)
         m_configProblem = apiKeyProblem(config.apiKey);
-
-    // Redirects are never followed: the bearer key goes to the configured host
-    // only, and a 3xx answer counts as a failure.
-    m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
 ResendService::~ResendService()
 {
     m_closing = true;
-    // abort() emits finished() at once, so every pending completion runs here, once.
-    const auto replies = m_network->findChildren<QNetworkReply *>();
-    for (QNetworkReply *reply : replies)
-        reply->abort();
+    // The client completes every exchange in flight as cancelled, at once; sends
+    // waiting for their next try are completed here.
+    delete m_http;
+    while (!m_sends.empty())
+        complete(m_sends.begin()->first, false,
+                 EmailError{tr("The request was cancelled."), EmailError::Kind::Cancelled});
 }
 
 void ResendService::sendEmail(const QString &to, const QString &subject, const QString &html,
-                              const std::optional<QString> &text, EmailCompletion completion)
+                              const std::optional<QString> &text, EmailCompletion completion,
+                              Retry retry)
 {
     if (m_configProblem) {
         completion(false, m_configProblem);
@@ -79,49 +81,70 @@ void ResendService::sendEmail(const QString &to, const QString &subject, const Q
         {QStringLiteral("subject"), subject},    {QStringLiteral("html"), html},
         {QStringLiteral("text"), plainText},
     };
-
-    QNetworkRequest request(m_endpoint);
-    request.setTransferTimeout(static_cast<int>(m_transferTimeout.count()));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    request.setRawHeader(QByteArrayLiteral("Authorization"), m_authorization);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(userAgent));
-
-    QNetworkReply *reply =
-        m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
-    // Single-shot: the completion runs once even if the reply is aborted after finishing.
-    connect(
-        reply, &QNetworkReply::finished, this,
-        [this, reply, completion = std::move(completion)] { finish(reply, completion); },
-        Qt::SingleShotConnection);
+    const quint64 id = m_nextId++;
+    Send &send = m_sends[id];
+    send.headers = {
+        "Content-Type: application/json",
+        "Authorization: Bearer " + m_apiKey.toUtf8(),
+        QByteArray("User-Agent: ") + userAgent,
+        // One key per e-mail, kept across its tries: the provider delivers it once.
+        "Idempotency-Key: " + QUuid::createUuid().toByteArray(QUuid::WithoutBraces),
+    };
+    send.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    send.completion = std::move(completion);
+    send.retry = retry;
+    send.deadline = QDeadlineTimer(m_limits.deadline);
+    startTry(id);
 }
 
-void ResendService::finish(QNetworkReply *reply, const EmailCompletion &completion) const
+void ResendService::startTry(quint64 id)
 {
-    reply->deleteLater();
-    const QNetworkReply::NetworkError error = reply->error();
+    Send &send = m_sends.at(id);
+    send.nextTry = nullptr;
+    ++send.tries;
+    const HttpRequest request{m_endpoint, send.headers, send.body,
+                              std::chrono::milliseconds(send.deadline.remainingTime())};
+    m_http->post(request,
+                 [this, id](const HttpResponse &response) { handleResponse(id, response); });
+}
 
-    if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError) {
-        // A transfer time-out surfaces as a cancellation; ours happen only on destruction.
-        if (m_closing)
-            completion(false,
-                       EmailError{tr("The request was cancelled."), EmailError::Kind::Cancelled});
-        else
-            completion(false, EmailError{tr("The request timed out."), EmailError::Kind::TimedOut});
+void ResendService::handleResponse(quint64 id, const HttpResponse &response)
+{
+    if (!response.failure && response.status >= 200 && response.status <= 299) {
+        complete(id, true, std::nullopt);
         return;
     }
-    if (isTransportError(error)) {
-        completion(false, EmailError{reply->errorString(), EmailError::Kind::Network});
+    const EmailError error =
+        response.failure ? *response.failure
+                         : ProviderAnswer::refusal(response.status, response.body, m_apiKey);
+    Send &send = m_sends.at(id);
+    if (m_closing || send.retry == Retry::Never || send.tries >= m_limits.maxTries ||
+        !ProviderAnswer::isTransient(response)) {
+        complete(id, false, error);
         return;
     }
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid()) {
-        const int code = status.toInt();
-        completion(code >= 200 && code <= 299, std::nullopt);
+    const auto backOff = m_limits.firstRetryDelay * (1 << (send.tries - 1));
+    const auto wait =
+        ProviderAnswer::requestedWait(response, QDateTime::currentDateTimeUtc()).value_or(backOff);
+    // A try that could not finish before the deadline is not worth starting.
+    if (wait >= std::chrono::milliseconds(send.deadline.remainingTime())) {
+        complete(id, false, error);
         return;
     }
-    if (error != QNetworkReply::NoError) {
-        completion(false, EmailError{reply->errorString(), EmailError::Kind::Network});
-        return;
-    }
-    completion(false, std::nullopt);
+    send.nextTry = new QTimer(this);
+    send.nextTry->setSingleShot(true);
+    connect(send.nextTry, &QTimer::timeout, this, [this, id] {
+        m_sends.at(id).nextTry->deleteLater();
+        startTry(id);
+    });
+    send.nextTry->start(wait);
+}
+
+void ResendService::complete(quint64 id, bool success, std::optional<EmailError> error)
+{
+    const auto found = m_sends.find(id);
+    const EmailCompletion completion = std::move(found->second.completion);
+    delete found->second.nextTry;
+    m_sends.erase(found);
+    completion(success, std::move(error));
 }

@@ -114,7 +114,7 @@ void HostilePeer::answer(int client)
             }
         return;
     case Answer::Trickle:
-        if (send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"))
+        if (send("HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n"))
             while (send("x"))
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
         return;
@@ -124,7 +124,7 @@ void HostilePeer::answer(int client)
             }
         return;
     case Answer::ResetMidBody: {
-        send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(1000, 'x'));
+        send("HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + QByteArray(1000, 'x'));
         // A zero linger time makes close() send a reset instead of an orderly end.
         const linger reset{1, 0};
         setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);

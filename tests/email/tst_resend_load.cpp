@@ -4,7 +4,6 @@
 #include "InboxServer.h"
 #include "ResendService.h"
 
-#include <QNetworkReply>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -40,8 +39,6 @@ private slots:
         QTest::qWait(100); // a late second completion would show up here
         QCOMPARE(calls.count(1), total);
         QCOMPARE(succeeded, total);
-        // Finished replies are released, not kept for the service's lifetime.
-        QCOMPARE(service.findChildren<QNetworkReply *>().size(), 0);
 
         QSet<QString> received;
         for (const QJsonValue &message : inbox.emails(std::chrono::seconds(30)))

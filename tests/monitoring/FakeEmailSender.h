@@ -16,12 +16,14 @@ public:
         QString to, subject, html;
         std::optional<QString> text;
         EmailCompletion completion;
+        Retry retry;
     };
 
     void sendEmail(const QString &to, const QString &subject, const QString &html,
-                   const std::optional<QString> &text, EmailCompletion completion) override
+                   const std::optional<QString> &text, EmailCompletion completion,
+                   Retry retry = Retry::Never) override
     {
-        sent.append({to, subject, html, text, completion});
+        sent.append({to, subject, html, text, completion, retry});
         if (onSend)
             onSend(completion);
     }

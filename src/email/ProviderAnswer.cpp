@@ -1,0 +1,90 @@
+#include "ProviderAnswer.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace ProviderAnswer {
+
+namespace {
+
+constexpr qsizetype maxMessageLength = 200;
+// Longer waits than this are as good as "never" and must not overflow.
+constexpr qint64 maxWaitSeconds = 365LL * 24 * 3600;
+
+// The provider's "message", as one line of bounded length without the key.
+QString providerMessage(const QByteArray &body, const QString &apiKey)
+{
+    QString message =
+        QJsonDocument::fromJson(body).object().value(QLatin1String("message")).toString();
+    if (!apiKey.isEmpty())
+        message.replace(apiKey, QStringLiteral("[API key]"));
+    for (QChar &c : message) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char(' ');
+    }
+    message = message.simplified();
+    if (message.size() > maxMessageLength)
+        message = message.left(maxMessageLength - 1) + QChar(0x2026);
+    return message;
+}
+
+QString meaning(int status, const QByteArray &body, const QString &apiKey)
+{
+    const auto text = [](const char *source) {
+        return QCoreApplication::translate("ResendService", source);
+    };
+    if (status == 401 || status == 403)
+        return text("the API key was refused");
+    if (status == 429)
+        return text("the e-mail service's rate limit or daily quota was reached");
+    if (status >= 500 && status <= 599)
+        return text("the e-mail service failed");
+    if (status >= 300 && status <= 399)
+        return text("redirects are not followed");
+    if (status >= 400 && status <= 499) {
+        const QString message = providerMessage(body, apiKey);
+        if (!message.isEmpty())
+            return message;
+        return status == 422 ? text("the e-mail was refused as invalid") : QString();
+    }
+    return {};
+}
+
+} // namespace
+
+EmailError refusal(int status, const QByteArray &body, const QString &apiKey)
+{
+    QString description =
+        QCoreApplication::translate("ResendService", "the e-mail service answered %1").arg(status);
+    if (const QString why = meaning(status, body, apiKey); !why.isEmpty())
+        description += QStringLiteral(" (") + why + QLatin1Char(')');
+    return {description, EmailError::Kind::Refused};
+}
+
+bool isTransient(const HttpResponse &response)
+{
+    if (response.failure)
+        return response.failure->kind == EmailError::Kind::Network ||
+               response.failure->kind == EmailError::Kind::TimedOut;
+    return response.status == 429 || (response.status >= 500 && response.status <= 599);
+}
+
+std::optional<std::chrono::milliseconds> requestedWait(const HttpResponse &response,
+                                                       const QDateTime &now)
+{
+    bool isNumber = false;
+    const qint64 seconds = response.retryAfter.toLongLong(&isNumber);
+    if (isNumber && seconds >= 0)
+        return std::chrono::seconds(std::min(seconds, maxWaitSeconds));
+    const QDateTime at =
+        QDateTime::fromString(QString::fromLatin1(response.retryAfter), Qt::RFC2822Date);
+    if (at.isValid())
+        return std::chrono::milliseconds(std::max<qint64>(0, now.msecsTo(at)));
+    const qint64 reset = response.rateLimitReset.toLongLong(&isNumber);
+    if (isNumber && reset >= 0)
+        return std::chrono::seconds(std::min(reset, maxWaitSeconds));
+    return std::nullopt;
+}
+
+} // namespace ProviderAnswer
