@@ -14,9 +14,15 @@ namespace {
 
 const QByteArray inboxKey = "inbox-key", ok = "Authorization: Bearer inbox-key\r\nUser-Agent: t";
 
-// One POST /emails on its own connection: the status and body of the answer.
-std::pair<int, QByteArray> post(const InboxServer &inbox, const QByteArray &body,
-                                const QByteArray &headers = ok)
+struct Answer
+{
+    int status = 0;
+    QByteArray body;
+    QByteArray head; // status line and headers
+};
+
+// One POST /emails on its own connection.
+Answer post(const InboxServer &inbox, const QByteArray &body, const QByteArray &headers = ok)
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, quint16(inbox.baseUrl().port()));
@@ -27,7 +33,7 @@ std::pair<int, QByteArray> post(const InboxServer &inbox, const QByteArray &body
         raw += socket.readAll();
         const QByteArray answer = raw.mid(raw.indexOf("\r\n\r\n") + 4);
         if (raw.contains("\r\n\r\n") && QJsonDocument::fromJson(answer).isObject())
-            return {raw.mid(9, 3).toInt(), answer};
+            return {raw.mid(9, 3).toInt(), answer, raw.left(raw.indexOf("\r\n\r\n") + 2)};
     }
     return {};
 }
@@ -77,7 +83,7 @@ private slots:
         };
         for (const auto &[body, status, name, headers] : cases) {
             const qsizetype stored = inbox.emails().size();
-            const auto [answerStatus, answer] = post(inbox, body, headers);
+            const auto [answerStatus, answer, head] = post(inbox, body, headers);
             const QJsonObject json = QJsonDocument::fromJson(answer).object();
             // Accepted: a fresh id and nothing else; refused: the provider's error shape.
             const QJsonObject expected = name ? QJsonObject{{"statusCode", status},
@@ -92,6 +98,65 @@ private slots:
         QVERIFY(!QJsonDocument(inbox.requests()).toJson().contains(inboxKey));
     }
 
+    // Idempotency-Key as the provider documents it: the same key and body answer
+    // the first response again and store nothing new; another body is a conflict.
+    void repeatsAnswersForAnIdempotencyKey()
+    {
+        InboxServer inbox({.apiKey = QString::fromLatin1(inboxKey)});
+        QVERIFY2(inbox.isRunning(), qPrintable(inbox.errorString()));
+        const QByteArray first = sendWith(R"("to":"a@example.com")"),
+                         other = sendWith(R"("to":"b@example.com")"),
+                         withKey = ok + "\r\nIdempotency-Key: k-1";
+        const struct
+        {
+            QByteArray body, headers;
+            int status;
+            qsizetype stored; // messages in the inbox afterwards
+        } cases[] = {
+            {first, withKey, 200, 1},
+            {first, withKey, 200, 1},
+            {other, withKey, 409, 1},
+            {first, ok, 200, 2}, // no key: a new e-mail
+            {first, ok + "\r\nIdempotency-Key: " + QByteArray(257, 'k'), 400, 2},
+        };
+        QByteArray firstId;
+        for (const auto &[body, headers, status, stored] : cases) {
+            const Answer answer = post(inbox, body, headers);
+            QVERIFY2(answer.status == status, answer.body);
+            QCOMPARE(inbox.emails().size(), stored);
+            const QByteArray id = QJsonDocument::fromJson(answer.body)["id"].toString().toUtf8();
+            if (headers == withKey && status == 200)
+                QCOMPARE(id, firstId.isEmpty() ? (firstId = id) : firstId);
+        }
+    }
+
+    // Beyond --limit-per-second requests in a second, or --daily-quota e-mails,
+    // the inbox answers 429 with the provider's headers.
+    void answers429BeyondItsLimits()
+    {
+        const QByteArray send = sendWith(R"("to":"a@example.com")");
+        InboxServer fast({.limitPerSecond = 2}), daily({.dailyQuota = 2});
+        QVERIFY2(fast.isRunning() && daily.isRunning(), qPrintable(fast.errorString()));
+        QList<int> fastStatuses, dailyStatuses;
+        for (int i = 0; i < 3; ++i) {
+            fastStatuses.append(post(fast, send).status);
+            dailyStatuses.append(post(daily, send).status);
+        }
+        // Three requests well within one second: the third is over the limit.
+        QCOMPARE(fastStatuses, (QList<int>{200, 200, 429}));
+        QCOMPARE(dailyStatuses, (QList<int>{200, 200, 429}));
+        const Answer refused = post(daily, send);
+        QCOMPARE(QJsonDocument::fromJson(refused.body)["name"].toString(),
+                 u"daily_quota_exceeded"_s);
+        const QByteArray head = refused.head.toLower();
+        QVERIFY2(head.contains("\r\nretry-after: ") && head.contains("\r\nratelimit-reset: ") &&
+                     head.contains("\r\nratelimit-limit: 2\r\n"),
+                 refused.head);
+        QCOMPARE(daily.emails().size(), 2);
+        // Room again a second later.
+        QVERIFY(QTest::qWaitFor([&] { return post(fast, send).status == 200; }, 5'000));
+    }
+
     void keepsAndShowsMessagesSafely()
     {
         InboxServer inbox({.maxMessages = 3}); // accepts any key
@@ -100,7 +165,7 @@ private slots:
         for (const QString subject : {"m1", "m2", "m3", "m4", "<b>bold</b>\"'"}) {
             const QJsonObject send{
                 {"from", "a@b.co"}, {"to", "c@d.co"}, {"subject", subject}, {"html", html}};
-            QCOMPARE(post(inbox, QJsonDocument(send).toJson()).first, 200);
+            QCOMPARE(post(inbox, QJsonDocument(send).toJson()).status, 200);
         }
         QStringList kept;
         for (const QJsonValue &message : inbox.emails())

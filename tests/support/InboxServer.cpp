@@ -22,6 +22,11 @@ InboxServer::InboxServer(const Options &options)
         arguments << QStringLiteral("--delay-ms") << QString::number(options.delayMs);
     if (options.maxMessages)
         arguments << QStringLiteral("--max-messages") << QString::number(*options.maxMessages);
+    if (options.limitPerSecond)
+        arguments << QStringLiteral("--limit-per-second")
+                  << QString::number(*options.limitPerSecond);
+    if (options.dailyQuota)
+        arguments << QStringLiteral("--daily-quota") << QString::number(*options.dailyQuota);
 
     // The inbox's own errors (and sanitizer reports) show in the test's output.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -36,6 +36,8 @@ public:
         int delayMs = 0;                          // --delay-ms: answer each send this much later
         std::optional<int> maxMessages =
             std::nullopt; // --max-messages: messages kept (default 500)
+        std::optional<int> limitPerSecond = std::nullopt; // --limit-per-second
+        std::optional<int> dailyQuota = std::nullopt;     // --daily-quota
     };
 
     InboxServer();

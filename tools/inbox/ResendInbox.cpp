@@ -49,7 +49,9 @@ QString oneLine(QString text)
 } // namespace
 
 ResendInbox::ResendInbox(const InboxOptions &options, QObject *parent)
-    : QObject(parent), m_options(options), m_store(options.maxMessages)
+    : QObject(parent), m_options(options), m_store(options.maxMessages),
+      m_idempotency(std::max<qsizetype>(10'000, 2 * options.maxMessages)),
+      m_limits(options.limitPerSecond, options.dailyQuota)
 {
     m_server.route(QStringLiteral("/emails"), QHttpServerRequest::Method::Post,
                    [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
@@ -79,9 +81,46 @@ quint16 ResendInbox::listen(quint16 port)
 
 void ResendInbox::receiveSend(const QHttpServerRequest &request, QHttpServerResponder &&responder)
 {
-    const QString receivedAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString receivedAt = now.toString(Qt::ISODateWithMs);
+    const auto refuse = [&](const Rejection &rejection, const Headers &headers = {}) {
+        logRequest(request, rejection.status, receivedAt);
+        printReceived(rejection.status, {}, {});
+        answer(std::move(responder), rejection.toJson(), rejection.status, headers);
+    };
+    const auto tooMany = [&](const SendLimits::Exceeded &exceeded) {
+        const QByteArray wait = QByteArray::number(exceeded.waitSeconds);
+        refuse({429, QString::fromLatin1(exceeded.name), exceeded.message},
+               {{"retry-after", wait},
+                {"ratelimit-limit", QByteArray::number(exceeded.limit)},
+                {"ratelimit-remaining", "0"},
+                {"ratelimit-reset", wait}});
+    };
+    if (const auto exceeded = m_limits.admitRequest(now))
+        return tooMany(*exceeded);
+
+    // The same key and body again answer what the first request got, and store
+    // nothing new; the same key with another body is a conflict.
+    const QByteArray key = headerValue(request.headers(), "idempotency-key").value_or(QByteArray());
+    if (key.size() > 256)
+        return refuse({400, QStringLiteral("invalid_idempotency_key"),
+                       QStringLiteral("The key must be between 1-256 chars.")});
+    if (const auto kept = key.isEmpty() ? std::nullopt : m_idempotency.find(key, now)) {
+        if (kept->bodyHash != IdempotencyCache::hashOf(request.body()))
+            return refuse({409, QStringLiteral("invalid_idempotent_request"),
+                           QStringLiteral("Same idempotency key used with a different request "
+                                          "payload.")});
+        logRequest(request, 200, receivedAt);
+        printReceived(200, {}, QStringLiteral("(repeated, not stored again)"));
+        return answer(std::move(responder), QJsonDocument::fromJson(kept->answer).object(), 200);
+    }
+
     const auto outcome = validateSend(request.headers(), request.body(), m_options.apiKey);
     const auto *email = std::get_if<AcceptedEmail>(&outcome);
+    if (email && !m_options.forcedStatus) {
+        if (const auto exceeded = m_limits.admitEmail(now))
+            return tooMany(*exceeded);
+    }
 
     int status = email ? 200 : std::get<Rejection>(outcome).status;
     if (m_options.forcedStatus)
@@ -98,14 +137,8 @@ void ResendInbox::receiveSend(const QHttpServerRequest &request, QHttpServerResp
                           QStringLiteral("Answered with %1 as the inbox was told to.").arg(status)}
                     .toJson();
 
-    const QJsonObject headers = headersJson(request.headers());
-    const QString rawBody = QString::fromUtf8(request.body());
-    QJsonObject logged{{QStringLiteral("receivedAt"), receivedAt},
-                       {QStringLiteral("status"), status},
-                       {QStringLiteral("headers"), headers},
-                       {QStringLiteral("body"), rawBody}};
+    logRequest(request, status, receivedAt);
     if (accepted) {
-        logged.insert(QStringLiteral("id"), reply.value(QLatin1String("id")));
         m_store.addMessage({{QStringLiteral("id"), reply.value(QLatin1String("id"))},
                             {QStringLiteral("receivedAt"), receivedAt},
                             {QStringLiteral("from"), email->from},
@@ -113,27 +146,47 @@ void ResendInbox::receiveSend(const QHttpServerRequest &request, QHttpServerResp
                             {QStringLiteral("subject"), email->subject},
                             {QStringLiteral("html"), email->html},
                             {QStringLiteral("text"), email->text},
-                            {QStringLiteral("headers"), headers},
-                            {QStringLiteral("body"), rawBody}});
+                            {QStringLiteral("headers"), headersJson(request.headers())},
+                            {QStringLiteral("body"), QString::fromUtf8(request.body())}});
+        m_limits.countEmail(now);
+        if (!key.isEmpty())
+            m_idempotency.keep(key, request.body(),
+                               QJsonDocument(reply).toJson(QJsonDocument::Compact), now);
     }
-    m_store.addRequest(logged);
     printReceived(status, email ? email->to : QStringList(), email ? email->subject : QString());
     answer(std::move(responder), reply, status);
 }
 
-void ResendInbox::answer(QHttpServerResponder &&responder, const QJsonObject &body, int status)
+void ResendInbox::logRequest(const QHttpServerRequest &request, int status,
+                             const QString &receivedAt)
+{
+    m_store.addRequest({{QStringLiteral("receivedAt"), receivedAt},
+                        {QStringLiteral("status"), status},
+                        {QStringLiteral("headers"), headersJson(request.headers())},
+                        {QStringLiteral("body"), QString::fromUtf8(request.body())}});
+}
+
+void ResendInbox::answer(QHttpServerResponder &&responder, const QJsonObject &body, int status,
+                         const Headers &headers)
 {
     const QByteArray json = QJsonDocument(body).toJson(QJsonDocument::Compact);
     const auto code = static_cast<QHttpServerResponder::StatusCode>(status);
+    const auto write = [json, code, headers](QHttpServerResponder &out) {
+        out.writeStatusLine(code);
+        out.writeHeader("Content-Type", "application/json");
+        for (const auto &[name, value] : headers)
+            out.writeHeader(name, value);
+        out.writeHeader("Content-Length", QByteArray::number(json.size()));
+        out.writeBody(json);
+    };
     if (m_options.delayMs <= 0) {
-        responder.write(json, "application/json", code);
+        write(responder);
         return;
     }
     // The responder is move-only and QTimer wants a copyable callable. The
     // socket is the timer's context, so a client that gave up gets nothing.
     auto pending = std::make_shared<QHttpServerResponder>(std::move(responder));
-    QTimer::singleShot(m_options.delayMs, pending->socket(),
-                       [pending, json, code] { pending->write(json, "application/json", code); });
+    QTimer::singleShot(m_options.delayMs, pending->socket(), [pending, write] { write(*pending); });
 }
 
 void ResendInbox::printReceived(int status, const QStringList &to, const QString &subject) const

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "IdempotencyCache.h"
 #include "MessageStore.h"
+#include "SendLimits.h"
 #include "SendValidation.h"
 
 #include <QHttpServer>
@@ -10,14 +12,18 @@
 
 struct InboxOptions
 {
-    std::optional<QString> apiKey;   // accept only this bearer key; any non-empty key when unset
-    std::optional<int> forcedStatus; // answer every send with this status
-    int delayMs = 0;                 // wait this long before answering a send
-    qsizetype maxMessages = 500;     // messages (and requests) kept in memory
+    std::optional<QString> apiKey;     // accept only this bearer key; any non-empty key when unset
+    std::optional<int> forcedStatus;   // answer every send with this status
+    int delayMs = 0;                   // wait this long before answering a send
+    qsizetype maxMessages = 500;       // messages (and requests) kept in memory
+    std::optional<int> limitPerSecond; // requests a second before answering 429
+    std::optional<int> dailyQuota;     // accepted e-mails a day before answering 429
 };
 
 // A Resend-compatible inbox on the loopback interface:
-//   POST /emails       validated like the provider; accepted messages are kept
+//   POST /emails       validated like the provider, with its Idempotency-Key and,
+//                      when set, its rate limit and daily quota; accepted
+//                      messages are kept
 //   GET  /api/emails   accepted messages as JSON, newest first
 //   GET  /api/requests every POST /emails with its answer status, newest first
 //   GET  /             the messages as a readable page
@@ -33,10 +39,15 @@ public:
 
 private:
     void receiveSend(const QHttpServerRequest &request, QHttpServerResponder &&responder);
-    void answer(QHttpServerResponder &&responder, const QJsonObject &body, int status);
+    using Headers = QList<std::pair<QByteArray, QByteArray>>;
+    void answer(QHttpServerResponder &&responder, const QJsonObject &body, int status,
+                const Headers &headers = {});
+    void logRequest(const QHttpServerRequest &request, int status, const QString &receivedAt);
     void printReceived(int status, const QStringList &to, const QString &subject) const;
 
     InboxOptions m_options;
     MessageStore m_store;
+    IdempotencyCache m_idempotency;
+    SendLimits m_limits;
     QHttpServer m_server;
 };

@@ -47,6 +47,12 @@ int main(int argc, char *argv[])
          QStringLiteral("N"), QStringLiteral("0")},
         {QStringLiteral("max-messages"), QStringLiteral("Messages kept in memory."),
          QStringLiteral("N"), QStringLiteral("500")},
+        {QStringLiteral("limit-per-second"),
+         QStringLiteral("Answer 429 to requests beyond N a second, like the provider."),
+         QStringLiteral("N")},
+        {QStringLiteral("daily-quota"),
+         QStringLiteral("Answer 429 to e-mails beyond N accepted in 24 hours, like the provider."),
+         QStringLiteral("N")},
     });
     parser.process(app);
 
@@ -57,6 +63,11 @@ int main(int argc, char *argv[])
         options.forcedStatus = intOption(parser, QStringLiteral("status"), 100, 599);
     options.delayMs = intOption(parser, QStringLiteral("delay-ms"), 0, 3'600'000);
     options.maxMessages = intOption(parser, QStringLiteral("max-messages"), 1, 1'000'000);
+    if (parser.isSet(QStringLiteral("limit-per-second")))
+        options.limitPerSecond =
+            intOption(parser, QStringLiteral("limit-per-second"), 1, 1'000'000);
+    if (parser.isSet(QStringLiteral("daily-quota")))
+        options.dailyQuota = intOption(parser, QStringLiteral("daily-quota"), 0, 1'000'000);
     const int port = intOption(parser, QStringLiteral("port"), 0, 65535);
 
     ResendInbox inbox(options);
