@@ -77,8 +77,11 @@ std::optional<std::chrono::milliseconds> requestedWait(const HttpResponse &respo
     const qint64 seconds = response.retryAfter.toLongLong(&isNumber);
     if (isNumber && seconds >= 0)
         return std::chrono::seconds(std::min(seconds, maxWaitSeconds));
-    const QDateTime at =
-        QDateTime::fromString(QString::fromLatin1(response.retryAfter), Qt::RFC2822Date);
+    // An HTTP date ends in "GMT", which Qt's RFC 2822 reader does not take.
+    QString date = QString::fromLatin1(response.retryAfter);
+    if (date.endsWith(QLatin1String(" GMT")))
+        date = date.chopped(3) + QLatin1String("+0000");
+    const QDateTime at = QDateTime::fromString(date, Qt::RFC2822Date);
     if (at.isValid())
         return std::chrono::milliseconds(std::max<qint64>(0, now.msecsTo(at)));
     const qint64 reset = response.rateLimitReset.toLongLong(&isNumber);
