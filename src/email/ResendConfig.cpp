@@ -43,17 +43,15 @@ std::optional<QString> stringValue(plist_t node)
     return value;
 }
 
-[[noreturn]] void stopWithMissingKey()
+} // namespace
+
+void printMissingKeyMessage()
 {
     std::fflush(stdout);
     std::fputs("Nimbrel/ResendService: Fatal error: Could not find API key in Config.plist file\n",
                stderr);
     std::fflush(stderr);
-    // _Exit: no core dump, and no static destructors running under a live window.
-    std::_Exit(EXIT_FAILURE);
 }
-
-} // namespace
 
 QStringList configPlistCandidates(const QString &applicationDir)
 {
@@ -104,6 +102,16 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
         return std::nullopt;
 
     ResendConfig config{*apiKey, QString::fromLatin1(defaultResendBaseUrl)};
+    if (plist_t policy = plist_dict_get_item(root.get(), "ScanResultsEmails")) {
+        const std::optional<QString> value = stringValue(policy);
+        if (value == QLatin1String("OnChange"))
+            config.scanResultsEmails = ScanResultsEmails::OnChange;
+        else if (value != QLatin1String("EveryScan"))
+            // The default loses no notice, so a typo costs e-mails, never information.
+            std::fputs("Nimbrel: ScanResultsEmails in Config.plist is neither EveryScan nor "
+                       "OnChange; using EveryScan\n",
+                       stderr);
+    }
     if (plist_t baseUrl = plist_dict_get_item(root.get(), "ResendAPIBaseURL")) {
         // Another type reads as empty, which no send accepts; a string with a
         // NUL would be cut short silently, so it makes the file unusable.
@@ -114,13 +122,24 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
     return config;
 }
 
+std::variant<ResendConfig, ConfigProblem> loadResendConfig()
+{
+    const QString applicationDir = QCoreApplication::applicationDirPath();
+    const std::optional<QString> path = findConfigPlist(applicationDir);
+    if (!path)
+        return ConfigProblem{std::nullopt, configPlistCandidates(applicationDir)};
+    if (std::optional<ResendConfig> config = readResendConfig(*path))
+        return *config;
+    return ConfigProblem{*path, configPlistCandidates(applicationDir)};
+}
+
 ResendConfig loadResendConfigOrStop()
 {
-    const std::optional<QString> path = findConfigPlist(QCoreApplication::applicationDirPath());
-    if (!path)
-        stopWithMissingKey();
-    std::optional<ResendConfig> config = readResendConfig(*path);
-    if (!config)
-        stopWithMissingKey();
-    return *config;
+    auto config = loadResendConfig();
+    if (std::holds_alternative<ConfigProblem>(config)) {
+        printMissingKeyMessage();
+        // _Exit: no core dump, and no static destructors running under a live window.
+        std::_Exit(EXIT_FAILURE);
+    }
+    return std::get<ResendConfig>(config);
 }

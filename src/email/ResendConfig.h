@@ -4,12 +4,26 @@
 #include <QStringList>
 
 #include <optional>
+#include <variant>
 
-// What Config.plist tells the e-mail service.
+// When monitoring e-mails what a scan found: after every scan that found
+// something, or, for the ticks of a monitoring run, only when the set of lines
+// differs from the one last e-mailed in that run (a manual scan always e-mails).
+enum class ScanResultsEmails { EveryScan, OnChange };
+
+// What Config.plist tells Nimbrel.
 struct ResendConfig
 {
     QString apiKey;  // "ResendAPIKey", sent as the bearer token; may be empty
     QString baseUrl; // "ResendAPIBaseURL", or the provider's own address when absent
+    ScanResultsEmails scanResultsEmails = ScanResultsEmails::EveryScan; // "ScanResultsEmails"
+};
+
+// Why no usable Config.plist was found, for a message that helps mend it.
+struct ConfigProblem
+{
+    std::optional<QString> unusableFile; // found, but not a usable property list
+    QStringList searched;                // every place looked at, in order
 };
 
 inline constexpr char defaultResendBaseUrl[] = "https://api.resend.com";
@@ -29,6 +43,11 @@ std::optional<QString> findConfigPlist(const QString &applicationDir);
 // service refuses to send to.
 std::optional<ResendConfig> readResendConfig(const QString &plistPath);
 
-// Finds and reads Config.plist for the running application; when that fails,
-// prints the one fatal message on standard error and ends the process.
+// Finds and reads Config.plist for the running application.
+std::variant<ResendConfig, ConfigProblem> loadResendConfig();
+
+// The one fatal message, on standard error.
+void printMissingKeyMessage();
+
+// loadResendConfig, or the fatal message and the end of the process.
 ResendConfig loadResendConfigOrStop();

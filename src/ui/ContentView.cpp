@@ -25,8 +25,9 @@ bool assignChanged(QString &cell, const QString &value)
 } // namespace
 
 ContentView::ContentView(std::shared_ptr<EmailSender> resendService, ScanPass scanPass,
-                         QObject *parent)
-    : QObject(parent), m_resendService(std::move(resendService)), m_scanPass(std::move(scanPass))
+                         ScanResultsEmails scanResultsEmails, QObject *parent)
+    : QObject(parent), m_resendService(std::move(resendService)), m_scanPass(std::move(scanPass)),
+      m_scanResultsEmails(scanResultsEmails)
 {}
 
 ContentView::~ContentView() = default;
@@ -62,23 +63,39 @@ void ContentView::sendVerificationCode()
         emit verificationCodeChanged();
     m_verificationAddress = m_interviewerEmail;
 
-    const QString to = m_verificationAddress;
+    // Not retried: the interviewer waiting for the code simply asks again.
+    send(m_verificationAddress, VerificationEmail::subject(), VerificationEmail::htmlBody(code),
+         EmailSender::Retry::Never,
+         [code, to = m_verificationAddress](ContentView &view, bool success,
+                                            std::optional<EmailError> error) {
+             // A later press replaced this code. Its e-mail arriving must not open code
+             // entry: if the later send failed, the card would offer a field for a code
+             // nobody received and no way to send again.
+             if (success && code != view.m_verificationCode) {
+                 view.setEmailStatus(codeSentMessage(to));
+                 return;
+             }
+             view.handleVerificationEmailResult(success, std::move(error));
+         });
+}
+
+void ContentView::send(const QString &to, const QString &subject, const QString &html,
+                       EmailSender::Retry retry,
+                       std::function<void(ContentView &, bool, std::optional<EmailError>)> apply)
+{
+    ++m_sendsInFlight;
     m_resendService->sendEmail(
-        to, VerificationEmail::subject(), VerificationEmail::htmlBody(code), std::nullopt,
-        [window = QPointer<ContentView>(this), code, to](bool success,
-                                                         std::optional<EmailError> error) {
-            postToGuiThread(
-                window, [code, to, success, error = std::move(error)](ContentView &view) mutable {
-                    // A later press replaced this code. Its e-mail arriving must not open code
-                    // entry: if the later send failed, the card would offer a field for a code
-                    // nobody received and no way to send again.
-                    if (success && code != view.m_verificationCode) {
-                        view.setEmailStatus(codeSentMessage(to));
-                        return;
-                    }
-                    view.handleVerificationEmailResult(success, std::move(error));
-                });
-        });
+        to, subject, html, std::nullopt,
+        [window = QPointer<ContentView>(this),
+         apply = std::move(apply)](bool success, std::optional<EmailError> error) {
+            postToGuiThread(window,
+                            [apply, success, error = std::move(error)](ContentView &view) mutable {
+                                apply(view, success, std::move(error));
+                                if (--view.m_sendsInFlight == 0)
+                                    emit view.sendsSettled();
+                            });
+        },
+        retry);
 }
 
 void ContentView::handleVerificationEmailResult(bool success, std::optional<EmailError> error)

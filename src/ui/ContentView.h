@@ -1,10 +1,12 @@
 #pragma once
 
 #include "email/EmailSender.h"
+#include "email/ResendConfig.h"
 #include "monitoring/DetectionLog.h"
 
 #include <QColor>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <QtQml/qqmlregistration.h>
@@ -53,6 +55,7 @@ public:
     using ScanPass = std::function<QStringList()>;
 
     ContentView(std::shared_ptr<EmailSender> resendService, ScanPass scanPass,
+                ScanResultsEmails scanResultsEmails = ScanResultsEmails::EveryScan,
                 QObject *parent = nullptr);
     ~ContentView() override;
 
@@ -84,10 +87,19 @@ public:
     Q_INVOKABLE void verifyCode();
     void handleVerificationEmailResult(bool success, std::optional<EmailError> error);
 
-    // Monitoring loop
+    // Monitoring loop. A tick is a scan of the monitoring timer; everything
+    // else (the Manual Scan button) is a manual scan.
+    enum class ScanTrigger { Manual, Tick };
     Q_INVOKABLE void toggleMonitoring();
-    Q_INVOKABLE void performScan();
-    void handleScanResults(const QStringList &lines);
+    Q_INVOKABLE void performScan() { performScan(ScanTrigger::Manual); }
+    void performScan(ScanTrigger trigger);
+    void handleScanResults(const QStringList &lines, ScanTrigger trigger = ScanTrigger::Manual);
+
+    // Ends the window's session before it closes: a window that monitors stops
+    // as the button would, sending its stop notice; scans still running are
+    // dropped. sendsSettled() follows once no e-mail of this window is in flight.
+    void finishSession();
+    int sendsInFlight() const { return m_sendsInFlight; }
 
     // Monitoring notices
     void sendMonitoringStatusEmail(bool started);
@@ -107,8 +119,13 @@ signals:
     void scanStatusChanged();
     void isMonitoringChanged();
     void animationScaleChanged();
+    void sendsSettled();
 
 private:
+    // Sends through the service and counts the send until its result is applied.
+    void send(const QString &to, const QString &subject, const QString &html,
+              EmailSender::Retry retry,
+              std::function<void(ContentView &, bool, std::optional<EmailError>)> apply);
     void setEmailStatus(const QString &status);
     void setScanStatus(const QString &status);
 
@@ -129,6 +146,11 @@ private:
 
     std::shared_ptr<EmailSender> m_resendService;
     ScanPass m_scanPass;
+    const ScanResultsEmails m_scanResultsEmails;
+    // The lines last e-mailed in this monitoring run, for OnChange.
+    std::optional<QSet<QString>> m_lastEmailedLines;
+    int m_sendsInFlight = 0;
+    bool m_sessionFinished = false;
 
     // The palette, as exact sRGB components.
     const QColor m_primaryBlue = QColor::fromRgbF(0.2f, 0.4f, 0.8f);

@@ -18,13 +18,17 @@ namespace {
 constexpr auto scanInterval = 10s;
 
 // "✓ <success><address>" or "✗ <failure><reason>", as the e-mail's outcome line.
+// A failed notice also goes to standard error: the dashboard does not show the
+// line, and a notice that never arrived must not go unnoticed.
 QString outcomeText(bool success, const std::optional<EmailError> &error,
                     const QString &successText, const QString &failureText, const QString &address)
 {
     if (success)
         return QStringLiteral("✓ ") + successText + address;
-    return QStringLiteral("✗ ") + failureText +
-           (error ? error->description : QStringLiteral("Unknown error"));
+    const QString failure = QStringLiteral("✗ ") + failureText +
+                            (error ? error->description : QStringLiteral("Unknown error"));
+    qWarning().noquote() << failure;
+    return failure;
 }
 
 } // namespace
@@ -37,12 +41,14 @@ void ContentView::toggleMonitoring()
 
     if (started) {
         setScanStatus(QStringLiteral("Monitoring started..."));
+        m_lastEmailedLines.reset(); // OnChange compares within one monitoring run
         // The first scan comes with the first tick, a full interval from now.
         m_scanTimer = std::make_unique<QTimer>(this);
         m_scanTimer->setInterval(scanInterval);
         // A coarse timer may fire up to 5 % early; ticks keep the full interval.
         m_scanTimer->setTimerType(Qt::PreciseTimer);
-        connect(m_scanTimer.get(), &QTimer::timeout, this, &ContentView::performScan);
+        connect(m_scanTimer.get(), &QTimer::timeout, this,
+                [this] { performScan(ScanTrigger::Tick); });
         m_scanTimer->start();
     } else {
         setScanStatus(QStringLiteral("Monitoring stopped."));
@@ -52,23 +58,27 @@ void ContentView::toggleMonitoring()
     sendMonitoringStatusEmail(started);
 }
 
-void ContentView::performScan()
+void ContentView::performScan(ScanTrigger trigger)
 {
+    if (m_sessionFinished)
+        return;
     setScanStatus(QStringLiteral("Scanning..."));
 
     // One watcher per scan, owned by this window: its finished signal arrives on
     // the GUI thread in the order the scans end, and a closed window takes its
     // watchers along, so a late result is dropped unseen. Scans are not serialised.
     auto *watcher = new QFutureWatcher<QStringList>(this);
-    connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher] {
-        handleScanResults(watcher->result());
+    connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher, trigger] {
+        handleScanResults(watcher->result(), trigger);
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), m_scanPass));
 }
 
-void ContentView::handleScanResults(const QStringList &lines)
+void ContentView::handleScanResults(const QStringList &lines, ScanTrigger trigger)
 {
+    if (m_sessionFinished)
+        return; // the window is closing: results arriving now go unseen
     if (lines.isEmpty()) {
         setScanStatus(QStringLiteral("No suspicious processes found."));
         return;
@@ -77,36 +87,49 @@ void ContentView::handleScanResults(const QStringList &lines)
     setScanStatus(QStringLiteral("Suspicious processes detected."));
     for (const QString &line : lines)
         m_detectedProcesses.append({QUuid::createUuid(), line, QDateTime::currentDateTime()});
+    const QSet<QString> found(lines.begin(), lines.end());
+    if (m_scanResultsEmails == ScanResultsEmails::OnChange && trigger == ScanTrigger::Tick &&
+        found == m_lastEmailedLines)
+        return;
+    m_lastEmailedLines = found;
     sendScanResultsEmail(lines);
+}
+
+void ContentView::finishSession()
+{
+    if (m_sessionFinished)
+        return;
+    if (m_isMonitoring)
+        toggleMonitoring();
+    m_sessionFinished = true;
 }
 
 void ContentView::sendMonitoringStatusEmail(bool started)
 {
     const QString body =
         MonitoringNotices::statusBody(started, shortDateTime(QDateTime::currentDateTime()));
-    m_resendService->sendEmail(
-        m_interviewerEmail, MonitoringNotices::statusSubject(started), body, std::nullopt,
-        [window = QPointer<ContentView>(this)](bool success, std::optional<EmailError> error) {
-            postToGuiThread(window, [success, error = std::move(error)](ContentView &view) {
-                view.setEmailStatus(outcomeText(
-                    success, error, QStringLiteral("Monitoring status emailed to "),
-                    QStringLiteral("Failed to send monitoring status: "), view.m_interviewerEmail));
-            });
-        });
+    send(m_interviewerEmail, MonitoringNotices::statusSubject(started), body,
+         EmailSender::Retry::OnTransientFailure,
+         [](ContentView &view, bool success, std::optional<EmailError> error) {
+             view.setEmailStatus(outcomeText(
+                 success, error, QStringLiteral("Monitoring status emailed to "),
+                 QStringLiteral("Failed to send monitoring status: "), view.m_interviewerEmail));
+         });
 }
 
 void ContentView::sendScanResultsEmail(const QStringList &lines)
 {
-    m_resendService->sendEmail(
-        m_interviewerEmail, MonitoringNotices::scanResultsSubject(),
-        MonitoringNotices::scanResultsBody(lines), std::nullopt,
-        [window = QPointer<ContentView>(this)](bool success, std::optional<EmailError> error) {
-            postToGuiThread(window, [success, error = std::move(error)](ContentView &view) {
-                view.setEmailStatus(outcomeText(
-                    success, error, QStringLiteral("Scan results emailed to "),
-                    QStringLiteral("Failed to send scan results: "), view.m_interviewerEmail));
-            });
-        });
+    send(m_interviewerEmail, MonitoringNotices::scanResultsSubject(),
+         MonitoringNotices::scanResultsBody(lines), EmailSender::Retry::OnTransientFailure,
+         [lines](ContentView &view, bool success, std::optional<EmailError> error) {
+             // Not delivered: OnChange must not hold back the next tick with these lines.
+             const QSet<QString> sent(lines.begin(), lines.end());
+             if (!success && view.m_lastEmailedLines == sent)
+                 view.m_lastEmailedLines.reset();
+             view.setEmailStatus(outcomeText(
+                 success, error, QStringLiteral("Scan results emailed to "),
+                 QStringLiteral("Failed to send scan results: "), view.m_interviewerEmail));
+         });
 }
 
 void ContentView::pulseStatusIndicator()

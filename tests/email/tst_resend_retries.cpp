@@ -127,7 +127,7 @@ private slots:
         QTest::newRow("503, then success")
             << QList{answer(503)} << to << true << 2 << QString() << 0;
         QTest::newRow("connection dropped after delivery, then success")
-            << QList{ScriptedFront::Action{PassThroughThenDrop}} << to << true << 2 << QString()
+            << QList{ScriptedFront::Action{PassThroughThenDrop, {}}} << to << true << 2 << QString()
             << 0;
         QTest::newRow("503 three times")
             << QList{answer(503), answer(502), answer(500)} << to << true << 3

@@ -14,7 +14,8 @@ class DashboardFixture : public QObject
 public:
     Q_INVOKABLE ContentView *createView()
     {
-        auto *view = new ContentView(m_sender, [] { return QStringList(); }, this);
+        auto *view = new ContentView(
+            m_sender, [] { return QStringList(); }, ScanResultsEmails::EveryScan, this);
         view->setInterviewerEmail(QStringLiteral("interviewer@example.com"));
         return view;
     }

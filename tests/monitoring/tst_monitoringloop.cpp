@@ -4,9 +4,12 @@
 #include "monitoring/ShortDateTime.h"
 
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <thread>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 const QString kInterviewer = QStringLiteral("interviewer@example.com");
@@ -54,9 +57,10 @@ class TestMonitoringLoop : public QObject
     std::shared_ptr<ScriptedScans> m_scans;
     std::unique_ptr<ContentView> m_view;
 
-    std::unique_ptr<ContentView> makeView()
+    std::unique_ptr<ContentView> makeView(ScanResultsEmails policy = ScanResultsEmails::EveryScan)
     {
-        auto view = std::make_unique<ContentView>(m_sender, [s = m_scans] { return s->run(); });
+        auto view = std::make_unique<ContentView>(
+            m_sender, [s = m_scans] { return s->run(); }, policy);
         view->setInterviewerEmail(kInterviewer);
         return view;
     }
@@ -275,6 +279,101 @@ private slots:
         QCOMPARE(m_view->emailStatus(), QString());
         QTRY_COMPARE(m_view->emailStatus(), "✗ Failed to send monitoring status: Unknown error");
         QVERIFY(m_view->isMonitoring());
+    }
+
+    // Monitoring ticks with a detection that persists: OnChange e-mails the lines
+    // only when their set changes within the run (or the last e-mail failed);
+    // a manual scan always e-mails; EveryScan e-mails every tick.
+    void scanResultsEmailsPolicy_data()
+    {
+        QTest::addColumn<ScanResultsEmails>("policy");
+        QTest::addColumn<QList<QStringList>>("ticks");
+        QTest::addColumn<qsizetype>("failedSend"); // this results e-mail fails; -1 for none
+        QTest::addColumn<int>("emails");
+        const QList<QStringList> persistent(30, {kApp});
+        QList<QStringList> newLine = persistent, vanishing = persistent,
+                           reordered(30, {kApp, kHelper});
+        for (qsizetype i = 15; i < 30; ++i) {
+            newLine[i] = {kApp, kHelper};
+            reordered[i] = {kHelper, kApp};
+        }
+        vanishing[10] = {};
+        using enum ScanResultsEmails;
+        QTest::newRow("EveryScan") << EveryScan << persistent << qsizetype(-1) << 30;
+        QTest::newRow("OnChange") << OnChange << persistent << qsizetype(-1) << 1;
+        QTest::newRow("OnChange, a new line") << OnChange << newLine << qsizetype(-1) << 2;
+        QTest::newRow("OnChange, other order") << OnChange << reordered << qsizetype(-1) << 1;
+        QTest::newRow("OnChange, gone and back") << OnChange << vanishing << qsizetype(-1) << 1;
+        QTest::newRow("OnChange, first failed") << OnChange << persistent << qsizetype(0) << 2;
+    }
+
+    void scanResultsEmailsPolicy()
+    {
+        QFETCH(ScanResultsEmails, policy);
+        QFETCH(QList<QStringList>, ticks);
+        QFETCH(qsizetype, failedSend);
+        QFETCH(int, emails);
+        m_view = makeView(policy);
+        const auto results = [&] { return sent(&Sent::subject).count("Nimbrel Scan Results"); };
+        for (const QStringList &lines : std::as_const(ticks))
+            m_scans->script.append({lines, {}});
+        m_view->toggleMonitoring();
+        for (int tick = 0; tick < ticks.size(); ++tick) {
+            QVERIFY(QMetaObject::invokeMethod(timers().value(0), "timeout"));
+            QTRY_COMPARE(m_scans->finished, tick + 1);
+            QTRY_COMPARE(m_view->scanStatus(),
+                         ticks[tick].isEmpty() ? u"No suspicious processes found."_s : kFound);
+            // Each results e-mail completes before the next tick, as it would in 10 s.
+            for (Sent &mail : m_sender->sent) {
+                if (mail.completion && mail.subject == "Nimbrel Scan Results") {
+                    const bool fails = results() - 1 == failedSend;
+                    if (fails)
+                        QTest::ignoreMessage(QtWarningMsg,
+                                             "✗ Failed to send scan results: Unknown error");
+                    std::exchange(mail.completion, {})(!fails, {});
+                }
+            }
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(results(), emails);
+        m_scans->script.append({ticks.last(), {}});
+        m_view->performScan(); // manual
+        QTRY_COMPARE(results(), emails + 1);
+        // Notices are retried on passing failures; they must reach the interviewer.
+        for (const Sent &mail : std::as_const(m_sender->sent))
+            QCOMPARE(mail.retry, EmailSender::Retry::OnTransientFailure);
+    }
+
+    // Closing a window that monitors stops it as the button would, with its stop
+    // notice; a scan still running then goes unseen. A second finish, or one while
+    // idle, sends nothing.
+    void finishingTheSessionSendsOneStopNotice()
+    {
+        const Gate gate = std::make_shared<QSemaphore>();
+        m_scans->script.append({{kApp}, gate});
+        m_view->toggleMonitoring();
+        m_view->performScan();
+        QTRY_COMPARE(m_scans->started, 1);
+        QSignalSpy settled(m_view.get(), &ContentView::sendsSettled);
+        m_view->finishSession();
+        m_view->finishSession();
+        QVERIFY(!m_view->isMonitoring() && !m_view->hasScanTimer());
+        QCOMPARE(sent(&Sent::subject),
+                 (QStringList{"Nimbrel Monitoring Started", "Nimbrel Monitoring Stopped"}));
+        QCOMPARE(m_view->sendsInFlight(), 2);
+        gate->release();
+        QTRY_COMPARE(m_scans->finished, 1);
+        m_sender->sent[0].completion(true, {});
+        m_sender->sent[1].completion(true, {});
+        QTRY_COMPARE(settled.size(), 1);
+        QCOMPARE(m_view->sendsInFlight(), 0);
+        QCOMPARE(m_sender->sent.size(), 2); // no results e-mail from the late scan
+        QVERIFY(m_view->detectedProcesses()->isEmpty());
+
+        std::unique_ptr<ContentView> idle = makeView();
+        idle->finishSession();
+        QCOMPARE(m_sender->sent.size(), 2);
+        QCOMPARE(idle->sendsInFlight(), 0);
     }
 
     // A window closed while its scan and its e-mail are still out: both finish
