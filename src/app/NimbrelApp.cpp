@@ -1,12 +1,19 @@
 #include "NimbrelApp.h"
 
+#include <QGuiApplication>
 #include <QQuickWindow>
+#include <QTimer>
 
 #include <cstdlib>
 
-NimbrelApp::NimbrelApp(SenderFactory makeSender, ContentView::ScanPass scanPass, QObject *parent)
-    : QObject(parent), m_makeSender(std::move(makeSender)), m_scanPass(std::move(scanPass))
+NimbrelApp::NimbrelApp(SenderFactory makeSender, ContentView::ScanPass scanPass,
+                       ScanResultsEmails scanResultsEmails, QObject *parent)
+    : QObject(parent), m_makeSender(std::move(makeSender)), m_scanPass(std::move(scanPass)),
+      m_scanResultsEmails(scanResultsEmails)
 {
+    // A closed window lives on, hidden, until its stop notice is out: the last
+    // one closing must not end the event loop under it.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     // The Nimbrel module is compiled in: its qmldir lies at qrc:/Nimbrel/.
     m_engine.addImportPath(QStringLiteral("qrc:/"));
     m_mainWindow.loadUrl(QUrl(QStringLiteral("qrc:/Nimbrel/qml/Main.qml")));
@@ -19,24 +26,57 @@ QQuickWindow *NimbrelApp::openWindow()
         qCritical().noquote() << m_mainWindow.errorString();
         std::exit(EXIT_FAILURE);
     }
-    auto *view = new ContentView(m_makeSender(), m_scanPass);
+    auto *view = new ContentView(m_makeSender(), m_scanPass, m_scanResultsEmails);
     QObject *object = m_mainWindow.createWithInitialProperties(
         {{QStringLiteral("view"), QVariant::fromValue(view)}});
     auto *window = qobject_cast<QQuickWindow *>(object);
     Q_ASSERT(window);
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
     view->setParent(window);
+    m_windows.append(window);
 
     connect(window, SIGNAL(newWindowRequested()), this, SLOT(openAnotherWindow()));
-    // Closing a window discards it with its state; the last one ends the program.
-    connect(window, &QWindow::visibleChanged, window, [window](bool visible) {
+    connect(window, SIGNAL(quitRequested()), this, SLOT(quit()));
+    // However a window is closed (its close button, the window manager, quit), it ends here.
+    connect(window, &QWindow::visibleChanged, this, [this, window](bool visible) {
         if (!visible)
-            window->deleteLater();
+            endWindow(window);
+    });
+    connect(window, &QObject::destroyed, this, [this](QObject *gone) {
+        m_windows.removeIf([gone](const QPointer<QQuickWindow> &w) { return !w || w == gone; });
+        if (m_windows.isEmpty())
+            QCoreApplication::quit();
     });
     return window;
+}
+
+void NimbrelApp::quit()
+{
+    if (m_windows.isEmpty())
+        QCoreApplication::quit();
+    for (const QPointer<QQuickWindow> &window : std::as_const(m_windows)) {
+        if (window && window->isVisible())
+            window->close();
+    }
 }
 
 void NimbrelApp::openAnotherWindow()
 {
     openWindow();
+}
+
+void NimbrelApp::endWindow(QQuickWindow *window)
+{
+    auto *view = window->property("view").value<ContentView *>();
+    if (window->property("ending").toBool())
+        return; // a second close sends nothing
+    window->setProperty("ending", true);
+    view->finishSession();
+    if (view->noticesInFlight() == 0) {
+        window->deleteLater();
+        return;
+    }
+    // Whichever comes first: the last e-mail's outcome or the end of the ending time.
+    connect(view, &ContentView::noticesSettled, window, &QObject::deleteLater);
+    QTimer::singleShot(endingTime, window, &QObject::deleteLater);
 }

@@ -3,9 +3,11 @@
 #include "ContentView.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -13,6 +15,11 @@ class QQuickWindow;
 
 // The application: opens windows, each with its own ContentView, its own
 // e-mail service and its own verification and monitoring.
+//
+// Every ending is orderly: a window that is closed (or all of them, on quit)
+// first finishes its session, so a window that monitors sends its stop notice,
+// and the window stays alive, hidden, until its e-mails are out or the ending
+// time is up. The event loop ends when the last window has gone.
 class NimbrelApp : public QObject
 {
     Q_OBJECT
@@ -20,17 +27,30 @@ class NimbrelApp : public QObject
 public:
     using SenderFactory = std::function<std::shared_ptr<EmailSender>()>;
 
-    NimbrelApp(SenderFactory makeSender, ContentView::ScanPass scanPass, QObject *parent = nullptr);
+    // How long a closing window waits for its e-mails.
+    static constexpr std::chrono::milliseconds endingTime{5'000};
+
+    NimbrelApp(SenderFactory makeSender, ContentView::ScanPass scanPass,
+               ScanResultsEmails scanResultsEmails = ScanResultsEmails::EveryScan,
+               QObject *parent = nullptr);
 
     // Opens one more window; a window and its state end when it is closed.
     QQuickWindow *openWindow();
+
+public slots:
+    // Closes every window the orderly way, then ends the event loop.
+    void quit();
 
 private slots:
     void openAnotherWindow();
 
 private:
+    void endWindow(QQuickWindow *window);
+
     SenderFactory m_makeSender;
     ContentView::ScanPass m_scanPass;
+    ScanResultsEmails m_scanResultsEmails;
+    QList<QPointer<QQuickWindow>> m_windows;
     QQmlEngine m_engine;
     QQmlComponent m_mainWindow{&m_engine};
 };

@@ -1,6 +1,8 @@
+#include "MissingConfigWindow.h"
 #include "NimbrelApp.h"
 #include "ResendService.h"
 #include "ScanPass.h"
+#include "TerminationSignals.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -16,9 +18,23 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("nimbrel"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/nimbrel/nimbrel.png")));
 
-    NimbrelApp nimbrel([] { return std::make_shared<ResendService>(); },
-                       [] { return scanForSuspiciousProcesses(); });
+    // Read once at start: a file removed later cannot end a session that monitors.
+    const auto config = loadResendConfig();
+    if (const auto *problem = std::get_if<ConfigProblem>(&config)) {
+        printMissingKeyMessage();
+        // Started from a desktop launcher nobody sees standard error: say it in a window.
+        if (QGuiApplication::platformName() != QLatin1String("offscreen") &&
+            QGuiApplication::platformName() != QLatin1String("minimal"))
+            showMissingConfigWindow(*problem);
+        return EXIT_FAILURE;
+    }
+    const ResendConfig &resend = std::get<ResendConfig>(config);
+
+    NimbrelApp nimbrel([resend] { return std::make_shared<ResendService>(resend); },
+                       [] { return scanForSuspiciousProcesses(); }, resend.scanResultsEmails);
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &nimbrel,
+                     &NimbrelApp::quit);
     nimbrel.openWindow();
-    app.exec();
-    return 0;
+    return app.exec();
 }

@@ -65,7 +65,7 @@ void ContentView::sendVerificationCode()
 
     // Not retried: the interviewer waiting for the code simply asks again.
     send(m_verificationAddress, VerificationEmail::subject(), VerificationEmail::htmlBody(code),
-         EmailSender::Retry::Never,
+         Mail::VerificationCode,
          [code, to = m_verificationAddress](ContentView &view, bool success,
                                             std::optional<EmailError> error) {
              // A later press replaced this code. Its e-mail arriving must not open code
@@ -79,23 +79,23 @@ void ContentView::sendVerificationCode()
          });
 }
 
-void ContentView::send(const QString &to, const QString &subject, const QString &html,
-                       EmailSender::Retry retry,
+void ContentView::send(const QString &to, const QString &subject, const QString &html, Mail mail,
                        std::function<void(ContentView &, bool, std::optional<EmailError>)> apply)
 {
-    ++m_sendsInFlight;
+    const bool notice = mail == Mail::Notice;
+    m_noticesInFlight += notice ? 1 : 0;
     m_resendService->sendEmail(
         to, subject, html, std::nullopt,
-        [window = QPointer<ContentView>(this),
-         apply = std::move(apply)](bool success, std::optional<EmailError> error) {
-            postToGuiThread(window,
-                            [apply, success, error = std::move(error)](ContentView &view) mutable {
-                                apply(view, success, std::move(error));
-                                if (--view.m_sendsInFlight == 0)
-                                    emit view.sendsSettled();
-                            });
+        [window = QPointer<ContentView>(this), apply = std::move(apply),
+         notice](bool success, std::optional<EmailError> error) {
+            postToGuiThread(window, [apply, success, error = std::move(error),
+                                     notice](ContentView &view) mutable {
+                apply(view, success, std::move(error));
+                if (notice && --view.m_noticesInFlight == 0)
+                    emit view.noticesSettled();
+            });
         },
-        retry);
+        notice ? EmailSender::Retry::OnTransientFailure : EmailSender::Retry::Never);
 }
 
 void ContentView::handleVerificationEmailResult(bool success, std::optional<EmailError> error)

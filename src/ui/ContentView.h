@@ -97,9 +97,9 @@ public:
 
     // Ends the window's session before it closes: a window that monitors stops
     // as the button would, sending its stop notice; scans still running are
-    // dropped. sendsSettled() follows once no e-mail of this window is in flight.
+    // dropped. noticesSettled() follows once no notice of this window is in flight.
     void finishSession();
-    int sendsInFlight() const { return m_sendsInFlight; }
+    int noticesInFlight() const { return m_noticesInFlight; }
 
     // Monitoring notices
     void sendMonitoringStatusEmail(bool started);
@@ -119,12 +119,13 @@ signals:
     void scanStatusChanged();
     void isMonitoringChanged();
     void animationScaleChanged();
-    void sendsSettled();
+    void noticesSettled();
 
 private:
-    // Sends through the service and counts the send until its result is applied.
-    void send(const QString &to, const QString &subject, const QString &html,
-              EmailSender::Retry retry,
+    // Notices are retried and counted until their outcome is applied, so an
+    // ending can wait for them; a verification code is neither.
+    enum class Mail { VerificationCode, Notice };
+    void send(const QString &to, const QString &subject, const QString &html, Mail mail,
               std::function<void(ContentView &, bool, std::optional<EmailError>)> apply);
     void setEmailStatus(const QString &status);
     void setScanStatus(const QString &status);
@@ -149,7 +150,7 @@ private:
     const ScanResultsEmails m_scanResultsEmails;
     // The lines last e-mailed in this monitoring run, for OnChange.
     std::optional<QSet<QString>> m_lastEmailedLines;
-    int m_sendsInFlight = 0;
+    int m_noticesInFlight = 0;
     bool m_sessionFinished = false;
 
     // The palette, as exact sRGB components.

@@ -108,8 +108,7 @@ void ContentView::sendMonitoringStatusEmail(bool started)
 {
     const QString body =
         MonitoringNotices::statusBody(started, shortDateTime(QDateTime::currentDateTime()));
-    send(m_interviewerEmail, MonitoringNotices::statusSubject(started), body,
-         EmailSender::Retry::OnTransientFailure,
+    send(m_interviewerEmail, MonitoringNotices::statusSubject(started), body, Mail::Notice,
          [](ContentView &view, bool success, std::optional<EmailError> error) {
              view.setEmailStatus(outcomeText(
                  success, error, QStringLiteral("Monitoring status emailed to "),
@@ -120,7 +119,7 @@ void ContentView::sendMonitoringStatusEmail(bool started)
 void ContentView::sendScanResultsEmail(const QStringList &lines)
 {
     send(m_interviewerEmail, MonitoringNotices::scanResultsSubject(),
-         MonitoringNotices::scanResultsBody(lines), EmailSender::Retry::OnTransientFailure,
+         MonitoringNotices::scanResultsBody(lines), Mail::Notice,
          [lines](ContentView &view, bool success, std::optional<EmailError> error) {
              // Not delivered: OnChange must not hold back the next tick with these lines.
              const QSet<QString> sent(lines.begin(), lines.end());

@@ -354,26 +354,26 @@ private slots:
         m_view->toggleMonitoring();
         m_view->performScan();
         QTRY_COMPARE(m_scans->started, 1);
-        QSignalSpy settled(m_view.get(), &ContentView::sendsSettled);
+        QSignalSpy settled(m_view.get(), &ContentView::noticesSettled);
         m_view->finishSession();
         m_view->finishSession();
         QVERIFY(!m_view->isMonitoring() && !m_view->hasScanTimer());
         QCOMPARE(sent(&Sent::subject),
                  (QStringList{"Nimbrel Monitoring Started", "Nimbrel Monitoring Stopped"}));
-        QCOMPARE(m_view->sendsInFlight(), 2);
+        QCOMPARE(m_view->noticesInFlight(), 2);
         gate->release();
         QTRY_COMPARE(m_scans->finished, 1);
         m_sender->sent[0].completion(true, {});
         m_sender->sent[1].completion(true, {});
         QTRY_COMPARE(settled.size(), 1);
-        QCOMPARE(m_view->sendsInFlight(), 0);
+        QCOMPARE(m_view->noticesInFlight(), 0);
         QCOMPARE(m_sender->sent.size(), 2); // no results e-mail from the late scan
         QVERIFY(m_view->detectedProcesses()->isEmpty());
 
         std::unique_ptr<ContentView> idle = makeView();
         idle->finishSession();
         QCOMPARE(m_sender->sent.size(), 2);
-        QCOMPARE(idle->sendsInFlight(), 0);
+        QCOMPARE(idle->noticesInFlight(), 0);
     }
 
     // A window closed while its scan and its e-mail are still out: both finish

@@ -12,6 +12,8 @@ Window {
 
     // Asks the application for another, independent window (Ctrl+N).
     signal newWindowRequested
+    // Asks the application to end, each window the orderly way (Ctrl+Q).
+    signal quitRequested
 
     readonly property int fadeDuration: 300
 
@@ -27,6 +29,11 @@ Window {
     Shortcut {
         sequence: StandardKey.New
         onActivated: window.newWindowRequested()
+    }
+
+    Shortcut {
+        sequence: StandardKey.Quit
+        onActivated: window.quitRequested()
     }
 
     Shape {

@@ -1,0 +1,31 @@
+#include "MissingConfigWindow.h"
+
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QWindow>
+
+void showMissingConfigWindow(const ConfigProblem &problem)
+{
+    const QString what =
+        problem.unusableFile
+            ? QGuiApplication::translate("Nimbrel",
+                                         "%1 cannot be used: it must be a property list of at "
+                                         "most 1 MiB holding the provider's API key as the string "
+                                         "\"ResendAPIKey\".")
+                  .arg(*problem.unusableFile)
+            : QGuiApplication::translate("Nimbrel",
+                                         "No Config.plist was found. It holds the e-mail "
+                                         "provider's API key (\"ResendAPIKey\"); see "
+                                         "Config.plist.example.");
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/"));
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Nimbrel/qml/MissingConfig.qml")));
+    std::unique_ptr<QObject> window(component.createWithInitialProperties(
+        {{QStringLiteral("problem"), what}, {QStringLiteral("searched"), problem.searched}}));
+    if (!window) {
+        qCritical().noquote() << component.errorString();
+        return;
+    }
+    QGuiApplication::exec(); // ends when the window closes: it is the only one
+}

@@ -1,0 +1,159 @@
+// Every way the application ends while a window monitors sends that window's
+// stop notice once, through the real e-mail service to the local inbox, and
+// the process never outlives the ending time. Each case runs the application's
+// pieces (windows, e-mail service, signal handling) in a child process.
+#include "InboxServer.h"
+#include "NimbrelApp.h"
+#include "ResendService.h"
+#include "TerminationSignals.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QQuickWindow>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QtQml/QQmlExtensionPlugin>
+#include <QtTest>
+
+#include <csignal>
+#include <unistd.h>
+
+Q_IMPORT_QML_PLUGIN(NimbrelPlugin)
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString inboxKey = u"endings-key"_s;
+const QString stopped = u"Nimbrel Monitoring Stopped"_s;
+
+// The child: a verified window against the inbox, monitoring unless told to
+// stay idle. A line on standard input asks for the ending by "close" (the
+// window's close) or "quit" (the application's); signals come from the parent.
+int runApplication(const QString &baseUrl, const QString &mode)
+{
+    NimbrelApp nimbrel(
+        [baseUrl] {
+            return std::make_shared<ResendService>(ResendConfig{inboxKey, baseUrl});
+        },
+        [] { return QStringList(); });
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &nimbrel,
+                     &NimbrelApp::quit);
+    QQuickWindow *window = nimbrel.openWindow();
+    auto *view = window->property("view").value<ContentView *>();
+    view->setInterviewerEmail(u"interviewer@example.com"_s);
+    view->sendVerificationCode();
+    view->setUserInputCode(view->verificationCode());
+    view->verifyCode();
+    if (mode != u"idle")
+        view->toggleMonitoring();
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, window, [&] {
+        input.setEnabled(false);
+        mode == u"quit" ? nimbrel.quit() : void(window->close());
+    });
+    std::puts("ready");
+    std::fflush(stdout);
+    return QGuiApplication::exec();
+}
+
+} // namespace
+
+class TestSessionEndings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void endingSendsOneStopNotice_data()
+    {
+        QTest::addColumn<QString>("mode"); // monitoring, idle or quit
+        QTest::addColumn<int>("signal");   // sent by the parent; 0: a line on stdin
+        QTest::addColumn<int>("delayMs");  // the inbox's delay before each answer
+        QTest::addColumn<int>("stopNotices");
+        QTest::newRow("window closed") << u"monitoring"_s << 0 << 0 << 1;
+        QTest::newRow("quit") << u"quit"_s << 0 << 0 << 1;
+        QTest::newRow("SIGTERM") << u"monitoring"_s << SIGTERM << 0 << 1;
+        QTest::newRow("SIGINT") << u"monitoring"_s << SIGINT << 0 << 1;
+        QTest::newRow("SIGHUP") << u"monitoring"_s << SIGHUP << 0 << 1;
+        QTest::newRow("window closed while idle") << u"idle"_s << 0 << 0 << 0;
+        QTest::newRow("slow provider, SIGTERM") << u"monitoring"_s << SIGTERM << 10'000 << 1;
+    }
+
+    void endingSendsOneStopNotice()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, signal);
+        QFETCH(int, delayMs);
+        QFETCH(int, stopNotices);
+        InboxServer inbox({.apiKey = inboxKey, .delayMs = delayMs});
+        QVERIFY2(inbox.isRunning(), qPrintable(inbox.errorString()));
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {u"--application"_s, inbox.baseUrl().toString(), mode});
+        QVERIFY(child.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine(), 15'000);
+        QCOMPARE(child.readLine(), "ready\n");
+        const auto subjects = [&] {
+            QStringList list;
+            for (const QJsonValue &email : inbox.emails())
+                list.append(email["subject"].toString());
+            return list;
+        };
+        if (mode != u"idle") // the start notice is out: the window monitors
+            QTRY_VERIFY_WITH_TIMEOUT(subjects().contains(u"Nimbrel Monitoring Started"_s), 10'000);
+
+        QElapsedTimer sinceEnding;
+        sinceEnding.start();
+        signal ? ::kill(pid_t(child.processId()), signal) : child.write("end\n");
+        QVERIFY(child.waitForFinished(15'000));
+        const qint64 endedAfter = sinceEnding.elapsed();
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        // The notice's outcome is awaited, but never beyond the ending time.
+        QVERIFY2(endedAfter < NimbrelApp::endingTime.count() + 2'000,
+                 qPrintable(QString::number(endedAfter)));
+        if (delayMs > NimbrelApp::endingTime.count())
+            QVERIFY2(endedAfter >= NimbrelApp::endingTime.count() - 100,
+                     qPrintable(QString::number(endedAfter)));
+        QTRY_COMPARE_WITH_TIMEOUT(subjects().count(stopped), stopNotices, 5'000);
+        QTest::qWait(300); // a second notice would show up here
+        QCOMPARE(subjects().count(stopped), stopNotices);
+    }
+
+    // Without a display to show the explanation on, the application keeps to
+    // the one line on standard error and ends at once.
+    void missingConfigEndsHeadlessWithTheMessage()
+    {
+        QTemporaryDir dir;
+        const QString app = dir.filePath(u"nimbrel"_s);
+        QVERIFY(QFile::copy(QStringLiteral(NIMBREL_APP_PATH), app));
+        QProcess nimbrel;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_CONFIG_HOME"_s, dir.path());
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        nimbrel.setProcessEnvironment(environment);
+        nimbrel.start(app);
+        QVERIFY(nimbrel.waitForFinished(15'000));
+        QCOMPARE(nimbrel.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(nimbrel.exitCode(), 1);
+        const QString errors = QString::fromUtf8(nimbrel.readAllStandardError());
+        QCOMPARE(errors.split(u'\n').filter(u"Config.plist"_s),
+                 QStringList{u"Nimbrel/ResendService: Fatal error: Could not find API key in "
+                             "Config.plist file"_s});
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    if (argc == 4 && qstrcmp(argv[1], "--application") == 0) {
+        QGuiApplication app(argc, argv);
+        return runApplication(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    QCoreApplication app(argc, argv);
+    TestSessionEndings test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_session_endings.moc"
