@@ -85,6 +85,7 @@ class TestEndToEnd : public QObject
     std::unique_ptr<InboxServer> m_inbox;
     QProcess m_helper;
     QProcess m_app;
+    QProcess m_windowManager;
     int m_shots = 0;
 
     QImage screen()
@@ -192,7 +193,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        for (QProcess *process : {&m_app, &m_helper, &m_xvfb}) {
+        for (QProcess *process : {&m_app, &m_windowManager, &m_helper, &m_xvfb}) {
             process->kill();
             process->waitForFinished(5000);
         }
@@ -277,6 +278,31 @@ private slots:
         QCOMPARE(subjects, (QStringList{"Nimbrel Verification Code", "Nimbrel Scan Results",
                                         "Nimbrel Monitoring Started", "Nimbrel Scan Results",
                                         "Nimbrel Monitoring Stopped"}));
+    }
+
+    // Closed by the desktop while monitoring: a window manager's close request
+    // (WM_DELETE_WINDOW) ends the application only after its stop notice.
+    void windowManagerCloseSendsTheStopNotice()
+    {
+        QVERIFY(click(kStartGreen, kButtonWidth));
+        QVERIFY2(!waitForEmail("Nimbrel Monitoring Started", 1, 10000).isEmpty(),
+                 "no second started notice");
+        m_windowManager.start("openbox", {"--sm-disable"});
+        QVERIFY2(m_windowManager.waitForStarted(), qPrintable(m_windowManager.errorString()));
+        // wmctrl -m answers once a window manager has taken the screen.
+        QTRY_VERIFY_WITH_TIMEOUT(run("wmctrl", {"-m"}).has_value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(xdotool({"search", "--name", "^Nimbrel$"}), 10000);
+        shoot("window-manager");
+        QVERIFY(run("wmctrl", {"-c", "Nimbrel"}));
+        QVERIFY2(m_app.waitForFinished(15000), "the application did not end");
+        QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_app.exitCode(), 0);
+        QVERIFY2(!waitForEmail("Nimbrel Monitoring Stopped", 1, 10000).isEmpty(),
+                 "no stop notice after the window manager closed the window");
+        qsizetype stops = 0;
+        for (const QJsonValue &email : m_inbox->emails())
+            stops += email["subject"] == "Nimbrel Monitoring Stopped" ? 1 : 0;
+        QCOMPARE(stops, 2);
     }
 };
 
