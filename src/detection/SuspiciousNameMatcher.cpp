@@ -79,6 +79,101 @@ bool holdsLookalike(QStringView canonicalLower)
     return false;
 }
 
+// The ASCII fast path: for a name of ASCII characters alone, lowercasing is
+// ASCII's and normalisation changes nothing, so every test above becomes one
+// class-per-position pattern over the raw characters. All of them run side by
+// side in one 64-bit shift-and state: the look-alike form, the written forms
+// it does not already cover, and the two encoded forms.
+
+constexpr char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
+}
+
+// Whether the look-alike test alone finds `text`, an ASCII text in lower case.
+constexpr bool holdsAsciiLookalike(std::u16string_view text)
+{
+    std::uint8_t state = 0;
+    for (char16_t c : text) {
+        state = std::uint8_t(((state << 1) | 1u) & latin1PositionMasks[c]);
+        if (state & (1u << (lookalikeLength - 1)))
+            return true;
+    }
+    return false;
+}
+
+constexpr std::u16string_view asciiBase64Form = u"Y2x1ZWx5";
+constexpr std::u16string_view asciiHexForm = u"636c75656c79";
+
+struct AsciiAutomaton
+{
+    std::array<std::uint64_t, 128> masks{};
+    std::uint64_t starts = 0;
+    std::uint64_t ends = 0;
+    int width = 0;
+
+    // Appends a pattern whose position k admits the characters `admits(c, k)`.
+    template <typename Admits> constexpr void add(qsizetype length, Admits admits)
+    {
+        for (qsizetype k = 0; k < length; ++k) {
+            for (char16_t c = 0; c < 128; ++c) {
+                if (admits(c, k))
+                    masks[c] |= std::uint64_t(1) << (width + k);
+            }
+        }
+        starts |= std::uint64_t(1) << width;
+        ends |= std::uint64_t(1) << (width + length - 1);
+        width += int(length);
+    }
+};
+
+constexpr AsciiAutomaton asciiAutomaton = [] {
+    AsciiAutomaton automaton;
+    automaton.add(lookalikeLength, [](char16_t c, qsizetype k) {
+        return (latin1PositionMasks[asciiLower(c)] >> k) & 1u;
+    });
+    for (std::u16string_view pattern : cluelyNamePatterns) {
+        if (holdsAsciiLookalike(pattern))
+            continue; // the look-alike form already finds every name holding it
+        automaton.add(pattern.size(),
+                      [pattern](char16_t c, qsizetype k) { return asciiLower(c) == pattern[k]; });
+    }
+    automaton.add(asciiHexForm.size(),
+                  [](char16_t c, qsizetype k) { return asciiLower(c) == asciiHexForm[k]; });
+    automaton.add(asciiBase64Form.size(),
+                  [](char16_t c, qsizetype k) { return c == asciiBase64Form[k]; });
+    return automaton;
+}();
+static_assert(asciiAutomaton.width <= 64, "the patterns must fit one 64-bit state");
+
+static_assert(
+    [] {
+        for (std::u16string_view pattern : cluelyNamePatterns) {
+            for (char16_t c : pattern) {
+                if (c >= 128 || asciiLower(c) != c)
+                    return false;
+            }
+        }
+        return true;
+    }(),
+    "the written forms are lower-case ASCII");
+
+enum class AsciiAnswer { Suspicious, Clean, NotAscii };
+
+AsciiAnswer asciiAnswer(QStringView name)
+{
+    std::uint64_t state = 0;
+    bool found = false;
+    for (QChar qc : name) {
+        const char16_t c = qc.unicode();
+        if (c >= 128)
+            return AsciiAnswer::NotAscii;
+        state = ((state << 1) | asciiAutomaton.starts) & asciiAutomaton.masks[c];
+        found = found || (state & asciiAutomaton.ends);
+    }
+    return found ? AsciiAnswer::Suspicious : AsciiAnswer::Clean;
+}
+
 } // namespace
 
 QString cluelyBase64Form()
@@ -102,6 +197,8 @@ bool containsLookalikeForm(const QString &lower)
 
 bool isSuspiciousName(const QString &name)
 {
+    if (const AsciiAnswer answer = asciiAnswer(name); answer != AsciiAnswer::NotAscii)
+        return answer == AsciiAnswer::Suspicious;
     const QString lower = canonicalForm(lowercased(name));
     for (std::u16string_view pattern : cluelyNamePatterns) {
         if (lower.contains(QStringView(pattern.data(), pattern.size())))
