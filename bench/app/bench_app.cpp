@@ -29,12 +29,14 @@ namespace {
 class BusyProcessTable : public ProcessSource
 {
 public:
-    QStringList runningProcessNames() const override
+    QList<ObservedProcess> runningProcesses() const override
     {
-        QStringList names{QStringLiteral("cluely-helper")};
+        QList<ObservedProcess> processes{
+            {1, {{QStringLiteral("cluely-helper"), NameSource::Executable}}}};
         for (int i = 0; i < 300; ++i)
-            names.append(QStringLiteral("service-%1").arg(i));
-        return names;
+            processes.append(
+                {i + 2, {{QStringLiteral("service-%1").arg(i), NameSource::Executable}}});
+        return processes;
     }
 };
 

@@ -4,10 +4,12 @@
 
 #include "ByteLiteralMatcher.h"
 #include "DesktopProcessCorpus.h"
+#include "LinuxRunningApplications.h"
 #include "ProcProcessSource.h"
 #include "PsProcessSource.h"
 #include "ScanPass.h"
 #include "SuspiciousNameMatcher.h"
+#include "SyntheticProcTree.h"
 #include "reference/ReferenceMatcher.h"
 
 #include <benchmark/benchmark.h>
@@ -17,6 +19,8 @@
 #include <map>
 #include <memory>
 #include <string>
+
+#include <unistd.h>
 
 namespace {
 
@@ -64,7 +68,7 @@ void scanPass(benchmark::State &state, const ScanPassRow &row)
         lines = scanForSuspiciousProcesses(*applications, *processes).size();
         benchmark::DoNotOptimize(lines);
     }
-    state.counters["processes"] = double(processes->runningProcessNames().size());
+    state.counters["processes"] = double(processes->runningProcesses().size());
     state.counters["lines"] = double(lines);
 }
 
@@ -73,7 +77,7 @@ void processTable(benchmark::State &state, const ScanPassRow &row)
     const auto processes = row.makeProcessSource();
     qsizetype names = 0;
     for (auto _ : state) {
-        names = processes->runningProcessNames().size();
+        names = processes->runningProcesses().size();
         benchmark::DoNotOptimize(names);
     }
     state.counters["processes"] = double(names);
@@ -90,6 +94,44 @@ void runningApplications(benchmark::State &state)
         benchmark::DoNotOptimize(applications);
     }
     state.counters["applications"] = double(applications);
+}
+
+// A whole pass, and the process table alone, over a synthetic /proc of a
+// desktop with a few hundred processes (this machine has only a handful).
+constexpr int syntheticProcesses = 400;
+
+const SyntheticProcTree &syntheticTree()
+{
+    static const SyntheticProcTree tree(syntheticProcesses, getuid());
+    return tree;
+}
+
+void syntheticScanPass(benchmark::State &state)
+{
+    LinuxRunningApplications::Environment environment =
+        LinuxRunningApplications::sessionEnvironment();
+    environment.procRoot = syntheticTree().path();
+    environment.x11Display.reset();
+    const LinuxRunningApplications applications(environment);
+    const ProcProcessSource processes(syntheticTree().path());
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        lines = scanForSuspiciousProcesses(applications, processes).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["processes"] = double(processes.runningProcesses().size());
+    state.counters["lines"] = double(lines);
+}
+
+void syntheticProcessTable(benchmark::State &state)
+{
+    const ProcProcessSource processes(syntheticTree().path());
+    qsizetype count = 0;
+    for (auto _ : state) {
+        count = processes.runningProcesses().size();
+        benchmark::DoNotOptimize(count);
+    }
+    state.counters["processes"] = double(count);
 }
 
 // Prints the usual table, then the figures side by side.
@@ -133,6 +175,11 @@ public:
                 std::printf("  %s: %.2f ms per read\n", row.processTableName,
                             found->second.milliseconds);
         }
+        for (const char *synthetic : {"ScanPass/synthetic-proc", "ProcessTable/synthetic-proc"}) {
+            if (const auto found = m_figures.find(synthetic); found != m_figures.end())
+                std::printf("  %s (%d processes): %.2f ms\n", synthetic, syntheticProcesses,
+                            found->second.milliseconds);
+        }
         if (const auto found = m_figures.find("RunningApplications"); found != m_figures.end()) {
             const double applications = found->second.milliseconds;
             const double pass = m_figures[scanPassRows[0].name].milliseconds;
@@ -172,6 +219,10 @@ int main(int argc, char **argv)
     }
 
     benchmark::RegisterBenchmark("RunningApplications", runningApplications)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ScanPass/synthetic-proc", syntheticScanPass)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ProcessTable/synthetic-proc", syntheticProcessTable)
         ->Unit(benchmark::kMillisecond);
 
     benchmark::Initialize(&argc, argv);

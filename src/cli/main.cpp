@@ -19,6 +19,26 @@ void writeLine(std::FILE *stream, const QString &text)
     std::fwrite(line.constData(), 1, size_t(line.size()), stream);
 }
 
+// The lines --explain prints under a finding, indented.
+QString explanation(const Finding &finding)
+{
+    QStringList pids;
+    for (qint64 pid : finding.pids)
+        pids << QString::number(pid);
+    QStringList lines{QStringLiteral("    process ids: ") +
+                      (pids.isEmpty() ? QStringLiteral("-") : pids.join(QStringLiteral(", ")))};
+    for (const Evidence &evidence : finding.evidence) {
+        QString line = QStringLiteral("    ") + nameSourceLabel(evidence.source) +
+                       QStringLiteral(": ") + evidence.name;
+        if (evidence.pid)
+            line += QStringLiteral(" (pid ") + QString::number(*evidence.pid) + u')';
+        if (!evidence.traits.isEmpty())
+            line += QStringLiteral(" (") + evidence.traits.join(QStringLiteral(", ")) + u')';
+        lines << line;
+    }
+    return lines.join(u'\n');
+}
+
 int usageError(const QString &message)
 {
     writeLine(stderr, message);
@@ -57,7 +77,13 @@ int main(int argc, char *argv[])
         QStringLiteral("apps"),
         QStringLiteral("Only list the desktop's running applications as the scan sees them, one "
                        "a line: display name, a tab, bundle identifier (\"-\" when unknown)."));
-    parser.addOptions({psOption, procRootOption, appsOption});
+    const QCommandLineOption explainOption(
+        QStringLiteral("explain"),
+        QStringLiteral("Under each line, print the process ids it stands for and the evidence: "
+                       "each name that matched and where it came from (exe, argv0, comm, "
+                       "script, package-name, window-title, window-class, ...), or the "
+                       "overlay window and its properties."));
+    parser.addOptions({psOption, procRootOption, appsOption, explainOption});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
@@ -91,9 +117,11 @@ int main(int argc, char *argv[])
     else
         processes = defaultProcessSource();
 
-    const QStringList lines =
-        scanForSuspiciousProcesses(*defaultRunningApplicationsSource(), *processes);
-    for (const QString &line : lines)
-        writeLine(stdout, line);
-    return lines.isEmpty() ? NothingFound : SomethingFound;
+    const QList<Finding> findings = scanFindings(*defaultRunningApplicationsSource(), *processes);
+    for (const Finding &finding : findings) {
+        writeLine(stdout, finding.line);
+        if (parser.isSet(explainOption))
+            writeLine(stdout, explanation(finding));
+    }
+    return findings.isEmpty() ? NothingFound : SomethingFound;
 }

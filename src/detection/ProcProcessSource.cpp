@@ -1,26 +1,25 @@
 #include "ProcProcessSource.h"
 
 #include "ProcessNameList.h"
+#include "applications/BoundedRead.h"
+#include "applications/ProcFiles.h"
+#include "processes/ElectronPackage.h"
+#include "processes/InterpretedProgram.h"
 
-#include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QHash>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <optional>
-
 namespace {
 
-// Set in a task's flags (the ninth field of `stat`) for kernel threads.
-constexpr unsigned long kernelThreadFlag = 0x00200000;
-
-// Link targets, `stat` lines and argv[0] are read up to this many bytes.
-constexpr size_t readLimit = 4096;
-
-const QByteArray deletedSuffix = QByteArrayLiteral(" (deleted)");
+// A real argv is a few kilobytes; the interpreter's program comes early in it.
+constexpr qint64 maxCmdlineBytes = 64 * 1024;
+constexpr qsizetype maxArguments = 256;
+constexpr qint64 maxStatBytes = 4096;
 
 bool isProcessDirectoryName(const char *name)
 {
@@ -33,91 +32,109 @@ bool isProcessDirectoryName(const char *name)
     return true;
 }
 
-// The start of a file: one read, which gives a whole `stat` line and more
-// than any real argv[0] (the kernel hands out /proc files a page at a time).
-QByteArray readFileStart(int directory, const QByteArray &path)
+// Reads one process; the package names of each executable's folder are
+// looked up once per pass.
+class ProcessReader
 {
-    const int fd = ::openat(directory, path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    char buffer[readLimit];
-    ssize_t count;
-    do {
-        count = ::read(fd, buffer, sizeof buffer);
-    } while (count < 0 && errno == EINTR);
-    ::close(fd);
-    return count > 0 ? QByteArray(buffer, count) : QByteArray();
-}
+public:
+    ProcessReader(int root, const QString &homeFolder) : m_root(root), m_homeFolder(homeFolder) {}
 
-QByteArray readLinkTarget(int directory, const QByteArray &path)
-{
-    char buffer[readLimit];
-    const ssize_t length = ::readlinkat(directory, path.constData(), buffer, sizeof buffer);
-    if (length <= 0)
-        return {};
-    QByteArray target(buffer, length);
-    // The kernel marks an executable that was removed or replaced since start.
-    if (target.endsWith(deletedSuffix))
-        target.chop(deletedSuffix.size());
-    return target;
-}
+    std::optional<ObservedProcess> read(const char *pid);
 
-struct TaskStatus
-{
-    QByteArray comm;
-    bool isKernelThread = false;
+private:
+    void add(const QString &name, NameSource source)
+    {
+        if (QString cut = boundedName(name); !cut.isEmpty())
+            m_process.names.append({std::move(cut), source});
+    }
+    void addProgramNames(int pidDir, const QString &interpreter, const QStringList &arguments);
+    void addPackageNames(const QString &executablePath);
+
+    int m_root;
+    const QString &m_homeFolder;
+    ObservedProcess m_process;
+    QHash<QString, PackageNames> m_packagesByFolder;
 };
 
-// `stat` reads "pid (comm) state ppid pgrp session tty tpgid flags ...";
-// comm may itself hold spaces and parentheses, so it ends at the last ')'.
-TaskStatus parseStat(const QByteArray &stat)
+std::optional<ObservedProcess> ProcessReader::read(const char *pid)
 {
-    TaskStatus status;
-    const qsizetype open = stat.indexOf('(');
-    const qsizetype close = stat.lastIndexOf(')');
-    if (open < 0 || close < open)
-        return status;
-    status.comm = stat.sliced(open + 1, close - open - 1);
-    const QList<QByteArray> fields = stat.sliced(close + 1).simplified().split(' ');
-    constexpr qsizetype flagsField = 6; // counted from the state field
-    if (fields.size() > flagsField)
-        status.isKernelThread = (fields.at(flagsField).toULong() & kernelThreadFlag) != 0;
-    return status;
-}
-
-QByteArray firstArgument(const QByteArray &cmdline)
-{
-    const qsizetype end = cmdline.indexOf('\0');
-    return end < 0 ? cmdline : cmdline.first(end);
-}
-
-bool yieldsName(const QString &entry)
-{
-    return !processNameFromEntry(entry).isEmpty();
-}
-
-// The process's entry for the name rules: the first source that yields a
-// name, or nothing for a kernel thread. Kernel threads have neither an
-// executable nor arguments, so `stat` is read only when both are missing.
-std::optional<QString> processEntry(int root, const QByteArray &directory)
-{
-    QString entry = QString::fromUtf8(readLinkTarget(root, directory + "exe"));
-    if (yieldsName(entry))
-        return entry;
-    entry = QString::fromUtf8(firstArgument(readFileStart(root, directory + "cmdline")));
-    if (yieldsName(entry))
-        return entry;
-    const TaskStatus status = parseStat(readFileStart(root, directory + "stat"));
-    if (status.isKernelThread)
+    const int pidDir = ::openat(m_root, pid, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (pidDir < 0)
         return std::nullopt;
-    return QString::fromUtf8(status.comm);
+    m_process = {QByteArray(pid).toLongLong(), {}};
+
+    const QString executablePath = readExecutablePath(pidDir);
+    QStringList arguments;
+    for (const QByteArray &argument :
+         splitCmdline(readBounded(pidDir, "cmdline", maxCmdlineBytes).bytes, maxArguments))
+        arguments.append(QFile::decodeName(argument));
+    const std::optional<ProcStat> stat =
+        parseProcStat(readBounded(pidDir, "stat", maxStatBytes).bytes);
+    // Kernel threads have neither an executable nor arguments.
+    if (executablePath.isEmpty() && arguments.isEmpty() && (!stat || isKernelThread(*stat))) {
+        ::close(pidDir);
+        return std::nullopt;
+    }
+
+    const QString executable = processNameFromEntry(executablePath);
+    add(executable, NameSource::Executable);
+    // A Windows program's argv[0] under Wine is its Windows path.
+    const QString argv0 = arguments.isEmpty() ? QString() : processNameFromEntry(arguments[0]);
+    add(argv0.sliced(argv0.lastIndexOf(u'\\') + 1), NameSource::Argv0);
+    if (stat)
+        add(QString::fromUtf8(stat->comm), NameSource::Comm);
+    // Another user's executable is unreadable; its argv[0] names the interpreter then.
+    addProgramNames(pidDir, executablePath.isEmpty() ? argv0 : executable, arguments);
+    addPackageNames(executablePath);
+    ::close(pidDir);
+    if (m_process.names.isEmpty())
+        return std::nullopt;
+    return std::move(m_process);
+}
+
+void ProcessReader::addProgramNames(int pidDir, const QString &interpreter,
+                                    const QStringList &arguments)
+{
+    const std::optional<InterpretedProgram> program = interpretedProgram(interpreter, arguments);
+    if (!program)
+        return;
+    // A relative path is the process's own: read from its working folder.
+    const bool relative = !program->isModule && !program->path.startsWith(u'/');
+    const QString workingFolder =
+        relative ? QFile::decodeName(readLinkAt(pidDir, "cwd")) : QString();
+    const QStringList names = interpretedProgramNames(*program, workingFolder, m_homeFolder);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        add(names[i], program->isModule ? NameSource::Module
+                      : i == 0          ? NameSource::Script
+                                        : NameSource::ScriptFolder);
+    }
+}
+
+void ProcessReader::addPackageNames(const QString &executablePath)
+{
+    const qsizetype slash = executablePath.lastIndexOf(u'/');
+    if (slash <= 0)
+        return;
+    const QString folder = executablePath.first(slash);
+    auto known = m_packagesByFolder.find(folder);
+    if (known == m_packagesByFolder.end())
+        known = m_packagesByFolder.insert(folder, electronPackageNames(folder));
+    add(known->name, NameSource::PackageName);
+    add(known->productName, NameSource::PackageProductName);
 }
 
 } // namespace
 
-ProcProcessSource::ProcProcessSource(QString procRoot) : m_procRoot(std::move(procRoot)) {}
+ProcProcessSource::ProcProcessSource(QString procRoot, QString homeFolder)
+    : m_procRoot(std::move(procRoot)), m_homeFolder(std::move(homeFolder))
+{}
 
-QStringList ProcProcessSource::runningProcessNames() const
+QString ProcProcessSource::defaultHomeFolder()
+{
+    return QDir::homePath();
+}
+
+QList<ObservedProcess> ProcProcessSource::runningProcesses() const
 {
     const int root =
         ::open(QFile::encodeName(m_procRoot).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -128,16 +145,15 @@ QStringList ProcProcessSource::runningProcessNames() const
         ::close(root);
         return {};
     }
-
-    QStringList entries;
+    QList<ObservedProcess> processes;
+    ProcessReader reader(root, m_homeFolder);
     while (const dirent *entry = ::readdir(listing)) {
         if (!isProcessDirectoryName(entry->d_name))
             continue;
-        const QByteArray directory = QByteArray(entry->d_name) + '/';
-        if (std::optional<QString> entryText = processEntry(root, directory))
-            entries.append(std::move(*entryText));
+        if (std::optional<ObservedProcess> process = reader.read(entry->d_name))
+            processes.append(std::move(*process));
     }
     ::closedir(listing);
     ::close(root);
-    return distinctProcessNames(entries);
+    return processes;
 }

@@ -78,3 +78,14 @@ QStringList distinctProcessNames(const QStringList &entries)
     }
     return names;
 }
+
+QString boundedName(QString name)
+{
+    if (name.size() <= maxNameLength)
+        return name;
+    qsizetype length = maxNameLength;
+    if (name.at(length - 1).isHighSurrogate())
+        --length;
+    name.truncate(length);
+    return name;
+}

@@ -17,3 +17,11 @@ QString processNameFromEntry(QStringView entry);
 // The names of `entries` with the empty ones dropped and canonically
 // equivalent ones collapsed into the first of them.
 QStringList distinctProcessNames(const QStringList &entries);
+
+// Names are cut to this many UTF-16 code units: no file name is longer (255
+// bytes), and a hostile process cannot make the matching work grow with its
+// argv.
+inline constexpr qsizetype maxNameLength = 255;
+
+// `name` cut to maxNameLength, never inside a surrogate pair.
+QString boundedName(QString name);

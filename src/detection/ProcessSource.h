@@ -1,6 +1,29 @@
 #pragma once
 
-#include <QStringList>
+#include "NameSource.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// One name a process shows, and where it shows it.
+struct ProcessName
+{
+    QString name;
+    NameSource source;
+
+    bool operator==(const ProcessName &) const = default;
+};
+
+// One process, or for a reader that sees only names, one distinct name.
+struct ObservedProcess
+{
+    std::optional<qint64> pid;
+    QList<ProcessName> names; // in the order the scan tests them
+
+    bool operator==(const ObservedProcess &) const = default;
+};
 
 // Where the scan pass gets the machine's process table from.
 class ProcessSource
@@ -8,7 +31,7 @@ class ProcessSource
 public:
     virtual ~ProcessSource() = default;
 
-    // Distinct executable names of every process of every user, in no
-    // particular order; empty when the table cannot be read.
-    virtual QStringList runningProcessNames() const = 0;
+    // Every process of every user, in no particular order; empty when the
+    // table cannot be read.
+    virtual QList<ObservedProcess> runningProcesses() const = 0;
 };

@@ -47,3 +47,11 @@ QStringList PsProcessSource::runningProcessNames() const
         return {};
     return distinctProcessNames(splitProcessTableLines(text));
 }
+
+QList<ObservedProcess> PsProcessSource::runningProcesses() const
+{
+    QList<ObservedProcess> processes;
+    for (QString &name : runningProcessNames())
+        processes.append({std::nullopt, {{std::move(name), NameSource::ProcessTable}}});
+    return processes;
+}

@@ -13,7 +13,12 @@ public:
     PsProcessSource();
     PsProcessSource(QString program, QStringList arguments, ChildProcessLimits limits = {});
 
-    QStringList runningProcessNames() const override;
+    // The distinct names, each a process of its own to the scan.
+    QList<ObservedProcess> runningProcesses() const override;
+
+    // Distinct executable names of every process of every user, in no
+    // particular order; empty when the table cannot be read.
+    QStringList runningProcessNames() const;
 
 private:
     QString m_program;

@@ -2,15 +2,32 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
+// One top-level window of an application, as far as the scan looks at it.
+struct ApplicationWindow
+{
+    QString id;                  // the window system's id, e.g. "0x3a00007"
+    QString title{};             // only ever reported when it matches
+    QString className{};         // WM_CLASS, class part
+    QString instanceName{};      // WM_CLASS, instance part
+    QString entryName{};         // the Name of the desktop entry the window names, if any
+    QStringList overlayTraits{}; // empty unless the window floats above everything
+
+    bool operator==(const ApplicationWindow &) const = default;
+};
+
 // One application of the user's desktop, as a person would count it in a
-// dock or task bar. Either field may be unknown.
+// dock or task bar. Either name field may be unknown.
 struct RunningApplication
 {
     std::optional<QString> displayName;
     std::optional<QString> bundleIdentifier; // desktop-entry ID style, e.g. org.gnome.Nautilus
+    QList<qint64> pids{};                    // its processes, when known
+    QList<ApplicationWindow> windows{};
+    QString executable{}; // its first process's executable name, when known
 
     bool operator==(const RunningApplication &) const = default;
 };

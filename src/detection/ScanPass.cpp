@@ -3,6 +3,7 @@
 #include "CanonicalText.h"
 #include "SuspiciousNameMatcher.h"
 
+#include <QHash>
 #include <QStringView>
 
 #include <algorithm>
@@ -26,6 +27,8 @@ constexpr std::array<QStringView, 31> cluelyBundlePatterns = {
 constexpr std::array<QStringView, 3> genericSuspiciousNames = {u"ZoomHelper", u"CheatTool",
                                                                u"KeyLogger"};
 
+const QString alarm = QStringLiteral("🚨 CLUELY DETECTED - ");
+
 template <size_t N>
 bool containsAnyIgnoringCase(const QString &text, const std::array<QStringView, N> &patterns)
 {
@@ -34,56 +37,229 @@ bool containsAnyIgnoringCase(const QString &text, const std::array<QStringView, 
     });
 }
 
-// The line for one application, or a null string.
-QString applicationLine(const RunningApplication &application)
+// What the rules say of each distinct name, worked out once per pass: a
+// process and its windows show the same names many times over.
+class NameVerdicts
 {
-    if (!application.displayName)
-        return {};
-    const QString &name = *application.displayName;
-    if (isSuspiciousName(name))
-        return QStringLiteral("🚨 CLUELY DETECTED - App: ") + name;
-    if (application.bundleIdentifier &&
-        containsAnyIgnoringCase(*application.bundleIdentifier, cluelyBundlePatterns)) {
-        return QStringLiteral("🚨 CLUELY DETECTED - Bundle: ") + *application.bundleIdentifier +
-               QStringLiteral(" (App: ") + name + u')';
+public:
+    bool isCluely(const QString &name) { return verdict(name).cluely; }
+    bool isGeneric(const QString &name) { return verdict(name).generic; }
+
+private:
+    struct Verdict
+    {
+        bool cluely;
+        bool generic;
+    };
+
+    const Verdict &verdict(const QString &name)
+    {
+        auto known = m_verdicts.find(name);
+        if (known == m_verdicts.end()) {
+            known =
+                m_verdicts.insert(name, {isSuspiciousName(name),
+                                         containsAnyIgnoringCase(name, genericSuspiciousNames)});
+        }
+        return *known;
     }
-    if (containsAnyIgnoringCase(name, genericSuspiciousNames))
-        return QStringLiteral("App: ") + name;
-    return {};
+
+    QHash<QString, Verdict> m_verdicts;
+};
+
+// The names one window shows, titles apart.
+QList<Evidence> windowNames(const ApplicationWindow &window)
+{
+    QList<Evidence> names;
+    for (const auto &[name, source] :
+         {std::pair{window.entryName, NameSource::WindowEntry},
+          std::pair{window.className, NameSource::WindowClass},
+          std::pair{window.instanceName, NameSource::WindowInstance}}) {
+        if (!name.isEmpty())
+            names.append({source, name});
+    }
+    return names;
 }
 
-// The line for one process name, or a null string.
-QString processLine(const QString &name)
+QList<Evidence> overlayEvidence(const RunningApplication &application)
 {
-    if (isSuspiciousName(name))
-        return QStringLiteral("🚨 CLUELY DETECTED - Process: ") + name;
-    if (containsAnyIgnoringCase(name, genericSuspiciousNames))
-        return QStringLiteral("Process: ") + name;
-    return {};
+    QList<Evidence> overlays;
+    for (const ApplicationWindow &window : application.windows) {
+        if (!window.overlayTraits.isEmpty())
+            overlays.append({NameSource::OverlayWindow, window.id, {}, window.overlayTraits});
+    }
+    return overlays;
+}
+
+// The first of an application's windows that is an overlay names it when
+// nothing else does: its class, else the application's executable.
+QString overlayOwnerName(const RunningApplication &application)
+{
+    if (application.displayName)
+        return *application.displayName;
+    for (const ApplicationWindow &window : application.windows) {
+        if (!window.overlayTraits.isEmpty() && !window.className.isEmpty())
+            return window.className;
+    }
+    return application.executable;
+}
+
+// The evidence that the application is the target tool, in the order the
+// rules test it: display name, identifier, then each window's names and title.
+QList<Evidence> cluelyEvidence(const RunningApplication &application, NameVerdicts &verdicts)
+{
+    QList<Evidence> found;
+    const QString &name = *application.displayName;
+    if (verdicts.isCluely(name))
+        found.append({NameSource::DisplayName, name});
+    if (application.bundleIdentifier &&
+        containsAnyIgnoringCase(*application.bundleIdentifier, cluelyBundlePatterns))
+        found.append({NameSource::BundleIdentifier, *application.bundleIdentifier});
+    for (const ApplicationWindow &window : application.windows) {
+        for (const Evidence &windowName : windowNames(window)) {
+            if (verdicts.isCluely(windowName.name))
+                found.append(windowName);
+        }
+        // A title is never kept unless it matches.
+        if (!window.title.isEmpty() && verdicts.isCluely(window.title))
+            found.append({NameSource::WindowTitle, window.title});
+    }
+    return found;
+}
+
+QList<Evidence> genericEvidence(const RunningApplication &application, NameVerdicts &verdicts)
+{
+    QList<Evidence> found;
+    if (verdicts.isGeneric(*application.displayName))
+        found.append({NameSource::DisplayName, *application.displayName});
+    for (const ApplicationWindow &window : application.windows) {
+        for (const Evidence &windowName : windowNames(window)) {
+            if (verdicts.isGeneric(windowName.name))
+                found.append(windowName);
+        }
+    }
+    return found;
+}
+
+// The line the first piece of evidence makes.
+Finding lineFor(const Evidence &first, FindingKind kind, const RunningApplication &application)
+{
+    const QString &name = *application.displayName;
+    const QString prefix = kind == FindingKind::Cluely ? alarm : QString();
+    switch (first.source) {
+    case NameSource::DisplayName:
+        return {prefix + QStringLiteral("App: ") + name, kind, FindingSource::Application};
+    case NameSource::BundleIdentifier:
+        return {alarm + QStringLiteral("Bundle: ") + first.name + QStringLiteral(" (App: ") + name +
+                    u')',
+                kind, FindingSource::Application};
+    case NameSource::WindowTitle:
+        return {alarm + QStringLiteral("Window: ") + first.name + QStringLiteral(" (App: ") + name +
+                    u')',
+                kind, FindingSource::Window};
+    default: // a window's class, instance or desktop entry
+        return {prefix + QStringLiteral("App: ") + first.name, kind, FindingSource::Window};
+    }
+}
+
+std::optional<Finding> applicationFinding(const RunningApplication &application,
+                                          NameVerdicts &verdicts)
+{
+    const QList<Evidence> overlays = overlayEvidence(application);
+    std::optional<Finding> finding;
+    // Without a display name only an overlay, which needs no name, is reported.
+    if (application.displayName) {
+        if (QList<Evidence> found = cluelyEvidence(application, verdicts); !found.isEmpty()) {
+            finding = lineFor(found.first(), FindingKind::Cluely, application);
+            finding->evidence = std::move(found);
+        } else if (found = genericEvidence(application, verdicts); !found.isEmpty()) {
+            finding = lineFor(found.first(), FindingKind::Generic, application);
+            finding->evidence = std::move(found);
+        }
+    }
+    if (!finding && !overlays.isEmpty()) {
+        const QString name = overlayOwnerName(application);
+        if (name.isEmpty())
+            return std::nullopt;
+        finding =
+            Finding{QStringLiteral("⚠️ OVERLAY WINDOW - App: ") + name + QStringLiteral(" (") +
+                        overlays.first().traits.join(QStringLiteral(", ")) + u')',
+                    FindingKind::Overlay, FindingSource::Window};
+    }
+    if (finding) {
+        finding->pids = application.pids;
+        finding->evidence += overlays;
+    }
+    return finding;
+}
+
+// A process's line before the duplicate test: the target tool's line for the
+// first of its names that matches its rules, else the generic line for the
+// first that holds a generic name. The evidence lists every name that matches.
+std::optional<Finding> processFinding(const ObservedProcess &process, NameVerdicts &verdicts)
+{
+    for (FindingKind kind : {FindingKind::Cluely, FindingKind::Generic}) {
+        Finding finding{{}, kind, FindingSource::Process};
+        for (const ProcessName &name : process.names) {
+            if (kind == FindingKind::Cluely ? verdicts.isCluely(name.name)
+                                            : verdicts.isGeneric(name.name))
+                finding.evidence.append({name.source, name.name, process.pid});
+        }
+        if (finding.evidence.isEmpty())
+            continue;
+        finding.line = (kind == FindingKind::Cluely ? alarm : QString()) +
+                       QStringLiteral("Process: ") + finding.evidence.first().name;
+        if (process.pid)
+            finding.pids.append(*process.pid);
+        return finding;
+    }
+    return std::nullopt;
+}
+
+// The first earlier finding whose line holds one of the names, or null. A name
+// standing in an earlier line (typically an application's own executable) is
+// not reported twice.
+Finding *earlierFindingHolding(QList<Finding> &findings, const QList<Evidence> &names)
+{
+    for (Finding &earlier : findings) {
+        for (const Evidence &name : names) {
+            if (containsCanonically(earlier.line, name.name))
+                return &earlier;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
+
+QList<Finding> scanFindings(const RunningApplicationsSource &applications,
+                            const ProcessSource &processes)
+{
+    NameVerdicts verdicts;
+    QList<Finding> findings;
+    for (const RunningApplication &application : applications.runningApplications()) {
+        if (std::optional<Finding> finding = applicationFinding(application, verdicts))
+            findings.append(std::move(*finding));
+    }
+    for (const ObservedProcess &process : processes.runningProcesses()) {
+        std::optional<Finding> finding = processFinding(process, verdicts);
+        if (!finding)
+            continue;
+        if (Finding *earlier = earlierFindingHolding(findings, finding->evidence)) {
+            if (process.pid && !earlier->pids.contains(*process.pid))
+                earlier->pids.append(*process.pid);
+            continue;
+        }
+        findings.append(std::move(*finding));
+    }
+    return findings;
+}
 
 QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applications,
                                        const ProcessSource &processes)
 {
     QStringList lines;
-    for (const RunningApplication &application : applications.runningApplications()) {
-        if (QString line = applicationLine(application); !line.isNull())
-            lines.append(std::move(line));
-    }
-    for (const QString &name : processes.runningProcessNames()) {
-        QString line = processLine(name);
-        if (line.isNull())
-            continue;
-        // A name already standing in an earlier line (typically an
-        // application's own executable) is not reported twice.
-        const bool alreadyReported =
-            std::any_of(lines.cbegin(), lines.cend(),
-                        [&](const QString &earlier) { return containsCanonically(earlier, name); });
-        if (!alreadyReported)
-            lines.append(std::move(line));
-    }
+    for (const Finding &finding : scanFindings(applications, processes))
+        lines.append(finding.line);
     return lines;
 }
 

@@ -1,14 +1,21 @@
 #pragma once
 
+#include "Finding.h"
 #include "ProcessSource.h"
 #include "RunningApplications.h"
 
+#include <QList>
 #include <QStringList>
 
 #include <memory>
 
-// One scan pass: the detection lines for the running applications (first, in
-// the source's order) and then for the process table. Blocks the caller.
+// One scan pass: the findings for the running applications (first, in the
+// source's order) and then for the process table, each with the evidence it
+// rests on. Blocks the caller.
+QList<Finding> scanFindings(const RunningApplicationsSource &applications,
+                            const ProcessSource &processes);
+
+// The same pass as detection lines alone.
 QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applications,
                                        const ProcessSource &processes);
 

@@ -11,6 +11,9 @@ class NimbrelScanTest : public QObject
     Q_OBJECT
 
 private slots:
+    void reportsRealProcessesByEveryName_data();
+    void reportsRealProcessesByEveryName();
+
     void reportsAProcessByItsFullName()
     {
         // Longer than the 15 characters `ps` would show of it.
@@ -59,6 +62,8 @@ private slots:
     }
 
 private:
+    QTemporaryDir m_programs;
+
     // Runs nimbrel-scan; returns its exit status and fills `out` and `err`.
     static int scan(const QStringList &arguments, QByteArray &out, QByteArray *err = nullptr)
     {
@@ -72,6 +77,57 @@ private:
         return scan.exitCode();
     }
 };
+
+void NimbrelScanTest::reportsRealProcessesByEveryName_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("line");
+
+    // Scripts that run until their standard input closes; names are unusual so
+    // that no line of another test running meanwhile holds them.
+    const auto script = [this](const QString &path, const QByteArray &text) {
+        writeFile(m_programs.filePath(path), text);
+        return m_programs.filePath(path);
+    };
+    const QByteArray pythonWait = "import sys\nsys.stdin.read()\n";
+    QTest::newRow("python3 script in a folder")
+        << u"/usr/bin/python3"_qs << QStringList{script(u"cluelyqa/main.py"_qs, pythonWait)}
+        << u"🚨 CLUELY DETECTED - Process: cluelyqa"_qs;
+    QTest::newRow("python3 renames itself through /proc/self/comm")
+        << u"/usr/bin/python3"_qs
+        << QStringList{script(u"worker/run.py"_qs,
+                              "open('/proc/self/comm', 'w').write('cluelyqb')\n" + pythonWait)}
+        << u"🚨 CLUELY DETECTED - Process: cluelyqb"_qs;
+    QTest::newRow("perl script") << u"/usr/bin/perl"_qs
+                                 << QStringList{u"-w"_qs, script(u"bin/cluelyqc-copilot"_qs,
+                                                                 "my @all = <STDIN>;\n")}
+                                 << u"🚨 CLUELY DETECTED - Process: cluelyqc-copilot"_qs;
+    QTest::newRow("exec -a") << u"/bin/bash"_qs << QStringList{u"-c"_qs, u"exec -a Cluelyqd cat"_qs}
+                             << u"🚨 CLUELY DETECTED - Process: Cluelyqd"_qs;
+    QTest::newRow("node script") << u"/usr/bin/node"_qs
+                                 << QStringList{script(u"cluelyqe.js"_qs,
+                                                       "process.stdin.resume();\n")}
+                                 << u"🚨 CLUELY DETECTED - Process: cluelyqe.js"_qs;
+}
+
+void NimbrelScanTest::reportsRealProcessesByEveryName()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, line);
+    if (!QFile::exists(program))
+        QSKIP(qPrintable(program + u" is not installed"_qs));
+    QProcess child;
+    child.start(program, arguments);
+    QVERIFY(child.waitForStarted());
+    // The child renames itself once running: scan until the line shows.
+    QByteArray out;
+    QTRY_VERIFY2_WITH_TIMEOUT(scan({}, out) == 1 && out.split('\n').contains(line.toUtf8()),
+                              out.constData(), 20'000);
+    child.closeWriteChannel();
+    QVERIFY(child.waitForFinished());
+}
 
 QTEST_GUILESS_MAIN(NimbrelScanTest)
 #include "tst_nimbrel_scan.moc"

@@ -1,4 +1,4 @@
-// The /proc reader against a fake process tree.
+// The /proc reader against a fake process tree: every name a process shows.
 
 #include "ProcProcessSource.h"
 #include "WriteFile.h"
@@ -6,63 +6,145 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// An asar archive whose directory lists `packageJson` as package.json.
+QByteArray asarArchive(const QByteArray &packageJson)
+{
+    QByteArray json = R"({"files":{"main.js":{"offset":"0","size":3},"package.json":{"offset":"3",)"
+                      R"("size":)" +
+                      QByteArray::number(packageJson.size()) + "}}}";
+    const qsizetype padded = (json.size() + 3) / 4 * 4;
+    const auto u32 = [](quint32 value) {
+        return QByteArray(reinterpret_cast<const char *>(&value), 4);
+    };
+    return u32(4) + u32(quint32(8 + padded)) + u32(quint32(4 + padded)) +
+           u32(quint32(json.size())) + json + QByteArray(padded - json.size(), '\0') + "abc" +
+           packageJson;
+}
+
+// "source=name" of each process, by pid.
+QStringList described(const QList<ObservedProcess> &processes)
+{
+    QStringList lines;
+    for (const ObservedProcess &process : processes) {
+        QStringList names;
+        for (const ProcessName &name : process.names)
+            names << nameSourceLabel(name.source) + u'=' + name.name;
+        lines << QString::number(process.pid.value_or(-1)) + u": "_s + names.join(u", "_s);
+    }
+    lines.sort();
+    return lines;
+}
+
+} // namespace
+
 class ProcProcessSourceTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void eachProcessGetsItsBestName()
-    {
-        // Each `exe` is a link to the text given; `stat` holds "pid (comm) state
-        // ppid pgrp session tty tpgid flags".
-        const std::pair<const char *, QByteArray> files[] = {
-            {"10/exe", "/usr/bin/gnome-shell"}, // before argv[0]
-            {"10/cmdline", QByteArray("not-this\0--replace\0", 19)},
-            {"11/exe", "/usr/bin/gnome-shell"},
-            {"12/cmdline", QByteArray("/opt/Cluely/superstealthcluelyhelper\0-x\0", 41)},
-            {"13/exe", "/usr/lib/firefox/firefox (deleted)"},
-            {"14/stat", "14 (zoomhelper) S 1 1 1 0 -1 0"}, // the comm, when nothing else
-            {"15/cmdline", ""},
-            {"15/stat", "15 (empty-cmdline) S 1 1 1 0 -1 0"},
-            {"16/cmdline", QByteArray("  \0/usr/bin/ignored\0", 20)},
-            {"16/stat", "16 (blank-argv0) S 1 1 1 0 -1 0"},
-            {"17/stat", "17 (x) (y z) S 1 1 1 0 -1 0"},
-            {"18/stat", "18 (cut short"},
-            {"19/cmdline", "/bin/clu\xff\x65ly"},
-            {"20/stat", "20 (\xc3) S 1 1 1 0 -1 0"},
-            {"21/cmdline", QByteArray(100'000, 'a')},
-            {"2/stat", "2 (kthreadd) S 0 0 0 0 -1 2129984"}, // a kernel thread
-            {"12a/cmdline", "not-a-process"},
-            {"self/cmdline", "not-a-process"},
-            {"uptime", "1.0 1.0\n"},
-            {"22/no-such", ""}, // a process whose files are gone
-        };
-        QTemporaryDir dir;
-        for (const auto &[path, contents] : files) {
-            const QString file = dir.filePath(QString::fromLatin1(path));
-            if (file.endsWith(u"/exe"))
-                QVERIFY(QDir().mkpath(QFileInfo(file).path()) &&
-                        QFile::link(QString::fromUtf8(contents), file));
-            else
-                writeFile(file, contents);
-        }
-        QStringList names = ProcProcessSource(dir.path()).runningProcessNames();
-        names.sort();
-        QCOMPARE(names, QStringList({QString(4096, u'a'), u"blank-argv0"_qs, u"clu\uFFFDely"_qs,
-                                     u"empty-cmdline"_qs, u"firefox"_qs, u"gnome-shell"_qs,
-                                     u"superstealthcluelyhelper"_qs, u"x) (y z"_qs,
-                                     u"zoomhelper"_qs, u"\uFFFD"_qs}));
-    }
-
-    void unreadableRootGivesNothing()
-    {
-        QTemporaryDir dir;
-        writeFile(dir.filePath(u"file"_qs), "");
-        for (const QString &root :
-             {dir.filePath(u"missing"_qs), QString(), dir.filePath(u"file"_qs)})
-            QCOMPARE(ProcProcessSource(root).runningProcessNames(), QStringList());
-    }
+    void everyNameOfEachProcess();
+    void unreadableRootGivesNothing();
 };
+
+void ProcProcessSourceTest::everyNameOfEachProcess()
+{
+    QTemporaryDir proc;
+    QTemporaryDir apps;
+    const auto app = [&apps](const QString &path) { return apps.filePath(path); };
+    // Electron-style apps renamed "notes": by archive, by folder, and hostile ones.
+    writeFile(app(u"a/resources/app.asar"_s),
+              asarArchive(R"({"name":"cluely","productName":"Cluely","version":"1"})"));
+    writeFile(app(u"b/resources/app/package.json"_s), R"({"name":"cluely-app"})");
+    QVERIFY(QDir().mkpath(app(u"fifo/resources/app"_s)));
+    QCOMPARE(::mkfifo(QFile::encodeName(app(u"fifo/resources/app/package.json"_s)), 0600), 0);
+    {
+        // 100 MB, sparse, whose header claims a 50 MB directory.
+        QFile huge(app(u"huge/resources/app.asar"_s));
+        QVERIFY(QDir().mkpath(app(u"huge/resources"_s)) && huge.open(QIODevice::WriteOnly));
+        const QByteArray header = asarArchive("{}").first(16);
+        huge.write(header.first(12) + QByteArray::fromHex("00008003"));
+        QVERIFY(huge.resize(100 * 1024 * 1024));
+    }
+    writeFile(app(u"bad/resources/app.asar"_s), "not an archive at all");
+
+    const auto stat = [](const char *comm) {
+        return "1 (" + QByteArray(comm) + ") S 1 1 1 0 -1 0";
+    };
+    // Per pid: the exe link's target, the cmdline and the stat file.
+    const std::tuple<const char *, QString, QByteArray, QByteArray> processes[] = {
+        {"10", u"/usr/bin/gnome-shell"_s, "gnome-shell\0--replace\0"_ba, stat("gnome-shell")},
+        {"11", u"/usr/lib/firefox/firefox (deleted)"_s, {}, stat("firefox")},
+        {"12", {}, "/opt/Cluely/superstealthcluelyhelper\0-x\0"_ba, stat("superstealthcl")},
+        {"13", {}, {}, stat("zoomhelper")}, // a zombie: only its comm
+        {"14", {}, {}, "14 (x) (y z) S 1 1 1 0 -1 0"},
+        {"15", {}, {}, "15 (cut short"},
+        {"16", {}, "  \0/usr/bin/ignored\0"_ba, stat("blank-argv0")},
+        {"2", {}, {}, "2 (kthreadd) S 0 0 0 0 -1 2129984"}, // a kernel thread
+        {"20", u"/usr/bin/python3.11"_s, "python3\0/opt/cluely/main.py\0"_ba, stat("python3")},
+        {"21", u"/usr/bin/python3.11"_s, "notes\0-m\0cluely\0"_ba, stat("python3")},
+        {"22", u"/usr/bin/perl"_s, "perl\0bin/cluely-copilot\0"_ba, stat("perl")},
+        {"23", u"/usr/bin/wine64-preloader"_s, "C:\\Apps\\Cluely\\Cluely.exe\0"_ba,
+         stat("Cluely.exe")},
+        {"24", app(u"a/notes"_s), "notes\0"_ba, stat("notes")},
+        {"25", app(u"b/notes"_s), "notes\0"_ba, stat("notes")},
+        {"26", app(u"fifo/notes"_s), "notes\0"_ba, stat("notes")},
+        {"27", app(u"huge/notes"_s), "notes\0"_ba, stat("notes")},
+        {"28", app(u"bad/notes"_s), "notes\0"_ba, stat("notes")},
+        {"29", {}, "/x/" + QByteArray(1'000'000, 'a') + '\0', stat("a")}, // huge argv
+        {"30", {}, "\xff\xfe"_ba, stat("\xc3")},
+    };
+    for (const auto &[pid, exe, cmdline, statLine] : processes) {
+        const QString dir = proc.filePath(QString::fromLatin1(pid)) + u'/';
+        writeFile(dir + u"cmdline"_s, cmdline);
+        writeFile(dir + u"stat"_s, statLine);
+        if (!exe.isEmpty())
+            QVERIFY(QFile::link(exe, dir + u"exe"_s));
+    }
+    QVERIFY(QFile::link(u"/home/ann"_s, proc.filePath(u"22/cwd"_s)));
+    writeFile(proc.filePath(u"12a/cmdline"_s), "not-a-process");
+    writeFile(proc.filePath(u"self/cmdline"_s), "not-a-process");
+    QVERIFY(QDir().mkpath(proc.filePath(u"40"_s))); // a process that left
+
+    const QString longName = u"a"_s.repeated(255);
+    QCOMPARE(described(ProcProcessSource(proc.path(), u"/root"_s).runningProcesses()),
+             (QStringList{
+                 u"10: exe=gnome-shell, argv0=gnome-shell, comm=gnome-shell"_s,
+                 u"11: exe=firefox, comm=firefox"_s,
+                 u"12: argv0=superstealthcluelyhelper, comm=superstealthcl"_s,
+                 u"13: comm=zoomhelper"_s,
+                 u"14: comm=x) (y z"_s,
+                 u"16: comm=blank-argv0"_s,
+                 u"20: exe=python3.11, argv0=python3, comm=python3, script=main.py, "
+                 u"script-folder=cluely"_s,
+                 u"21: exe=python3.11, argv0=notes, comm=python3, module=cluely"_s,
+                 u"22: exe=perl, argv0=perl, comm=perl, script=cluely-copilot, "
+                 u"script-folder=bin"_s, // a folder in /home ends the walk
+                 u"23: exe=wine64-preloader, argv0=Cluely.exe, comm=Cluely.exe, "
+                 u"script=Cluely.exe, script-folder=Cluely, script-folder=Apps"_s,
+                 u"24: exe=notes, argv0=notes, comm=notes, package-name=cluely, "
+                 u"package-product-name=Cluely"_s,
+                 u"25: exe=notes, argv0=notes, comm=notes, package-name=cluely-app"_s,
+                 u"26: exe=notes, argv0=notes, comm=notes"_s,
+                 u"27: exe=notes, argv0=notes, comm=notes"_s,
+                 u"28: exe=notes, argv0=notes, comm=notes"_s,
+                 u"29: argv0="_s + longName + u", comm=a"_s,
+                 u"30: argv0=\uFFFD\uFFFD, comm=\uFFFD"_s,
+             }));
+}
+
+void ProcProcessSourceTest::unreadableRootGivesNothing()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(u"file"_s), "");
+    for (const QString &root : {dir.filePath(u"missing"_s), QString(), dir.filePath(u"file"_s)})
+        QCOMPARE(ProcProcessSource(root).runningProcesses(), QList<ObservedProcess>());
+}
 
 QTEST_GUILESS_MAIN(ProcProcessSourceTest)
 #include "tst_proc_process_source.moc"

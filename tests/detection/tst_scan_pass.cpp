@@ -4,23 +4,56 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Scripted : RunningApplicationsSource, ProcessSource
 {
     QList<RunningApplication> applications;
-    QStringList processes;
+    QList<ObservedProcess> processes;
     QList<RunningApplication> runningApplications() const override { return applications; }
-    QStringList runningProcessNames() const override { return processes; }
+    QList<ObservedProcess> runningProcesses() const override { return processes; }
 };
 
+// Processes of one name each, as the ps reader gives them.
+QList<ObservedProcess> namesOnly(const QStringList &names)
+{
+    QList<ObservedProcess> processes;
+    for (const QString &name : names)
+        processes.append({std::nullopt, {{name, NameSource::ProcessTable}}});
+    return processes;
+}
+
+// "line [kind/source] pids: 1,2 | source=name@pid (traits), ..." for one finding.
+QString described(const Finding &finding)
+{
+    QStringList pids;
+    for (qint64 pid : finding.pids)
+        pids << QString::number(pid);
+    QStringList evidence;
+    for (const Evidence &e : finding.evidence)
+        evidence << nameSourceLabel(e.source) + u'=' + e.name +
+                        (e.pid ? u"@"_s + QString::number(*e.pid) : QString()) +
+                        (e.traits.isEmpty() ? QString() : u" ("_s + e.traits.join(u", ") + u')');
+    return finding.line + u" ["_s + findingKindLabel(finding.kind) + u'/' +
+           findingSourceLabel(finding.source) + u"] pids: "_s + pids.join(u',') + u" | "_s +
+           evidence.join(u", "_s);
+}
+
 } // namespace
+
+using Applications = QList<RunningApplication>;
+using Processes = QList<ObservedProcess>;
 
 class ScanPassTest : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void everyNameAndWindow_data();
+    void everyNameAndWindow();
+
     void pass()
     {
         // Applications are "name=bundle" separated by '|', with "?" for an
@@ -64,12 +97,128 @@ private slots:
                 sources.applications.append(
                     {field(entry.section(u'=', 0, 0)),
                      entry.contains(u'=') ? field(entry.section(u'=', 1)) : std::nullopt});
-            sources.processes = QString::fromUtf8(processes).split(u',', Qt::SkipEmptyParts);
+            sources.processes =
+                namesOnly(QString::fromUtf8(processes).split(u',', Qt::SkipEmptyParts));
             QCOMPARE(scanForSuspiciousProcesses(sources, sources).join(u'\n').toUtf8(),
                      QByteArray(lines).replace("! ", "\xF0\x9F\x9A\xA8 CLUELY DETECTED - "));
         }
     }
 };
+
+void ScanPassTest::everyNameAndWindow_data()
+{
+    QTest::addColumn<Applications>("applications");
+    QTest::addColumn<Processes>("processes");
+    QTest::addColumn<QStringList>("findings");
+
+    using enum NameSource;
+    const QStringList overlay{u"always on top"_s, u"hidden from the task bar"_s,
+                              u"click-through"_s};
+
+    // A process gives one line: the first name matching the tool's rules, else
+    // the first generic one; the evidence is every name that matched.
+    QTest::newRow("Windows program under Wine")
+        << Applications{}
+        << Processes{{7,
+                      {{u"wine64-preloader"_s, Executable},
+                       {u"Cluely.exe"_s, Argv0},
+                       {u"Cluely.exe"_s, Comm},
+                       {u"Cluely.exe"_s, Script},
+                       {u"Cluely"_s, ScriptFolder}}}}
+        << QStringList{u"🚨 CLUELY DETECTED - Process: Cluely.exe [cluely/process] pids: 7 | "
+                       u"argv0=Cluely.exe@7, comm=Cluely.exe@7, script=Cluely.exe@7, "
+                       u"script-folder=Cluely@7"_s};
+    QTest::newRow("the tool's rules before the generic names, in name order")
+        << Applications{}
+        << Processes{{8, {{u"notes"_s, Executable}, {u"zoomhelper"_s, Comm}}},
+                     {9, {{u"keylogger-x"_s, Executable}, {u"c1uely"_s, PackageName}}},
+                     {10,
+                      {{u"python3.11"_s, Executable},
+                       {u"app.py"_s, Script},
+                       {u"cheattool"_s, ScriptFolder}}}}
+        << QStringList{u"Process: zoomhelper [generic/process] pids: 8 | comm=zoomhelper@8"_s,
+                       u"🚨 CLUELY DETECTED - Process: c1uely [cluely/process] pids: 9 | "
+                       u"package-name=c1uely@9"_s,
+                       u"Process: cheattool [generic/process] pids: 10 | "
+                       u"script-folder=cheattool@10"_s};
+    // Any matched name standing in an earlier line makes a process part of
+    // that line: its id joins the line's.
+    QTest::newRow("duplicates across names and processes")
+        << Applications{{u"Cluely"_s, {}, {20}}}
+        << Processes{{21, {{u"cluely-bin"_s, Executable}, {u"Cluely"_s, Comm}}},
+                     {22, {{u"cluely-helper"_s, Executable}}},
+                     {23, {{u"cluely-helper"_s, Executable}}},
+                     {24, {{u"cluely"_s, Argv0}}}}
+        << QStringList{u"🚨 CLUELY DETECTED - App: Cluely [cluely/application] pids: 20,21 | "
+                       u"display-name=Cluely"_s,
+                       u"🚨 CLUELY DETECTED - Process: cluely-helper [cluely/process] pids: "
+                       u"22,23,24 | exe=cluely-helper@22"_s};
+
+    // An application shows the names of all its windows; a title gives its own form.
+    ApplicationWindow titled{u"0x1"_s, u"Cluely"_s, u"Notes"_s, u"notes"_s};
+    ApplicationWindow plain{u"0x2"_s, u"Shopping list"_s, u"Notes"_s, u"notes"_s};
+    QTest::newRow("a web app's title")
+        << Applications{{u"Notes"_s, u"org.example.Notes"_s, {30}, {plain, titled}}} << Processes{}
+        << QStringList{u"🚨 CLUELY DETECTED - Window: Cluely (App: Notes) [cluely/window] pids: "
+                       u"30 | window-title=Cluely"_s};
+    ApplicationWindow browser{u"0x3"_s, u"News"_s, u"Chromium"_s, u"chromium"_s};
+    ApplicationWindow webApp{u"0x4"_s, u"Assistant"_s, u"Chromium"_s, u"crx_abc"_s, u"Cluely"_s};
+    ApplicationWindow instance{u"0x5"_s, {}, u"Notes"_s, u"cluely"_s};
+    QTest::newRow("a second window's entry, an instance name")
+        << Applications{{u"Chromium"_s, u"chromium"_s, {31}, {browser, webApp}},
+                        {u"Notes"_s, {}, {32}, {instance}}}
+        << Processes{}
+        << QStringList{u"🚨 CLUELY DETECTED - App: Cluely [cluely/window] pids: 31 | "
+                       u"window-entry=Cluely"_s,
+                       u"🚨 CLUELY DETECTED - App: cluely [cluely/window] pids: 32 | "
+                       u"window-instance=cluely"_s};
+    // Titles are never reported for the generic names (a tab may read anything).
+    ApplicationWindow tab{u"0x6"_s, u"KeyLogger - Wikipedia"_s, u"Firefox"_s, u"Navigator"_s};
+    QTest::newRow("a generic title")
+        << Applications{{u"Firefox"_s, u"firefox"_s, {33}, {tab}}} << Processes{} << QStringList{};
+
+    // An overlay needs no name; with a name line it is only evidence.
+    ApplicationWindow floating{u"0x7"_s, {}, u"Notes"_s, u"notes"_s, {}, overlay};
+    ApplicationWindow ghost{u"0x8"_s, {}, u"Ghost"_s, {}, {}, overlay};
+    QTest::newRow("overlays")
+        << Applications{{u"Notes"_s, {}, {40}, {floating}},
+                        {u"Cluely"_s, {}, {41}, {floating}},
+                        {std::nullopt, {}, {}, {ghost}},
+                        {std::nullopt,
+                         {},
+                         {42},
+                         {{u"0x9"_s, {}, {}, {}, {}, overlay}},
+                         u"helper"_s},
+                        {std::nullopt, {}, {}, {{u"0xa"_s, {}, {}, {}, {}, overlay}}}}
+        << Processes{}
+        << QStringList{
+               u"⚠️ OVERLAY WINDOW - App: Notes (always on top, hidden from the task bar, "
+               u"click-through) [overlay/window] pids: 40 | overlay-window=0x7 (always on "
+               u"top, hidden from the task bar, click-through)"_s,
+               u"🚨 CLUELY DETECTED - App: Cluely [cluely/application] pids: 41 | "
+               u"display-name=Cluely, overlay-window=0x7 (always on top, hidden from the "
+               u"task bar, click-through)"_s,
+               u"⚠️ OVERLAY WINDOW - App: Ghost (always on top, hidden from the task bar, "
+               u"click-through) [overlay/window] pids:  | overlay-window=0x8 (always on "
+               u"top, hidden from the task bar, click-through)"_s,
+               u"⚠️ OVERLAY WINDOW - App: helper (always on top, hidden from the task bar, "
+               u"click-through) [overlay/window] pids: 42 | overlay-window=0x9 (always on "
+               u"top, hidden from the task bar, click-through)"_s};
+}
+
+void ScanPassTest::everyNameAndWindow()
+{
+    QFETCH(Applications, applications);
+    QFETCH(Processes, processes);
+    QFETCH(QStringList, findings);
+    Scripted sources;
+    sources.applications = applications;
+    sources.processes = processes;
+    QStringList found;
+    for (const Finding &finding : scanFindings(sources, sources))
+        found << described(finding);
+    QCOMPARE(found, findings);
+}
 
 QTEST_GUILESS_MAIN(ScanPassTest)
 #include "tst_scan_pass.moc"

@@ -38,7 +38,17 @@ struct Instance
     QString identifier;
     QString className;
     QString leaderExecutable;
+    QString hintedFile{};
+    QList<qint64> pids{};
+    QList<const TopLevelWindow *> windows{};
 };
+
+// Windows worth an application of their own even without a name: an overlay
+// or a title may still give them away.
+bool isNoteworthy(const TopLevelWindow &window)
+{
+    return !window.overlayTraits.isEmpty() || !window.title.isEmpty();
+}
 
 // Whether a window belongs to the application its process was launched as.
 // Terminals put the tools started in them into their own unit; such a tool's
@@ -70,12 +80,14 @@ class Grouping
 public:
     explicit Grouping(const DesktopEntries &entries) : m_entries(entries) {}
 
-    void addProcess(const ProcessRecord &process, const TopLevelWindow *window);
+    void addProcess(const ProcessRecord &process, const QList<const TopLevelWindow *> &windows);
     void addWindowWithoutProcess(const TopLevelWindow &window);
     QList<RunningApplication> applications() const;
 
 private:
     int instanceFor(const QString &key, const Instance &seed);
+    std::optional<DesktopEntry> entryFor(const Instance &instance) const;
+    ApplicationWindow describe(const TopLevelWindow &window) const;
 
     const DesktopEntries &m_entries;
     QList<Instance> m_instances;
@@ -93,8 +105,11 @@ int Grouping::instanceFor(const QString &key, const Instance &seed)
     return int(m_instances.size() - 1);
 }
 
-void Grouping::addProcess(const ProcessRecord &process, const TopLevelWindow *window)
+void Grouping::addProcess(const ProcessRecord &process,
+                          const QList<const TopLevelWindow *> &windows)
 {
+    // The first window names the application; all of them belong to it.
+    const TopLevelWindow *window = windows.isEmpty() ? nullptr : windows.first();
     const WindowIdentity windowIdentity = window ? identify(*window, m_entries) : WindowIdentity{};
     const int parent = m_instanceByPid.value(process.parentPid, -1);
     const QString ownKey = QStringLiteral("pid:") + QString::number(process.pid);
@@ -108,7 +123,8 @@ void Grouping::addProcess(const ProcessRecord &process, const TopLevelWindow *wi
                                 ? QStringLiteral("unit:") + launched->instance
                             : inheritedFromParent ? m_instances[parent].key
                                                   : ownKey;
-        const Instance seed{{}, launched->identifier, {}, process.executable};
+        const Instance seed{
+            {}, launched->identifier, {}, process.executable, launched->desktopFile};
         const int existing = m_instanceByKey.value(key, -1);
         const Instance &candidate = existing >= 0 ? m_instances[existing] : seed;
         // A window naming another application wins, unless this process is one
@@ -121,7 +137,9 @@ void Grouping::addProcess(const ProcessRecord &process, const TopLevelWindow *wi
         } else {
             instance = instanceFor(key, seed);
         }
-    } else if (window && !windowIdentity.isEmpty()) {
+    } else if (window && (!windowIdentity.isEmpty() ||
+                          std::any_of(windows.begin(), windows.end(),
+                                      [](const TopLevelWindow *w) { return isNoteworthy(*w); }))) {
         const bool helperOfParent =
             parent >= 0 && belongsTo(windowIdentity, m_instances[parent], m_entries);
         instance = helperOfParent ? parent
@@ -140,6 +158,8 @@ void Grouping::addProcess(const ProcessRecord &process, const TopLevelWindow *wi
         grouped.identifier = windowIdentity.identifier;
     if (grouped.className.isEmpty())
         grouped.className = windowIdentity.className;
+    grouped.pids.append(process.pid);
+    grouped.windows += windows;
     m_instanceByPid.insert(process.pid, instance);
 }
 
@@ -151,7 +171,28 @@ void Grouping::addWindowWithoutProcess(const TopLevelWindow &window)
     const QString key = identity.identifier.isEmpty()
                             ? QStringLiteral("class:") + identity.className
                             : QStringLiteral("id:") + identity.identifier;
-    instanceFor(key, {{}, identity.identifier, identity.className, {}});
+    m_instances[instanceFor(key, {{}, identity.identifier, identity.className, {}})].windows.append(
+        &window);
+}
+
+std::optional<DesktopEntry> Grouping::entryFor(const Instance &instance) const
+{
+    return instance.hintedFile.isEmpty() ? m_entries.find(instance.identifier)
+                                         : m_entries.findHinted(instance.hintedFile);
+}
+
+// A browser shows an installed web app as a window of its own process, known
+// by its instance name from the web app's entry (StartupWMClass).
+ApplicationWindow Grouping::describe(const TopLevelWindow &window) const
+{
+    ApplicationWindow described{window.id,           window.title, window.className,
+                                window.instanceName, {},           window.overlayTraits};
+    std::optional<DesktopEntry> entry = m_entries.findForStartupWmClass(window.instanceName);
+    if (!entry)
+        entry = m_entries.find(identify(window, m_entries).identifier);
+    if (entry)
+        described.entryName = entry->name;
+    return described;
 }
 
 QList<RunningApplication> Grouping::applications() const
@@ -161,7 +202,7 @@ QList<RunningApplication> Grouping::applications() const
         RunningApplication application;
         if (!instance.identifier.isEmpty())
             application.bundleIdentifier = instance.identifier;
-        const auto entry = m_entries.find(instance.identifier);
+        const auto entry = entryFor(instance);
         for (const QString &name :
              {entry ? entry->name : QString(), instance.className, instance.leaderExecutable}) {
             if (!name.isEmpty()) {
@@ -169,6 +210,10 @@ QList<RunningApplication> Grouping::applications() const
                 break;
             }
         }
+        application.pids = instance.pids;
+        application.executable = instance.leaderExecutable;
+        for (const TopLevelWindow *window : instance.windows)
+            application.windows.append(describe(*window));
         if (application.displayName || application.bundleIdentifier)
             applications.append(application);
     }
@@ -184,18 +229,18 @@ QList<RunningApplication> groupApplications(QList<ProcessRecord> processes,
     std::stable_sort(processes.begin(), processes.end(), [](const auto &a, const auto &b) {
         return std::tie(a.startTime, a.pid) < std::tie(b.startTime, b.pid);
     });
-    QHash<qint64, const TopLevelWindow *> windowByPid;
     QSet<qint64> knownPids;
     for (const ProcessRecord &process : processes)
         knownPids.insert(process.pid);
+    QHash<qint64, QList<const TopLevelWindow *>> windowsByPid;
     for (const TopLevelWindow &window : windows) {
-        if (window.pid && knownPids.contains(*window.pid) && !windowByPid.contains(*window.pid))
-            windowByPid.insert(*window.pid, &window);
+        if (window.pid && knownPids.contains(*window.pid))
+            windowsByPid[*window.pid].append(&window);
     }
 
     Grouping grouping(entries);
     for (const ProcessRecord &process : processes)
-        grouping.addProcess(process, windowByPid.value(process.pid));
+        grouping.addProcess(process, windowsByPid.value(process.pid));
     for (const TopLevelWindow &window : windows) {
         if (!window.pid || !knownPids.contains(*window.pid))
             grouping.addWindowWithoutProcess(window);

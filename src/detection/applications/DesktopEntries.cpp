@@ -6,6 +6,8 @@
 #include <QDirIterator>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 const QString entryGroup = QStringLiteral("Desktop Entry");
@@ -81,12 +83,31 @@ std::optional<DesktopEntry> DesktopEntries::findForWindowClass(const QString &cl
         if (auto entry = find(candidate))
             return entry;
     }
-    if (className.isEmpty())
+    return findForStartupWmClass(className);
+}
+
+std::optional<DesktopEntry> DesktopEntries::findForStartupWmClass(const QString &wmClass) const
+{
+    if (wmClass.isEmpty())
         return std::nullopt;
     const auto &index = startupWmClassIndex();
-    if (const auto id = index.constFind(className); id != index.constEnd())
+    if (const auto id = index.constFind(wmClass); id != index.constEnd())
         return find(*id);
     return std::nullopt;
+}
+
+std::optional<DesktopEntry> DesktopEntries::findHinted(const QString &path) const
+{
+    const QString id = idFromPath(path);
+    const bool inFolders = std::any_of(m_applicationDirs.cbegin(), m_applicationDirs.cend(),
+                                       [&](const QString &dir) { return path.startsWith(dir); });
+    if (inFolders || !path.startsWith(u'/') || !path.endsWith(suffix) || !isSafeId(id))
+        return find(id);
+    if (const auto known = m_byHintedPath.constFind(path); known != m_byHintedPath.constEnd())
+        return *known;
+    const std::optional<DesktopEntry> entry = load(path, id);
+    m_byHintedPath.insert(path, entry);
+    return entry;
 }
 
 std::optional<DesktopEntry> DesktopEntries::load(const QString &path, const QString &id) const

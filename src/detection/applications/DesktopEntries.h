@@ -33,6 +33,14 @@ public:
     std::optional<DesktopEntry> findForWindowClass(const QString &className,
                                                    const QString &instanceName) const;
 
+    // The entry a launcher hinted by its path: read from there when the path
+    // lies outside the application folders (an app's own entry), else found by
+    // its ID. The same bounds apply as in the folders.
+    std::optional<DesktopEntry> findHinted(const QString &path) const;
+
+    // The entry declaring `wmClass` as its StartupWMClass.
+    std::optional<DesktopEntry> findForStartupWmClass(const QString &wmClass) const;
+
     // The ID a launcher names by file path, e.g.
     // "/usr/share/applications/kde4/kate.desktop" -> "kde4-kate".
     static QString idFromPath(const QString &path);
@@ -49,5 +57,6 @@ private:
     QStringList m_applicationDirs;
     QStringList m_localeKeys;
     mutable QHash<QString, std::optional<DesktopEntry>> m_byId;
+    mutable QHash<QString, std::optional<DesktopEntry>> m_byHintedPath;
     mutable std::optional<QHash<QString, QString>> m_idByWmClass;
 };

@@ -38,7 +38,7 @@ std::optional<LaunchIdentity> hintedIdentity(const QByteArray &environment)
     const QString id = DesktopEntries::idFromPath(hinted);
     if (id.isEmpty())
         return std::nullopt;
-    return LaunchIdentity{id, {}};
+    return LaunchIdentity{id, {}, hinted};
 }
 
 } // namespace

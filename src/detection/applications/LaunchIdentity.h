@@ -14,6 +14,7 @@ struct LaunchIdentity
     // Names the one instance the process belongs to (a unit, a Flatpak
     // instance); empty when only the process tree can tell instances apart.
     QString instance;
+    QString desktopFile{}; // the launcher's hint: the entry's path, when it gave one
 };
 
 // What a process carries, in order of trust: the desktop's systemd unit or a

@@ -1,6 +1,7 @@
 #include "ProcFsReader.h"
 
 #include "BoundedRead.h"
+#include "ProcFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,82 +21,17 @@ constexpr qint64 maxCmdlineBytes = 16 * 1024;
 // The environment may be long; the hints are kept only when seen whole.
 constexpr qint64 maxEnvironBytes = 1024 * 1024;
 constexpr qint64 maxFlatpakInfoBytes = 64 * 1024;
-constexpr size_t maxLinkBytes = 4096;
-
-// Set in a task's flags (field 9 of `stat`) for kernel threads.
-constexpr qulonglong kernelThreadFlag = 0x00200000;
-
-std::optional<uint> realUid(const QByteArray &status)
-{
-    for (const QByteArray &line : status.split('\n')) {
-        if (!line.startsWith("Uid:"))
-            continue;
-        const QList<QByteArray> fields = line.sliced(4).trimmed().split('\t');
-        bool ok = false;
-        const uint uid = fields.value(0).toUInt(&ok);
-        return ok ? std::optional(uid) : std::nullopt;
-    }
-    return std::nullopt;
-}
-
-struct StatFields
-{
-    char state = 0;
-    qint64 parentPid = 0;
-    qulonglong flags = 0;
-    quint64 startTime = 0;
-};
-
-// "pid (comm) state ppid ... flags ... starttime ...": comm may hold spaces
-// and ')', so the fields are counted after the last ')'.
-std::optional<StatFields> parseStat(const QByteArray &stat)
-{
-    const qsizetype close = stat.lastIndexOf(')');
-    if (close < 0)
-        return std::nullopt;
-    const QList<QByteArray> fields = stat.sliced(close + 1).trimmed().split(' ');
-    // Counted from the state, field 3 of proc(5).
-    constexpr qsizetype parentIndex = 1;
-    constexpr qsizetype flagsIndex = 6;
-    constexpr qsizetype startTimeIndex = 19;
-    if (fields.size() <= startTimeIndex || fields[0].size() != 1)
-        return std::nullopt;
-    StatFields parsed;
-    bool parentOk = false;
-    bool flagsOk = false;
-    bool startOk = false;
-    parsed.state = fields[0][0];
-    parsed.parentPid = fields[parentIndex].toLongLong(&parentOk);
-    parsed.flags = fields[flagsIndex].toULongLong(&flagsOk);
-    parsed.startTime = fields[startTimeIndex].toULongLong(&startOk);
-    if (!parentOk || !flagsOk || !startOk)
-        return std::nullopt;
-    return parsed;
-}
 
 QString lastPathComponent(const QString &path)
 {
     return path.sliced(path.lastIndexOf(u'/') + 1).trimmed();
 }
 
-QString linkTarget(int directory, const char *path)
-{
-    char target[maxLinkBytes];
-    const ssize_t length = ::readlinkat(directory, path, target, sizeof target);
-    if (length <= 0)
-        return {};
-    QByteArray bytes(target, length);
-    static const QByteArray deleted = QByteArrayLiteral(" (deleted)"); // replaced while running
-    if (bytes.endsWith(deleted))
-        bytes.chop(deleted.size());
-    return QFile::decodeName(bytes);
-}
-
 // The exe link's file name, else argv[0]'s (another user's exe is unreadable),
 // else the kernel's comm. Empty for a process that has gone or has no program.
 QString executableName(int pidDir)
 {
-    if (const QString exe = lastPathComponent(linkTarget(pidDir, "exe")); !exe.isEmpty())
+    if (const QString exe = lastPathComponent(readExecutablePath(pidDir)); !exe.isEmpty())
         return exe;
     const QByteArray cmdline = readBounded(pidDir, "cmdline", maxCmdlineBytes).bytes;
     if (cmdline.isEmpty())
@@ -141,10 +77,11 @@ std::optional<ProcessRecord> ProcFsReader::read(const QString &pidPath, qint64 p
 
 std::optional<ProcessRecord> ProcFsReader::read(int pidDir, qint64 pid) const
 {
-    if (realUid(readBounded(pidDir, "status", maxStatusBytes).bytes) != m_uid)
+    if (parseRealUid(readBounded(pidDir, "status", maxStatusBytes).bytes) != m_uid)
         return std::nullopt;
-    const auto stat = parseStat(readBounded(pidDir, "stat", maxStatBytes).bytes);
-    if (!stat || stat->state == 'Z' || stat->state == 'X' || (stat->flags & kernelThreadFlag))
+    const auto stat = parseProcStat(readBounded(pidDir, "stat", maxStatBytes).bytes);
+    if (!stat || !stat->complete || stat->state == 'Z' || stat->state == 'X' ||
+        isKernelThread(*stat))
         return std::nullopt;
 
     ProcessRecord process;

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,9 +65,11 @@ private slots:
     void seesTheToolOnce();
     void scanReportsTheToolOnce();
     void serverThatNeverAnswersDoesNotHoldThePass();
+    void everyWindowAndOverlay_data();
+    void everyWindowAndOverlay();
 
 private:
-    void startTool(const QStringList &arguments);
+    void startTool(const QStringList &arguments, const QString &name = u"Cluely"_s);
 
     XvfbServer m_server;
     QTemporaryDir m_dir;
@@ -78,15 +81,16 @@ void ApplicationsX11Test::initTestCase()
     QVERIFY2(m_server.start(), "Xvfb did not start");
     qputenv("DISPLAY", m_server.display.toLocal8Bit()); // for the tool and nimbrel-scan
     // The program file's name is what the window's class and the process table show.
-    QVERIFY(QFile::copy(QStringLiteral(TEST_WINDOW_PATH), m_dir.filePath(u"Cluely"_s)));
+    for (const QString &name : {u"Cluely"_s, u"notes"_s})
+        QVERIFY(QFile::copy(QStringLiteral(TEST_WINDOW_PATH), m_dir.filePath(name)));
 }
 
-void ApplicationsX11Test::startTool(const QStringList &arguments)
+void ApplicationsX11Test::startTool(const QStringList &arguments, const QString &name)
 {
     // The last tool is killed, and its helper leaves as its standard input closes.
     m_tool = std::make_unique<QProcess>();
-    QTRY_COMPARE(applicationsOn().count(u"Cluely\t-"_s), 0);
-    m_tool->start(m_dir.filePath(u"Cluely"_s), arguments);
+    QTRY_COMPARE(applicationsOn().filter(QRegularExpression(u"^(Cluely|notes)\t"_s)).size(), 0);
+    m_tool->start(m_dir.filePath(name), arguments);
     while (m_tool->waitForReadyRead(10000) && !m_tool->canReadLine()) {
     }
     QCOMPARE(m_tool->readLine().trimmed(), "ready");
@@ -151,6 +155,68 @@ void ApplicationsX11Test::serverThatNeverAnswersDoesNotHoldThePass()
     QCOMPARE(::kill(pid_t(stopped.process.processId()), SIGCONT), 0);
     startTool({});
     QTRY_COMPARE(applicationsOn().count(u"Cluely\t-"_s), 1);
+}
+
+void ApplicationsX11Test::everyWindowAndOverlay_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("line");       // exactly once in the report
+    QTest::addColumn<int>("overlayWindows"); // explained under it
+
+    // A web app's title in a window whose class says otherwise; an
+    // override-redirect window no window manager lists; a client list that
+    // hides the window among 100,000 bogus ids.
+    QTest::newRow("title") << u"notes"_s << u"title"_s
+                           << u"🚨 CLUELY DETECTED - Window: Cluely (App: notes)"_s << 0;
+    QTest::newRow("override-redirect")
+        << u"Cluely"_s << u"override"_s << u"🚨 CLUELY DETECTED - App: Cluely"_s << 0;
+    QTest::newRow("hostile client list")
+        << u"Cluely"_s << u"hostile-list"_s << u"🚨 CLUELY DETECTED - App: Cluely"_s << 0;
+    // Of five windows only the real overlay counts: not the same window
+    // without its properties, a small one, a tooltip or a notification.
+    QTest::newRow("overlay")
+        << u"notes"_s << u"overlay"_s
+        << u"⚠️ OVERLAY WINDOW - App: notes (always on top, hidden from the "
+           u"task bar, click-through, transparent)"_s
+        << 1;
+    QTest::newRow("click-through override-redirect")
+        << u"notes"_s << u"input-only-overlay"_s
+        << u"⚠️ OVERLAY WINDOW - App: notes (always on top, hidden from the task bar, "
+           u"click-through)"_s
+        << 1;
+}
+
+void ApplicationsX11Test::everyWindowAndOverlay()
+{
+#ifndef NIMBREL_SCAN_PATH
+    QSKIP("nimbrel-scan is not part of this build");
+#else
+    QFETCH(QString, tool);
+    QFETCH(QString, mode);
+    QFETCH(QString, line);
+    QFETCH(int, overlayWindows);
+    startTool({mode}, tool);
+    QProcess scan;
+    scan.start(QStringLiteral(NIMBREL_SCAN_PATH), {u"--explain"_s});
+    QVERIFY(scan.waitForFinished(30000));
+    const QString output = QString::fromUtf8(scan.readAllStandardOutput());
+    const QStringList report = output.split(u'\n');
+    QCOMPARE(scan.exitCode(), 1);
+    QVERIFY2(report.count(line) == 1, qPrintable(output));
+    // The explanation follows its line up to the next unindented one.
+    const qsizetype at = report.indexOf(line);
+    qsizetype end = at + 1;
+    while (end < report.size() && report[end].startsWith(u"    "))
+        ++end;
+    const QStringList explained = report.mid(at + 1, end - at - 1);
+    QCOMPARE(explained.filter(u"    overlay-window: 0x"_s).size(), overlayWindows);
+    QVERIFY2(
+        explained.first().startsWith(u"    process ids: "_s + QString::number(m_tool->processId())),
+        qPrintable(output));
+    // Titles that match nothing are never shown.
+    QVERIFY(!output.contains(u"Shopping list"_s));
+#endif
 }
 
 QTEST_GUILESS_MAIN(ApplicationsX11Test)

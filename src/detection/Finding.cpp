@@ -1,0 +1,66 @@
+#include "Finding.h"
+
+QString nameSourceLabel(NameSource source)
+{
+    switch (source) {
+    case NameSource::Executable:
+        return QStringLiteral("exe");
+    case NameSource::Argv0:
+        return QStringLiteral("argv0");
+    case NameSource::Comm:
+        return QStringLiteral("comm");
+    case NameSource::Script:
+        return QStringLiteral("script");
+    case NameSource::ScriptFolder:
+        return QStringLiteral("script-folder");
+    case NameSource::Module:
+        return QStringLiteral("module");
+    case NameSource::PackageName:
+        return QStringLiteral("package-name");
+    case NameSource::PackageProductName:
+        return QStringLiteral("package-product-name");
+    case NameSource::ProcessTable:
+        return QStringLiteral("ps");
+    case NameSource::DisplayName:
+        return QStringLiteral("display-name");
+    case NameSource::BundleIdentifier:
+        return QStringLiteral("bundle-identifier");
+    case NameSource::WindowEntry:
+        return QStringLiteral("window-entry");
+    case NameSource::WindowClass:
+        return QStringLiteral("window-class");
+    case NameSource::WindowInstance:
+        return QStringLiteral("window-instance");
+    case NameSource::WindowTitle:
+        return QStringLiteral("window-title");
+    case NameSource::OverlayWindow:
+        return QStringLiteral("overlay-window");
+    }
+    return {};
+}
+
+QString findingKindLabel(FindingKind kind)
+{
+    switch (kind) {
+    case FindingKind::Cluely:
+        return QStringLiteral("cluely");
+    case FindingKind::Generic:
+        return QStringLiteral("generic");
+    case FindingKind::Overlay:
+        return QStringLiteral("overlay");
+    }
+    return {};
+}
+
+QString findingSourceLabel(FindingSource source)
+{
+    switch (source) {
+    case FindingSource::Process:
+        return QStringLiteral("process");
+    case FindingSource::Application:
+        return QStringLiteral("application");
+    case FindingSource::Window:
+        return QStringLiteral("window");
+    }
+    return {};
+}

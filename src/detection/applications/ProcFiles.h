@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Parsers for the /proc/PID files the scan reads. Each takes whatever bytes
+// a read gave, however short, long or malformed.
+
+// `stat`: "pid (comm) state ppid pgrp session tty tpgid flags ... starttime ...".
+// comm may hold spaces and parentheses, so it ends at the last ')'.
+struct ProcStat
+{
+    QByteArray comm;
+    char state = 0;
+    qint64 parentPid = 0;
+    qulonglong flags = 0;
+    quint64 startTime = 0; // clock ticks after boot
+    bool complete = false; // every field up to starttime was there and numeric
+};
+std::optional<ProcStat> parseProcStat(QByteArrayView stat);
+
+// Whether `stat`'s flags mark a kernel thread.
+bool isKernelThread(const ProcStat &stat);
+
+// The real user id on the "Uid:" line of `status`.
+std::optional<uint> parseRealUid(QByteArrayView status);
+
+// The NUL-separated arguments of `cmdline`, at most `maxArguments` of them; a
+// last argument without its NUL (a read cut short) is kept.
+QList<QByteArray> splitCmdline(QByteArrayView cmdline, qsizetype maxArguments);
+
+// The path of the executable behind the open /proc/PID folder `pidDir`, with
+// the kernel's " (deleted)" mark of a replaced file removed; empty when the
+// link cannot be read (another user's process, a kernel thread, one that left).
+QString readExecutablePath(int pidDir);
+
+// The target of the link `name` inside the open folder `directory`, empty
+// when it cannot be read.
+QByteArray readLinkAt(int directory, const char *name);
