@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -256,6 +258,27 @@ void LinuxRunningApplicationsTest::readsProcesses_data()
         << sources
         << u"a | from.Unit, b | from.Flatpak, c | fromsnap_app, d | from.Hint, e | kde4-bamf"_s
                .split(u", "_s);
+
+    // An app's own entry outside the application folders is read where the
+    // launcher found it; a FIFO there reads as nothing.
+    const QString elsewhere = m_data.filePath(u"elsewhere/notes.desktop"_s);
+    put(elsewhere, "[Desktop Entry]\nName=Cluely\n");
+    const QString fifo = m_data.filePath(u"elsewhere/fifo.desktop"_s);
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QTest::newRow("hinted entries outside the folders")
+        << FakeProcesses{{35,
+                          1,
+                          "/usr/bin/notes",
+                          {},
+                          {},
+                          "GIO_LAUNCHED_DESKTOP_FILE=" + QFile::encodeName(elsewhere)},
+                         {36,
+                          1,
+                          "/usr/bin/blocked",
+                          {},
+                          {},
+                          "GIO_LAUNCHED_DESKTOP_FILE=" + QFile::encodeName(fifo)}}
+        << u"Cluely | notes, blocked | fifo"_s.split(u", "_s);
 
     // One unit: the app and its helpers, other executables too; a second launch
     // is a second instance. Flatpak processes of one instance id, even when not
