@@ -64,10 +64,8 @@ std::optional<ObservedProcess> ProcessReader::read(const char *pid)
     m_process = {QByteArray(pid).toLongLong(), {}};
 
     const QString executablePath = readExecutablePath(pidDir);
-    QStringList arguments;
-    for (const QByteArray &argument :
-         splitCmdline(readBounded(pidDir, "cmdline", maxCmdlineBytes).bytes, maxArguments))
-        arguments.append(QFile::decodeName(argument));
+    const QByteArray cmdline = readBounded(pidDir, "cmdline", maxCmdlineBytes).bytes;
+    const QList<QByteArrayView> arguments = splitCmdline(cmdline, maxArguments);
     const std::optional<ProcStat> stat =
         parseProcStat(readBounded(pidDir, "stat", maxStatBytes).bytes);
     // Kernel threads have neither an executable nor arguments.
@@ -79,12 +77,20 @@ std::optional<ObservedProcess> ProcessReader::read(const char *pid)
     const QString executable = processNameFromEntry(executablePath);
     add(executable, NameSource::Executable);
     // A Windows program's argv[0] under Wine is its Windows path.
-    const QString argv0 = arguments.isEmpty() ? QString() : processNameFromEntry(arguments[0]);
+    const QString argv0 = arguments.isEmpty()
+                              ? QString()
+                              : processNameFromEntry(QFile::decodeName(arguments[0].toByteArray()));
     add(argv0.sliced(argv0.lastIndexOf(u'\\') + 1), NameSource::Argv0);
     if (stat)
         add(QString::fromUtf8(stat->comm), NameSource::Comm);
     // Another user's executable is unreadable; its argv[0] names the interpreter then.
-    addProgramNames(pidDir, executablePath.isEmpty() ? argv0 : executable, arguments);
+    const QString &interpreter = executablePath.isEmpty() ? argv0 : executable;
+    if (isInterpreter(interpreter)) {
+        QStringList decoded;
+        for (QByteArrayView argument : arguments)
+            decoded.append(QFile::decodeName(argument.toByteArray()));
+        addProgramNames(pidDir, interpreter, decoded);
+    }
     addPackageNames(executablePath);
     ::close(pidDir);
     if (m_process.names.isEmpty())

@@ -19,23 +19,37 @@ std::optional<ProcStat> parseProcStat(QByteArrayView stat)
         return std::nullopt;
     ProcStat parsed;
     parsed.comm = stat.sliced(open + 1, close - open - 1).toByteArray();
-    const QList<QByteArray> fields = stat.sliced(close + 1).toByteArray().simplified().split(' ');
-    // Counted from the state, field 3 of proc(5).
-    constexpr qsizetype parentIndex = 1;
-    constexpr qsizetype flagsIndex = 6;
-    constexpr qsizetype startTimeIndex = 19;
-    if (fields.isEmpty() || fields[0].size() != 1)
-        return parsed;
-    parsed.state = fields[0][0];
+    // Fields counted from the state, field 3 of proc(5); read in place, since
+    // every process of every pass goes through here.
+    constexpr int parentIndex = 1;
+    constexpr int flagsIndex = 6;
+    constexpr int startTimeIndex = 19;
     bool parentOk = false;
     bool flagsOk = false;
     bool startOk = false;
-    if (fields.size() > parentIndex)
-        parsed.parentPid = fields[parentIndex].toLongLong(&parentOk);
-    if (fields.size() > flagsIndex)
-        parsed.flags = fields[flagsIndex].toULongLong(&flagsOk);
-    if (fields.size() > startTimeIndex)
-        parsed.startTime = fields[startTimeIndex].toULongLong(&startOk);
+    int index = 0;
+    for (QByteArrayView rest = stat.sliced(close + 1); index <= startTimeIndex; ++index) {
+        while (!rest.isEmpty() && QChar::isSpace(uchar(rest.front())))
+            rest = rest.sliced(1);
+        if (rest.isEmpty())
+            break;
+        qsizetype end = 0;
+        while (end < rest.size() && !QChar::isSpace(uchar(rest[end])))
+            ++end;
+        const QByteArrayView field = rest.first(end);
+        rest = rest.sliced(end);
+        if (index == 0) {
+            if (field.size() != 1)
+                return parsed;
+            parsed.state = field[0];
+        } else if (index == parentIndex) {
+            parsed.parentPid = field.toLongLong(&parentOk);
+        } else if (index == flagsIndex) {
+            parsed.flags = field.toULongLong(&flagsOk);
+        } else if (index == startTimeIndex) {
+            parsed.startTime = field.toULongLong(&startOk);
+        }
+    }
     parsed.complete = parentOk && flagsOk && startOk;
     return parsed;
 }
@@ -63,15 +77,15 @@ std::optional<uint> parseRealUid(QByteArrayView status)
     return std::nullopt;
 }
 
-QList<QByteArray> splitCmdline(QByteArrayView cmdline, qsizetype maxArguments)
+QList<QByteArrayView> splitCmdline(QByteArrayView cmdline, qsizetype maxArguments)
 {
-    QList<QByteArray> arguments;
+    QList<QByteArrayView> arguments;
     qsizetype start = 0;
     while (start < cmdline.size() && arguments.size() < maxArguments) {
         qsizetype end = cmdline.indexOf('\0', start);
         if (end < 0)
             end = cmdline.size();
-        arguments.append(cmdline.sliced(start, end - start).toByteArray());
+        arguments.append(cmdline.sliced(start, end - start));
         start = end + 1;
     }
     return arguments;

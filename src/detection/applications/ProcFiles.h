@@ -29,9 +29,9 @@ bool isKernelThread(const ProcStat &stat);
 // The real user id on the "Uid:" line of `status`.
 std::optional<uint> parseRealUid(QByteArrayView status);
 
-// The NUL-separated arguments of `cmdline`, at most `maxArguments` of them; a
-// last argument without its NUL (a read cut short) is kept.
-QList<QByteArray> splitCmdline(QByteArrayView cmdline, qsizetype maxArguments);
+// The NUL-separated arguments of `cmdline`, at most `maxArguments` of them, as
+// views into it; a last argument without its NUL (a read cut short) is kept.
+QList<QByteArrayView> splitCmdline(QByteArrayView cmdline, qsizetype maxArguments);
 
 // The path of the executable behind the open /proc/PID folder `pidDir`, with
 // the kernel's " (deleted)" mark of a replaced file removed; empty when the

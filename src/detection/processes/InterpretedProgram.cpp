@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -210,6 +211,12 @@ bool isStopFolder(const QString &folder, const QString &homeFolder)
 }
 
 } // namespace
+
+bool isInterpreter(QStringView executable)
+{
+    return rulesFor(executable) || std::find(winePreloaders.begin(), winePreloaders.end(),
+                                             executable) != winePreloaders.end();
+}
 
 std::optional<InterpretedProgram> interpretedProgram(QStringView executable,
                                                      const QStringList &arguments)

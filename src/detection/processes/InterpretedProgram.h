@@ -17,6 +17,10 @@ struct InterpretedProgram
     bool operator==(const InterpretedProgram &) const = default;
 };
 
+// Whether `executable` names an interpreter or runtime whose program the
+// names below can tell.
+bool isInterpreter(QStringView executable);
+
 // The program `arguments` (argv[0] first) make the interpreter named
 // `executable` run. None when `executable` is no interpreter, or it runs code
 // given inline (-c, -e, ...) or read from standard input.
