@@ -1,11 +1,14 @@
 // nimbrel-scan: one scan pass over this machine, for checking it without the window.
 
+#include "FindingsJson.h"
 #include "ProcProcessSource.h"
 #include "PsProcessSource.h"
 #include "ScanPass.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QSysInfo>
 
 #include <cstdio>
 
@@ -83,7 +86,13 @@ int main(int argc, char *argv[])
                        "each name that matched and where it came from (exe, argv0, comm, "
                        "script, package-name, window-title, window-class, ...), or the "
                        "overlay window and its properties."));
-    parser.addOptions({psOption, procRootOption, appsOption, explainOption});
+    const QCommandLineOption jsonOption(
+        QStringLiteral("json"),
+        QStringLiteral("Print one JSON document instead of lines: the scan's time (UTC), host "
+                       "name and each finding in order with its line, kind (cluely, generic, "
+                       "overlay), source (process, application, window), process ids and "
+                       "evidence. The exit status is the same."));
+    parser.addOptions({psOption, procRootOption, appsOption, explainOption, jsonOption});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
@@ -97,6 +106,8 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(psOption) && parser.isSet(procRootOption))
         return usageError(QStringLiteral("--ps and --proc-root cannot be used together."));
+    if (parser.isSet(jsonOption) && (parser.isSet(explainOption) || parser.isSet(appsOption)))
+        return usageError(QStringLiteral("--json cannot be used with --explain or --apps."));
 
     if (parser.isSet(appsOption)) {
         const auto orUnknown = [](const std::optional<QString> &field) {
@@ -117,7 +128,13 @@ int main(int argc, char *argv[])
     else
         processes = defaultProcessSource();
 
+    const QDateTime started = QDateTime::currentDateTimeUtc();
     const QList<Finding> findings = scanFindings(*defaultRunningApplicationsSource(), *processes);
+    if (parser.isSet(jsonOption)) {
+        const QByteArray document = findingsJson(findings, started, QSysInfo::machineHostName());
+        std::fwrite(document.constData(), 1, size_t(document.size()), stdout);
+        return findings.isEmpty() ? NothingFound : SomethingFound;
+    }
     for (const Finding &finding : findings) {
         writeLine(stdout, finding.line);
         if (parser.isSet(explainOption))

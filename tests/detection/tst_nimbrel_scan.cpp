@@ -1,6 +1,11 @@
 // nimbrel-scan as an administrator runs it: output lines and exit status.
 
+#include "SchemaCheck.h"
 #include "WriteFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,6 +18,8 @@ class NimbrelScanTest : public QObject
 private slots:
     void reportsRealProcessesByEveryName_data();
     void reportsRealProcessesByEveryName();
+
+    void jsonDocument();
 
     void reportsAProcessByItsFullName()
     {
@@ -127,6 +134,29 @@ void NimbrelScanTest::reportsRealProcessesByEveryName()
                               out.constData(), 20'000);
     child.closeWriteChannel();
     QVERIFY(child.waitForFinished());
+}
+
+void NimbrelScanTest::jsonDocument()
+{
+    QTemporaryDir proc;
+    writeFile(proc.filePath(u"found/7/cmdline"_qs), "/usr/bin/bash");
+    writeFile(proc.filePath(u"found/8/cmdline"_qs), "/tmp/Y2x1ZWx5");
+    QVERIFY(QDir(proc.path()).mkdir(u"empty"_qs));
+    QByteArray found;
+    QByteArray empty;
+    QCOMPARE(scan({u"--json"_qs, u"--proc-root"_qs, proc.filePath(u"found"_qs)}, found), 1);
+    QCOMPARE(scan({u"--json"_qs, u"--proc-root"_qs, proc.filePath(u"empty"_qs)}, empty), 0);
+    QCOMPARE(schemaVerdicts({found, empty}), QStringList({u"valid"_qs, u"valid"_qs}));
+    // The same finding the plain output prints, with its evidence.
+    const QJsonObject finding = QJsonDocument::fromJson(found)[u"findings"_qs][0].toObject();
+    QCOMPARE(finding[u"line"_qs].toString(), u"🚨 CLUELY DETECTED - Process: Y2x1ZWx5"_qs);
+    QCOMPARE(finding[u"pids"_qs].toArray(), QJsonArray({8}));
+    QCOMPARE(finding[u"evidence"_qs][0][u"source"_qs].toString(), u"argv0"_qs);
+    QCOMPARE(QJsonDocument::fromJson(empty)[u"findings"_qs].toArray(), QJsonArray());
+    for (const QString &other : {u"--explain"_qs, u"--apps"_qs}) {
+        QByteArray out;
+        QCOMPARE(scan({u"--json"_qs, other}, out), 2);
+    }
 }
 
 QTEST_GUILESS_MAIN(NimbrelScanTest)

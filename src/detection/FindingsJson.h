@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Finding.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// One scan as a JSON document (the schema is src/cli/nimbrel-scan.schema.json):
+//   {"version": 1, "time": ISO 8601 UTC, "host": name,
+//    "findings": [{"line", "kind", "source", "pids": [...],
+//                  "evidence": [{"source", "name", "pid"?, "traits"?}]}]}
+// Keys and labels are stable; findings keep the scan's order.
+QByteArray findingsJson(const QList<Finding> &findings, const QDateTime &time, const QString &host);
