@@ -3,6 +3,7 @@
 
 #include "LinuxRunningApplications.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -91,8 +92,17 @@ void ApplicationsX11Test::startTool(const QStringList &arguments, const QString 
     m_tool = std::make_unique<QProcess>();
     QTRY_COMPARE(applicationsOn().filter(QRegularExpression(u"^(Cluely|notes)\t"_s)).size(), 0);
     m_tool->start(m_dir.filePath(name), arguments);
-    while (m_tool->waitForReadyRead(10000) && !m_tool->canReadLine()) {
-    }
+    // A busy machine may take a while; a tool that ends or never gets ready
+    // says why.
+    QDeadlineTimer deadline(30'000);
+    while (!m_tool->canReadLine() && m_tool->state() != QProcess::NotRunning &&
+           !deadline.hasExpired())
+        m_tool->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+    QVERIFY2(m_tool->canReadLine(),
+             qPrintable(u"tool not ready: state %1, exit %2, error %3: %4"_s.arg(m_tool->state())
+                            .arg(m_tool->exitCode())
+                            .arg(m_tool->errorString(),
+                                 QString::fromUtf8(m_tool->readAllStandardError()))));
     QCOMPARE(m_tool->readLine().trimmed(), "ready");
 }
 
