@@ -60,9 +60,14 @@ std::optional<LaunchedUnit> applicationUnit(QStringView unitName)
 
 std::optional<LaunchedUnit> snapUnit(QStringView unitName)
 {
-    if (!unitName.startsWith(u"snap.") || !unitName.endsWith(u".scope"))
+    constexpr QStringView prefix = u"snap.";
+    constexpr QStringView suffix = u".scope";
+    // The two share their '.', so a name can hold both and be shorter than both.
+    if (unitName.size() < prefix.size() + suffix.size() || !unitName.startsWith(prefix) ||
+        !unitName.endsWith(suffix))
         return std::nullopt;
-    const QList<QStringView> parts = unitName.sliced(5).chopped(6).split(u'.');
+    const QList<QStringView> parts =
+        unitName.sliced(prefix.size()).chopped(suffix.size()).split(u'.');
     if (parts.size() < 2 || parts[0].isEmpty() || parts[1] == u"hook")
         return std::nullopt;
     static const QRegularExpression uuidSuffix(QStringLiteral(
