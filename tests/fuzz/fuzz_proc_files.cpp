@@ -1,0 +1,22 @@
+// The /proc stat, status and cmdline parsers on any bytes, and the
+// interpreter's program read from the arguments they give.
+
+#include "ProcFiles.h"
+#include "processes/InterpretedProgram.h"
+
+#include <QFile>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    parseProcStat(bytes);
+    parseRealUid(bytes);
+    QStringList arguments;
+    for (QByteArrayView argument : splitCmdline(bytes, 64))
+        arguments.append(QFile::decodeName(argument.toByteArray()));
+    if (!arguments.isEmpty()) {
+        if (const auto program = interpretedProgram(arguments.first(), arguments))
+            interpretedProgramNames(*program, QStringLiteral("/work"), QStringLiteral("/root"));
+    }
+    return 0;
+}

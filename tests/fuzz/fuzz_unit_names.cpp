@@ -1,0 +1,15 @@
+// The cgroup file, unit-name and systemd-escape parsers on any bytes.
+
+#include "CgroupApplication.h"
+#include "SystemdEscape.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    cgroupApplications(bytes);
+    const QString text = QString::fromUtf8(bytes);
+    applicationUnit(text);
+    snapUnit(text);
+    systemdUnescape(text);
+    return 0;
+}
