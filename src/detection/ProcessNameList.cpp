@@ -1,6 +1,7 @@
 #include "ProcessNameList.h"
 
 #include "CanonicalText.h"
+#include "applications/TextBounds.h"
 
 #include <QSet>
 
@@ -81,11 +82,5 @@ QStringList distinctProcessNames(const QStringList &entries)
 
 QString boundedName(QString name)
 {
-    if (name.size() <= maxNameLength)
-        return name;
-    qsizetype length = maxNameLength;
-    if (name.at(length - 1).isHighSurrogate())
-        --length;
-    name.truncate(length);
-    return name;
+    return cutText(std::move(name), maxNameLength);
 }

@@ -18,9 +18,9 @@ QString processNameFromEntry(QStringView entry);
 // equivalent ones collapsed into the first of them.
 QStringList distinctProcessNames(const QStringList &entries);
 
-// Names are cut to this many UTF-16 code units: no file name is longer (255
-// bytes), and a hostile process cannot make the matching work grow with its
-// argv.
+// Process names are cut to this many UTF-16 code units: no file name is longer
+// (255 bytes), and a hostile process cannot make the matching work grow with
+// its argv.
 inline constexpr qsizetype maxNameLength = 255;
 
 // `name` cut to maxNameLength, never inside a surrogate pair.

@@ -1,5 +1,7 @@
 #include "ApplicationGrouping.h"
 
+#include "TextBounds.h"
+
 #include <QHash>
 #include <QSet>
 
@@ -201,7 +203,7 @@ QList<RunningApplication> Grouping::applications() const
     for (const Instance &instance : m_instances) {
         RunningApplication application;
         if (!instance.identifier.isEmpty())
-            application.bundleIdentifier = instance.identifier;
+            application.bundleIdentifier = cutText(instance.identifier, maxIdentifierLength);
         const auto entry = entryFor(instance);
         for (const QString &name :
              {entry ? entry->name : QString(), instance.className, instance.leaderExecutable}) {

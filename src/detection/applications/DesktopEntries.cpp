@@ -2,11 +2,16 @@
 
 #include "BoundedRead.h"
 #include "KeyFile.h"
+#include "TextBounds.h"
 
 #include <QDirIterator>
+#include <QFile>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -17,12 +22,13 @@ const QString suffix = QStringLiteral(".desktop");
 constexpr qint64 maxEntryBytes = 512 * 1024;
 // Bounds the StartupWMClass scan on machines with odd folder trees.
 constexpr int maxIndexedEntries = 5000;
-constexpr qsizetype maxIdLength = 255;
+// Entries declaring a window class are small; a big one is not read for the index.
+constexpr qint64 maxIndexedEntryBytes = 64 * 1024;
 
 bool isSafeId(const QString &id)
 {
-    return !id.isEmpty() && id.size() <= maxIdLength && !id.contains(u'/') && !id.contains(u'\0') &&
-           !id.contains(QStringLiteral("..")) && !id.startsWith(u'.');
+    return !id.isEmpty() && id.size() <= maxIdentifierLength && !id.contains(u'/') &&
+           !id.contains(u'\0') && !id.contains(QStringLiteral("..")) && !id.startsWith(u'.');
 }
 
 // "a-b-c" may live at a-b-c.desktop or, one folder down, at a/b-c.desktop or a-b/c.desktop.
@@ -118,8 +124,11 @@ std::optional<DesktopEntry> DesktopEntries::load(const QString &path, const QStr
         return std::nullopt;
     DesktopEntry entry;
     entry.id = id;
-    entry.name = file.localizedValue(entryGroup, QStringLiteral("Name"), m_localeKeys).trimmed();
-    entry.startupWmClass = file.value(entryGroup, QStringLiteral("StartupWMClass"));
+    entry.name =
+        cutText(file.localizedValue(entryGroup, QStringLiteral("Name"), m_localeKeys).trimmed(),
+                maxDisplayNameLength);
+    entry.startupWmClass =
+        cutText(file.value(entryGroup, QStringLiteral("StartupWMClass")), maxIdentifierLength);
     return entry;
 }
 
@@ -129,13 +138,23 @@ const QHash<QString, QString> &DesktopEntries::startupWmClassIndex() const
         return *m_idByWmClass;
     m_idByWmClass.emplace();
     int visited = 0;
+    // Each file once, however many links lead to it.
+    QSet<std::pair<dev_t, ino_t>> seen;
     for (const QString &dir : m_applicationDirs) {
         QDirIterator it(dir, {QStringLiteral("*.desktop")}, QDir::Files,
                         QDirIterator::Subdirectories);
         while (it.hasNext() && visited < maxIndexedEntries) {
             const QString path = it.next();
+            struct stat status;
+            if (::stat(QFile::encodeName(path).constData(), &status) != 0 ||
+                !S_ISREG(status.st_mode) || status.st_size > maxIndexedEntryBytes)
+                continue;
+            const std::pair file{status.st_dev, status.st_ino};
+            if (seen.contains(file))
+                continue;
+            seen.insert(file);
             ++visited;
-            const BoundedContent content = readBounded(path, maxEntryBytes);
+            const BoundedContent content = readBounded(path, maxIndexedEntryBytes);
             if (!content.bytes.contains("StartupWMClass"))
                 continue; // most entries declare none; skip parsing them
             const QString id = idFromPath(path);
