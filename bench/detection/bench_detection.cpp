@@ -134,6 +134,46 @@ void syntheticProcessTable(benchmark::State &state)
     state.counters["processes"] = double(count);
 }
 
+// A hostile process table: 3,000 processes with distinct suspicious names,
+// plain ASCII or with combining marks, so that every one gives a line and the
+// duplicate test compares each with all before it.
+class SuspiciousProcessTable : public ProcessSource
+{
+public:
+    explicit SuspiciousProcessTable(bool combiningMarks) : m_combiningMarks(combiningMarks) {}
+    QList<ObservedProcess> runningProcesses() const override
+    {
+        QList<ObservedProcess> processes;
+        for (int i = 0; i < 3000; ++i) {
+            QString name = QStringLiteral("cluely-helper-%1").arg(i);
+            if (m_combiningMarks)
+                name += QString(100, QChar(0x0301 + i % 40));
+            processes.append({i + 2, {{name, NameSource::Executable}}});
+        }
+        return processes;
+    }
+
+private:
+    bool m_combiningMarks;
+};
+
+class NoApplications : public RunningApplicationsSource
+{
+public:
+    QList<RunningApplication> runningApplications() const override { return {}; }
+};
+
+template <bool combiningMarks> void hostileScanPass(benchmark::State &state)
+{
+    const SuspiciousProcessTable processes(combiningMarks);
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        lines = scanFindings(NoApplications(), processes).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = double(lines);
+}
+
 // Prints the usual table, then the figures side by side.
 class SummaryReporter : public benchmark::ConsoleReporter
 {
@@ -174,6 +214,11 @@ public:
             if (const auto found = m_figures.find(row.processTableName); found != m_figures.end())
                 std::printf("  %s: %.2f ms per read\n", row.processTableName,
                             found->second.milliseconds);
+        }
+        for (const char *hostile :
+             {"ScanPass/3000-suspicious-ascii", "ScanPass/3000-suspicious-combining"}) {
+            if (const auto found = m_figures.find(hostile); found != m_figures.end())
+                std::printf("  %s: %.2f ms\n", hostile, found->second.milliseconds);
         }
         for (const char *synthetic : {"ScanPass/synthetic-proc", "ProcessTable/synthetic-proc"}) {
             if (const auto found = m_figures.find(synthetic); found != m_figures.end())
@@ -219,6 +264,10 @@ int main(int argc, char **argv)
     }
 
     benchmark::RegisterBenchmark("RunningApplications", runningApplications)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ScanPass/3000-suspicious-ascii", hostileScanPass<false>)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ScanPass/3000-suspicious-combining", hostileScanPass<true>)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ScanPass/synthetic-proc", syntheticScanPass)
         ->Unit(benchmark::kMillisecond);

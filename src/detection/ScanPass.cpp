@@ -1,6 +1,7 @@
 #include "ScanPass.h"
 
 #include "CanonicalText.h"
+#include "NameOccurrences.h"
 #include "SuspiciousNameMatcher.h"
 
 #include <QHash>
@@ -29,11 +30,14 @@ constexpr std::array<QStringView, 3> genericSuspiciousNames = {u"ZoomHelper", u"
 
 const QString alarm = QStringLiteral("🚨 CLUELY DETECTED - ");
 
+// The text is normalised once for all the patterns (all of them are ASCII,
+// so already in canonical form).
 template <size_t N>
 bool containsAnyIgnoringCase(const QString &text, const std::array<QStringView, N> &patterns)
 {
+    const QString canonical = canonicalForm(text);
     return std::any_of(patterns.begin(), patterns.end(), [&](QStringView pattern) {
-        return containsIgnoringCase(text, pattern.toString());
+        return canonical.contains(pattern, Qt::CaseInsensitive);
     });
 }
 
@@ -44,6 +48,14 @@ class NameVerdicts
 public:
     bool isCluely(const QString &name) { return verdict(name).cluely; }
     bool isGeneric(const QString &name) { return verdict(name).generic; }
+    bool isCluelyBundle(const QString &identifier)
+    {
+        auto known = m_bundles.find(identifier);
+        if (known == m_bundles.end())
+            known = m_bundles.insert(identifier,
+                                     containsAnyIgnoringCase(identifier, cluelyBundlePatterns));
+        return *known;
+    }
 
 private:
     struct Verdict
@@ -64,6 +76,7 @@ private:
     }
 
     QHash<QString, Verdict> m_verdicts;
+    QHash<QString, bool> m_bundles;
 };
 
 // The names one window shows, titles apart.
@@ -111,8 +124,7 @@ QList<Evidence> cluelyEvidence(const RunningApplication &application, NameVerdic
     const QString &name = *application.displayName;
     if (verdicts.isCluely(name))
         found.append({NameSource::DisplayName, name});
-    if (application.bundleIdentifier &&
-        containsAnyIgnoringCase(*application.bundleIdentifier, cluelyBundlePatterns))
+    if (application.bundleIdentifier && verdicts.isCluelyBundle(*application.bundleIdentifier))
         found.append({NameSource::BundleIdentifier, *application.bundleIdentifier});
     for (const ApplicationWindow &window : application.windows) {
         for (const Evidence &windowName : windowNames(window)) {
@@ -215,20 +227,6 @@ std::optional<Finding> processFinding(const ObservedProcess &process, NameVerdic
     return std::nullopt;
 }
 
-// The first earlier finding whose line holds one of the names, or null. A name
-// standing in an earlier line (typically an application's own executable) is
-// not reported twice.
-Finding *earlierFindingHolding(QList<Finding> &findings, const QList<Evidence> &names)
-{
-    for (Finding &earlier : findings) {
-        for (const Evidence &name : names) {
-            if (containsCanonically(earlier.line, name.name))
-                return &earlier;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 QList<Finding> scanFindings(const RunningApplicationsSource &applications,
@@ -240,16 +238,51 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
         if (std::optional<Finding> finding = applicationFinding(application, verdicts))
             findings.append(std::move(*finding));
     }
+    QList<Finding> candidates;
     for (const ObservedProcess &process : processes.runningProcesses()) {
-        std::optional<Finding> finding = processFinding(process, verdicts);
-        if (!finding)
-            continue;
-        if (Finding *earlier = earlierFindingHolding(findings, finding->evidence)) {
-            if (process.pid && !earlier->pids.contains(*process.pid))
-                earlier->pids.append(*process.pid);
+        if (std::optional<Finding> finding = processFinding(process, verdicts))
+            candidates.append(std::move(*finding));
+    }
+
+    // A name already standing in an earlier line (typically an application's
+    // own executable) is not reported twice: its process joins that line.
+    // Compared case-sensitively in canonical form, each name and line
+    // normalised once.
+    QHash<QString, qsizetype> nameIndex;
+    QStringList names;
+    QList<QList<qsizetype>> candidateNames;
+    for (const Finding &candidate : candidates) {
+        QList<qsizetype> indices;
+        for (const Evidence &name : candidate.evidence) {
+            auto known = nameIndex.find(name.name);
+            if (known == nameIndex.end()) {
+                known = nameIndex.insert(name.name, names.size());
+                names.append(canonicalForm(name.name));
+            }
+            indices.append(*known);
+        }
+        candidateNames.append(indices);
+    }
+    NameOccurrences earlierLines(names);
+    for (qsizetype i = 0; i < findings.size(); ++i)
+        earlierLines.addLine(canonicalForm(findings[i].line), int(i));
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        int earlier = -1;
+        for (qsizetype name : candidateNames[i]) {
+            const int line = earlierLines.firstLine(name);
+            if (line >= 0 && (earlier < 0 || line < earlier))
+                earlier = line;
+        }
+        Finding &candidate = candidates[i];
+        if (earlier >= 0) {
+            for (qint64 pid : candidate.pids) {
+                if (!findings[earlier].pids.contains(pid))
+                    findings[earlier].pids.append(pid);
+            }
             continue;
         }
-        findings.append(std::move(*finding));
+        earlierLines.addLine(canonicalForm(candidate.line), int(findings.size()));
+        findings.append(std::move(candidate));
     }
     return findings;
 }
