@@ -1,3 +1,4 @@
+#include "InMemoryCaches.h"
 #include "MissingConfigWindow.h"
 #include "NimbrelApp.h"
 #include "ResendService.h"
@@ -12,6 +13,7 @@ Q_IMPORT_QML_PLUGIN(NimbrelPlugin)
 
 int main(int argc, char *argv[])
 {
+    const InMemoryCaches caches;
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));

@@ -201,6 +201,8 @@ private slots:
 
     void verifiesTheInterviewer()
     {
+        // Shown is not yet drawn: with no shader cache the first frame takes a while.
+        QTRY_VERIFY_WITH_TIMEOUT(!controls(screen(), kFieldFill, kFieldWidth).isEmpty(), 15000);
         shoot("verification-screen");
         QVERIFY(click(kFieldFill, kFieldWidth));
         QVERIFY(type(kInterviewer));
