@@ -2,11 +2,14 @@
 // messages without letting them run script. Requests are written by hand so
 // every header (or its absence) is under the test's control.
 #include "InboxServer.h"
+#include "ResendService.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -26,7 +29,8 @@ Answer post(const InboxServer &inbox, const QByteArray &body, const QByteArray &
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, quint16(inbox.baseUrl().port()));
-    socket.write("POST /emails HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers +
+    socket.write("POST /emails HTTP/1.1\r\nHost: 127.0.0.1:" +
+                 QByteArray::number(inbox.baseUrl().port()) + "\r\n" + headers +
                  "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     // Every answer to a send is one JSON object: complete once it parses.
     for (QByteArray raw; socket.waitForReadyRead(5'000);) {
@@ -155,6 +159,107 @@ private slots:
         QCOMPARE(daily.emails().size(), 2);
         // Room again a second later.
         QVERIFY(QTest::qWaitFor([&] { return post(fast, send).status == 200; }, 5'000));
+    }
+
+    // What the inbox must refuse before it reads a body: a request for another
+    // host (DNS rebinding), a body over the provider's 40 MB, a body of no length.
+    void refusesBeforeReading()
+    {
+        InboxServer inbox;
+        QVERIFY2(inbox.isRunning(), qPrintable(inbox.errorString()));
+        const QByteArray port = QByteArray::number(inbox.baseUrl().port());
+        const QByteArray other = QByteArray::number(inbox.baseUrl().port() + 1);
+        const std::pair<QByteArray, int> cases[] = {
+            {"GET /api/emails HTTP/1.1\r\nHost: 127.0.0.1:" + port, 200},
+            {"GET /api/emails HTTP/1.1\r\nHost: localhost:" + port, 200},
+            {"GET /api/emails HTTP/1.1\r\nHost: [::1]:" + port, 200},
+            {"GET /api/emails HTTP/1.1\r\nHost: attacker.example:" + port, 421},
+            {"GET /api/emails HTTP/1.1\r\nHost: 127.0.0.1:" + other, 421},
+            {"GET /api/emails HTTP/1.1\r\nHost: 127.0.0.1", 421},
+            {"GET /api/emails HTTP/1.1", 421},
+            {"POST /emails HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\nContent-Length: 100000000",
+             413},
+            {"POST /emails HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\nTransfer-Encoding: chunked",
+             411},
+        };
+        for (const auto &[head, status] : cases) {
+            // The head alone: an answer must come without any body being sent.
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, quint16(inbox.baseUrl().port()));
+            socket.write(head + "\r\n\r\n");
+            QByteArray answer;
+            while (!answer.contains("\r\n") && socket.waitForReadyRead(5'000))
+                answer += socket.readAll();
+            if (status != 200)
+                QEXPECT_FAIL("", "the inbox answers any Host and reads any body", Continue);
+            QVERIFY2(answer.startsWith("HTTP/1.1 " + QByteArray::number(status)),
+                     head + " -> " + answer.left(40));
+        }
+    }
+
+    // Bodies the inbox refuses are never read, so they cost it no memory.
+    void refusedBodiesCostNoMemory()
+    {
+        InboxServer inbox;
+        QVERIFY2(inbox.isRunning(), qPrintable(inbox.errorString()));
+        const auto residentKiB = [&] {
+            QFile status(u"/proc/%1/status"_s.arg(inbox.processId()));
+            if (!status.open(QIODevice::ReadOnly))
+                return -1LL;
+            const QByteArray text = status.readAll();
+            const qsizetype at = text.indexOf("VmRSS:");
+            return text.mid(at + 6, text.indexOf("kB", at) - at - 6).trimmed().toLongLong();
+        };
+        const qint64 before = residentKiB();
+        qint64 peak = before;
+        // Sent as a client would: three e-mails of 100 MB at once.
+        ResendService service({u"k"_s, inbox.baseUrl().toString()});
+        int completions = 0;
+        for (int i = 0; i < 3; ++i)
+            service.sendEmail(u"a@example.com"_s, u"big"_s, QString(100'000'000, u'x'), {},
+                              [&](bool, std::optional<EmailError>) { ++completions; });
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                peak = std::max(peak, residentKiB());
+                return completions == 3;
+            },
+            60'000));
+        QVERIFY(inbox.isRunning());
+        const qint64 growth = std::max(peak, residentKiB()) - before;
+        QEXPECT_FAIL("", "the inbox reads every body whole before any check", Abort);
+        QVERIFY2(growth < 32 * 1024, qPrintable(QString::number(growth)));
+    }
+
+    // Out of descriptors the inbox pauses accepting, neither spinning nor
+    // failing, and answers again once connections close. It raises its own
+    // limit to the hard limit first (here 64 -> 128).
+    void pausesWhenOutOfDescriptors()
+    {
+        InboxServer inbox({.descriptorLimit = 64});
+        QVERIFY2(inbox.isRunning(), qPrintable(inbox.errorString()));
+        const auto readProc = [&](const char *file) {
+            QFile f(u"/proc/%1/%2"_s.arg(inbox.processId()).arg(QLatin1String(file)));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QEXPECT_FAIL("", "the inbox keeps its soft descriptor limit and spins at it", Abort);
+        QVERIFY2(readProc("limits").contains("Max open files            128                  128"),
+                 readProc("limits").constData());
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < 150; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            idle.back()->connectToHost(QHostAddress::LocalHost, quint16(inbox.baseUrl().port()));
+        }
+        // CPU time in clock ticks (utime + stime) over a second while full.
+        const auto cpuTicks = [&] {
+            const QList<QByteArray> fields = readProc("stat").split(')').last().split(' ');
+            return fields.value(12).toLongLong() + fields.value(13).toLongLong();
+        };
+        QTest::qWait(300);
+        const qint64 ticksBefore = cpuTicks();
+        QTest::qWait(1'000);
+        QVERIFY2(cpuTicks() - ticksBefore < sysconf(_SC_CLK_TCK) / 5, "the inbox spins");
+        idle.clear();
+        QVERIFY(QTest::qWaitFor([&] { return inbox.get(u"/api/emails"_s) == "[]"; }, 10'000));
     }
 
     void keepsAndShowsMessagesSafely()

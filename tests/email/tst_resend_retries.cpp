@@ -79,7 +79,10 @@ private:
             QTcpSocket inbox;
             inbox.connectToHost(QHostAddress::LocalHost, quint16(m_inbox.port()));
             inbox.waitForConnected(5'000);
-            inbox.write(request);
+            // The inbox answers only requests addressed to it.
+            const QByteArray port = QByteArray::number(serverPort());
+            inbox.write(request.replace("Host: 127.0.0.1:" + port,
+                                        "Host: 127.0.0.1:" + QByteArray::number(m_inbox.port())));
             const QByteArray answer = readMessage(inbox);
             // Dropped after the inbox took the e-mail: the client never hears.
             if (action.step == Step::PassThrough)

@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 InboxServer::InboxServer() : InboxServer(Options{}) {}
 
 InboxServer::InboxServer(const Options &options)
@@ -28,6 +30,12 @@ InboxServer::InboxServer(const Options &options)
     if (options.dailyQuota)
         arguments << QStringLiteral("--daily-quota") << QString::number(*options.dailyQuota);
 
+    if (const std::optional<int> limit = options.descriptorLimit) {
+        m_process.setChildProcessModifier([soft = rlim_t(*limit)] {
+            const rlimit descriptors{soft, 2 * soft};
+            setrlimit(RLIMIT_NOFILE, &descriptors);
+        });
+    }
     // The inbox's own errors (and sanitizer reports) show in the test's output.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(NIMBREL_INBOX_PATH), arguments);

@@ -38,6 +38,8 @@ public:
             std::nullopt; // --max-messages: messages kept (default 500)
         std::optional<int> limitPerSecond = std::nullopt; // --limit-per-second
         std::optional<int> dailyQuota = std::nullopt;     // --daily-quota
+        // Starts the inbox with this soft descriptor limit and twice it as hard limit.
+        std::optional<int> descriptorLimit = std::nullopt;
     };
 
     InboxServer();
@@ -47,6 +49,7 @@ public:
     InboxServer &operator=(const InboxServer &) = delete;
 
     bool isRunning() const;
+    qint64 processId() const { return m_process.processId(); }
     QString errorString() const { return m_error; }
 
     // For example http://127.0.0.1:41234; the service posts to <baseUrl>/emails.
