@@ -190,8 +190,6 @@ private slots:
             QByteArray answer;
             while (!answer.contains("\r\n") && socket.waitForReadyRead(5'000))
                 answer += socket.readAll();
-            if (status != 200)
-                QEXPECT_FAIL("", "the inbox answers any Host and reads any body", Continue);
             QVERIFY2(answer.startsWith("HTTP/1.1 " + QByteArray::number(status)),
                      head + " -> " + answer.left(40));
         }
@@ -212,11 +210,11 @@ private slots:
         };
         const qint64 before = residentKiB();
         qint64 peak = before;
-        // Sent as a client would: three e-mails of 100 MB at once.
+        // Sent as a client would: three e-mails of 45 MB at once, each just over the limit.
         ResendService service({u"k"_s, inbox.baseUrl().toString()});
         int completions = 0;
         for (int i = 0; i < 3; ++i)
-            service.sendEmail(u"a@example.com"_s, u"big"_s, QString(100'000'000, u'x'), {},
+            service.sendEmail(u"a@example.com"_s, u"big"_s, QString(45'000'000, u'x'), {},
                               [&](bool, std::optional<EmailError>) { ++completions; });
         QVERIFY(QTest::qWaitFor(
             [&] {
@@ -226,7 +224,6 @@ private slots:
             60'000));
         QVERIFY(inbox.isRunning());
         const qint64 growth = std::max(peak, residentKiB()) - before;
-        QEXPECT_FAIL("", "the inbox reads every body whole before any check", Abort);
         QVERIFY2(growth < 32 * 1024, qPrintable(QString::number(growth)));
     }
 
@@ -241,7 +238,6 @@ private slots:
             QFile f(u"/proc/%1/%2"_s.arg(inbox.processId()).arg(QLatin1String(file)));
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         };
-        QEXPECT_FAIL("", "the inbox keeps its soft descriptor limit and spins at it", Abort);
         QVERIFY2(readProc("limits").contains("Max open files            128                  128"),
                  readProc("limits").constData());
         std::vector<std::unique_ptr<QTcpSocket>> idle;

@@ -1,5 +1,6 @@
 #include "ResendInbox.h"
 
+#include "ConnectionGate.h"
 #include "InboxPage.h"
 
 #include <QDateTime>
@@ -14,6 +15,9 @@
 namespace {
 
 using Status = QHttpServerResponder::StatusCode;
+
+// The provider's limit for one message, request included.
+constexpr qint64 maxRequestBodyBytes = 40'000'000;
 
 // Shows the scheme and one '*' per key character, never the key: the page and
 // the JSON may be opened by anyone on this machine. HTTP drops trailing blanks,
@@ -76,7 +80,12 @@ ResendInbox::ResendInbox(const InboxOptions &options, QObject *parent)
 
 quint16 ResendInbox::listen(quint16 port)
 {
-    return m_server.listen(QHostAddress::LocalHost, port);
+    auto *gate =
+        new ConnectionGate(maxRequestBodyBytes, ConnectionGate::raiseDescriptorLimit(), this);
+    if (!gate->listen(QHostAddress::LocalHost, port))
+        return 0;
+    m_server.bind(gate);
+    return gate->serverPort();
 }
 
 void ResendInbox::receiveSend(const QHttpServerRequest &request, QHttpServerResponder &&responder)
