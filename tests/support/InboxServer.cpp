@@ -16,8 +16,12 @@ InboxServer::InboxServer() : InboxServer(Options{}) {}
 InboxServer::InboxServer(const Options &options)
 {
     QStringList arguments{QStringLiteral("--port"), QStringLiteral("0")};
-    if (options.apiKey)
-        arguments << QStringLiteral("--api-key") << *options.apiKey;
+    // Through a file, as scripts/run hands it over, never on the command line.
+    if (options.apiKey && m_keyFile.open()) {
+        m_keyFile.write(options.apiKey->toUtf8() + '\n');
+        m_keyFile.flush();
+        arguments << QStringLiteral("--api-key-file") << m_keyFile.fileName();
+    }
     if (options.status)
         arguments << QStringLiteral("--status") << QString::number(*options.status);
     if (options.delayMs > 0)

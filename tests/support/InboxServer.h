@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QUrl>
 
 #include <chrono>
@@ -31,7 +32,7 @@ class InboxServer
 public:
     struct Options
     {
-        std::optional<QString> apiKey = std::nullopt; // --api-key: accept only this bearer key
+        std::optional<QString> apiKey = std::nullopt; // --api-key-file: accept only this key
         std::optional<int> status = std::nullopt; // --status: answer every send with this status
         int delayMs = 0;                          // --delay-ms: answer each send this much later
         std::optional<int> maxMessages =
@@ -76,6 +77,7 @@ public:
 private:
     QJsonArray getArray(const QString &path, std::chrono::milliseconds timeout);
 
+    QTemporaryFile m_keyFile;
     QProcess m_process;
     QUrl m_baseUrl;
     QString m_error;

@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 
@@ -39,8 +40,12 @@ int main(int argc, char *argv[])
         {QStringLiteral("port"), QStringLiteral("Port to listen on; 0 picks a free one."),
          QStringLiteral("N"), QStringLiteral("8025")},
         {QStringLiteral("api-key"),
-         QStringLiteral("Accept only this bearer key (default: any non-empty key)."),
+         QStringLiteral("Accept only this bearer key (default: any non-empty key). Visible to "
+                        "every local user in the process list: prefer --api-key-file."),
          QStringLiteral("KEY")},
+        {QStringLiteral("api-key-file"),
+         QStringLiteral("Accept only the bearer key read from FILE (its first line), e.g. a pipe."),
+         QStringLiteral("FILE")},
         {QStringLiteral("status"), QStringLiteral("Answer every send with this HTTP status."),
          QStringLiteral("N")},
         {QStringLiteral("delay-ms"), QStringLiteral("Wait this long before answering a send."),
@@ -59,6 +64,13 @@ int main(int argc, char *argv[])
     InboxOptions options;
     if (parser.isSet(QStringLiteral("api-key")))
         options.apiKey = parser.value(QStringLiteral("api-key"));
+    if (parser.isSet(QStringLiteral("api-key-file"))) {
+        QFile file(parser.value(QStringLiteral("api-key-file")));
+        if (!file.open(QIODevice::ReadOnly))
+            fail(QStringLiteral("cannot read the key file: ") + file.errorString());
+        const QByteArray firstLine = file.readLine(4096);
+        options.apiKey = QString::fromUtf8(firstLine).trimmed();
+    }
     if (parser.isSet(QStringLiteral("status")))
         options.forcedStatus = intOption(parser, QStringLiteral("status"), 100, 599);
     options.delayMs = intOption(parser, QStringLiteral("delay-ms"), 0, 3'600'000);
