@@ -17,7 +17,9 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("nimbrel"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(NIMBREL_VERSION));
+    // Names the desktop entry, and on Wayland the app id that finds the icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(NIMBREL_APP_ID));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/nimbrel/nimbrel.png")));
 
     // Read once at start: a file removed later cannot end a session that monitors.
