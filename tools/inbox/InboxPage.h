@@ -1,14 +1,25 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QList>
+#include <QString>
 
-// The inbox as a page a person can read. Every value is HTML-escaped, and each
-// message's HTML body is shown in a sandboxed frame (no scripts, no same
-// origin), so no message can run code in the page.
-QByteArray renderInboxPage(const QList<QJsonObject> &messages);
+// The inbox page: a static page and its script and style sheet, which fetch the
+// messages from /api/emails. Message bodies are shown in frames sandboxed
+// without scripts, so no message can run code in the page.
+struct InboxPageFile
+{
+    QString path; // where it is served: "/", "/inbox.js", "/inbox.css"
+    QByteArray mimeType;
+    QByteArray content;
+};
 
-// Sent with the page so that even a mistake in escaping cannot run script.
+QList<InboxPageFile> inboxPageFiles();
+
+// Sent with every page file, so that even a mistake in the script cannot run
+// a message's script or load anything from elsewhere. Frames showing a body
+// inherit it; message bodies style themselves inline.
 inline constexpr char inboxPagePolicy[] =
-    "default-src 'none'; style-src 'unsafe-inline'; img-src data:";
+    "default-src 'none'; script-src 'self'; connect-src 'self'; "
+    "style-src 'self' 'unsafe-inline'; img-src data:; base-uri 'none'; form-action 'none'; "
+    "frame-ancestors 'none'";

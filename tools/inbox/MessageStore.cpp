@@ -19,6 +19,11 @@ void MessageStore::addMessage(const QJsonObject &message)
     addCapped(m_messages, message);
 }
 
+void MessageStore::clearMessages()
+{
+    m_messages.clear();
+}
+
 void MessageStore::addRequest(const QJsonObject &request)
 {
     addCapped(m_requests, request);

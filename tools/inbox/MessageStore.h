@@ -13,6 +13,8 @@ public:
 
     // An accepted e-mail.
     void addMessage(const QJsonObject &message);
+    // Forgets every accepted e-mail; the request log stays.
+    void clearMessages();
     // Any POST /emails, accepted or not, with the status it was answered with.
     void addRequest(const QJsonObject &request);
 

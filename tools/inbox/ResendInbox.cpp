@@ -65,11 +65,18 @@ ResendInbox::ResendInbox(const InboxOptions &options, QObject *parent)
                    [this] { return QHttpServerResponse(m_store.messagesJson()); });
     m_server.route(QStringLiteral("/api/requests"), QHttpServerRequest::Method::Get,
                    [this] { return QHttpServerResponse(m_store.requestsJson()); });
-    m_server.route(QStringLiteral("/"), QHttpServerRequest::Method::Get, [this] {
-        QHttpServerResponse page("text/html; charset=utf-8", renderInboxPage(m_store.messages()));
-        page.setHeader("Content-Security-Policy", inboxPagePolicy);
-        return page;
+    m_server.route(QStringLiteral("/api/emails"), QHttpServerRequest::Method::Delete, [this] {
+        m_store.clearMessages();
+        return QHttpServerResponse(QHttpServerResponder::StatusCode::NoContent);
     });
+    for (const InboxPageFile &file : inboxPageFiles()) {
+        m_server.route(file.path, QHttpServerRequest::Method::Get, [file] {
+            QHttpServerResponse page(file.mimeType, file.content);
+            page.setHeader("Content-Security-Policy", inboxPagePolicy);
+            page.setHeader("Cache-Control", "no-cache");
+            return page;
+        });
+    }
     m_server.setMissingHandler([](const QHttpServerRequest &, QHttpServerResponder &&responder) {
         const Rejection notFound{404, QStringLiteral("not_found"),
                                  QStringLiteral("The requested endpoint does not exist.")};

@@ -25,8 +25,9 @@ struct InboxOptions
 //                      when set, its rate limit and daily quota; accepted
 //                      messages are kept
 //   GET  /api/emails   accepted messages as JSON, newest first
+//   DELETE /api/emails forgets them
 //   GET  /api/requests every POST /emails with its answer status, newest first
-//   GET  /             the messages as a readable page
+//   GET  /             the page that shows them (with /inbox.js, /inbox.css)
 class ResendInbox : public QObject
 {
     Q_OBJECT
