@@ -1,4 +1,5 @@
 #include "InboxServer.h"
+#include "WindowDriving.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,57 +18,9 @@ const QString kApiKey = QStringLiteral("e2e-key");
 const QString kInterviewer = QStringLiteral("interviewer@example.com");
 const QString kHelperLine = QStringLiteral("🚨 CLUELY DETECTED - Process: cluely-helper");
 
-// Fill colours of the text fields and of the monitor button (the palette's
-// accentGreen to start, accentRed to stop).
-const QColor kFieldFill(242, 242, 250);
-const QColor kStartGreen(77, 204, 102);
-const QColor kStopRed(230, 77, 77);
-// Wider than any icon or gradient band of one colour, narrower than any such control.
-constexpr int kFieldWidth = 400;
-constexpr int kButtonWidth = 100;
-
-// Runs a helper program to its end: its standard output, or nothing on failure.
-std::optional<QByteArray> run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        qWarning() << program << arguments << "failed:" << process.readAllStandardError();
-        return std::nullopt;
-    }
-    return process.readAllStandardOutput();
-}
-
 bool xdotool(const QStringList &arguments)
 {
     return run("xdotool", arguments).has_value();
-}
-
-// Points on the faces of the controls filled with this colour, top to bottom: a
-// run of minWidth such pixels that also has the colour 8 rows lower, which a
-// focus outline has not. A point lies inside its run, clear of a centred label.
-QList<QPoint> controls(const QImage &screen, const QColor &colour, int minWidth)
-{
-    const QImage image = screen.convertToFormat(QImage::Format_RGB32);
-    // Anti-aliasing and colour conversion move channels by a step or two.
-    const auto matches = [&](int x, int y) {
-        const QRgb pixel = image.pixel(x, y);
-        return qAbs(qRed(pixel) - colour.red()) <= 3 && qAbs(qGreen(pixel) - colour.green()) <= 3 &&
-               qAbs(qBlue(pixel) - colour.blue()) <= 3;
-    };
-    QList<QPoint> found;
-    for (int y = 0; y + 8 < image.height(); ++y) {
-        int x = 0;
-        for (int run = 0; x < image.width() && run < minWidth; ++x)
-            run = matches(x, y) && matches(x, y + 8) ? run + 1 : 0;
-        if (x == image.width())
-            continue;
-        found.append({x - 50, y + 8});
-        while (y + 9 < image.height() && matches(x - 50, y + 9))
-            ++y; // past this control
-    }
-    return found;
 }
 
 } // namespace

@@ -1,0 +1,237 @@
+// The real nimbrel as a native Wayland client of a headless sway compositor:
+// its window carries the desktop entry's app id and is drawn, and the
+// verification flow works through the local inbox. wtype types through the
+// virtual-keyboard protocol and sway's seat commands move and press the pointer.
+#include "InboxServer.h"
+#include "WindowDriving.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kApiKey = QStringLiteral("wayland-key");
+const QString kInterviewer = QStringLiteral("interviewer@example.com");
+constexpr uid_t kNobody = 65534; // sway refuses to run as root
+
+QImage screen()
+{
+    const std::optional<QByteArray> png = run("grim", {"-"});
+    return png ? QImage::fromData(*png, "PNG") : QImage();
+}
+
+bool swaySeat(const QStringList &command)
+{
+    return run("swaymsg", QStringList{"seat", "-", "cursor"} + command).has_value();
+}
+
+bool click(const QColor &colour, int minWidth, int index = 0)
+{
+    const QList<QPoint> found = controls(screen(), colour, minWidth);
+    if (found.size() <= index)
+        return false;
+    const QPoint point = found.at(index);
+    return swaySeat({"set", QString::number(point.x()), QString::number(point.y())}) &&
+           swaySeat({"press", "button1"}) && swaySeat({"release", "button1"});
+}
+
+// Each wtype run hands the compositor a fresh keymap, and the window drops the
+// first key that arrives with it: a lone Shift takes that place.
+bool type(const QStringList &arguments)
+{
+    return run("wtype", QStringList{"-k", "Shift_L", "-d", "20"} + arguments).has_value();
+}
+
+// The sway window whose client is this process, or an empty object.
+QJsonObject windowOf(qint64 pid)
+{
+    const std::optional<QByteArray> tree = run("swaymsg", {"-t", "get_tree", "--raw"});
+    QList<QJsonObject> pending{QJsonDocument::fromJson(tree.value_or("{}")).object()};
+    while (!pending.isEmpty()) {
+        const QJsonObject node = pending.takeLast();
+        if (node["pid"].toInteger() == pid)
+            return node;
+        for (const char *children : {"nodes", "floating_nodes"})
+            for (const QJsonValue child : node[children].toArray())
+                pending.append(child.toObject());
+    }
+    return {};
+}
+
+} // namespace
+
+class TestWayland : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QProcess m_sway;
+    QProcess m_app;
+    std::unique_ptr<InboxServer> m_inbox;
+
+    void shoot(const QString &name)
+    {
+        QDir().mkpath(NIMBREL_E2E_SCREENSHOTS);
+        const QString path = QStringLiteral(NIMBREL_E2E_SCREENSHOTS "/%1.png").arg(name);
+        QVERIFY2(screen().save(path), qPrintable(path));
+    }
+
+    // Starts sway on the headless backend with its sockets in dir; the path of
+    // its Wayland socket, or empty when it cannot start here.
+    QString startCompositor(const QString &dir)
+    {
+        QFile config(dir + "/sway.conf");
+        if (!config.open(QIODevice::WriteOnly))
+            return {};
+        // Floating: the window keeps the size it asks for, as on a desktop.
+        config.write("output HEADLESS-1 resolution 800x900\n"
+                     "default_border none\n"
+                     "for_window [app_id=\".*\"] floating enable\n"
+                     "xwayland disable\n");
+        config.close();
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK"})
+            environment.remove(name);
+        environment.insert("XDG_RUNTIME_DIR", dir);
+        environment.insert("WLR_BACKENDS", "headless");
+        environment.insert("WLR_LIBINPUT_NO_DEVICES", "1");
+        environment.insert("WLR_RENDERER", "pixman");
+        m_sway.setProcessEnvironment(environment);
+        m_sway.setProcessChannelMode(QProcess::MergedChannels);
+        QStringList command{"sway", "-c", config.fileName()};
+        if (geteuid() == 0) {
+            if (::chown(qPrintable(dir), kNobody, kNobody) != 0)
+                return {};
+            command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} +
+                      command;
+        }
+        m_sway.start(command.takeFirst(), command);
+        if (!m_sway.waitForStarted())
+            return {};
+
+        const QDir sockets(dir);
+        const auto ready = [&] {
+            return m_sway.state() != QProcess::Running ||
+                   (!sockets.entryList({"wayland-*"}, QDir::System).isEmpty() &&
+                    !sockets.entryList({"sway-ipc.*"}, QDir::System).isEmpty());
+        };
+        if (!QTest::qWaitFor(ready, 10000) || m_sway.state() != QProcess::Running)
+            return {};
+        qputenv("SWAYSOCK",
+                qPrintable(sockets.filePath(sockets.entryList({"sway-ipc.*"}, QDir::System)[0])));
+        // An absolute WAYLAND_DISPLAY: clients need not share the compositor's runtime folder.
+        const QStringList wayland = sockets.entryList({"wayland-?"}, QDir::System);
+        return wayland.isEmpty() ? QString() : sockets.filePath(wayland.first());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir(m_dir.path()).mkpath("compositor"));
+        QVERIFY(QDir(m_dir.path()).mkpath("runtime"));
+        QVERIFY(QDir(m_dir.path()).mkpath("config/nimbrel"));
+        // The compositor's user must reach its folder inside this one.
+        QVERIFY(::chmod(qPrintable(m_dir.path()), 0711) == 0);
+        QVERIFY(::chmod(qPrintable(m_dir.filePath("runtime")), 0700) == 0);
+
+        if (QStandardPaths::findExecutable("sway").isEmpty())
+            QSKIP("sway is not installed (scripts/install-deps installs it)");
+        const QString waylandSocket = startCompositor(m_dir.filePath("compositor"));
+        if (waylandSocket.isEmpty()) {
+            QSKIP(qPrintable("the headless sway compositor could not start here:\n" +
+                             QString::fromLocal8Bit(m_sway.readAll())));
+        }
+        qputenv("WAYLAND_DISPLAY", waylandSocket.toLocal8Bit()); // for grim and wtype
+
+        m_inbox = std::make_unique<InboxServer>(InboxServer::Options{.apiKey = kApiKey});
+        QVERIFY2(m_inbox->isRunning(), qPrintable(m_inbox->errorString()));
+        // Found in $XDG_CONFIG_HOME/nimbrel/, as a user's own configuration.
+        QFile config(m_dir.filePath("config/nimbrel/Config.plist"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist "
+                                    "version=\"1.0\"><dict><key>ResendAPIKey</key><string>%1</"
+                                    "string><key>ResendAPIBaseURL</key><string>%2</string>"
+                                    "</dict></plist>\n")
+                         .arg(kApiKey, m_inbox->baseUrl().toString())
+                         .toUtf8());
+        config.close();
+
+        // Wayland only: with no X display to fall back to, a window means Wayland.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", "wayland");
+        environment.insert("WAYLAND_DISPLAY", waylandSocket);
+        environment.insert("XDG_RUNTIME_DIR", m_dir.filePath("runtime"));
+        environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        m_app.setProcessEnvironment(environment);
+        m_app.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_app.start(NIMBREL_APP_PATH, {});
+        QVERIFY2(m_app.waitForStarted(), qPrintable(m_app.errorString()));
+    }
+
+    void cleanupTestCase()
+    {
+        for (QProcess *process : {&m_app, &m_sway}) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+
+    void windowAppearsWithItsAppIdAndIsDrawn()
+    {
+        QJsonObject window;
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         window = windowOf(m_app.processId());
+                         return !window.isEmpty() || m_app.state() != QProcess::Running;
+                     },
+                     15000),
+                 "no window of the application appeared");
+        QCOMPARE(window["app_id"].toString(), QStringLiteral(NIMBREL_APP_ID));
+        QCOMPARE(window["name"].toString(), QStringLiteral("Nimbrel"));
+        // Drawn: the address field shows with its fill colour.
+        QTRY_COMPARE_WITH_TIMEOUT(controls(screen(), kFieldFill, kFieldWidth).size(), 1, 15000);
+        shoot("wayland-verification-screen");
+    }
+
+    void verifiesTheInterviewer()
+    {
+        QVERIFY(click(kFieldFill, kFieldWidth));
+        // From the field, Tab reaches the send button and Space presses it.
+        QVERIFY(type({kInterviewer, "-k", "Tab", "-k", "space"}));
+        QVERIFY2(m_inbox->waitForEmails(1, std::chrono::seconds(15)), "no verification e-mail");
+        const QJsonObject email = m_inbox->emails().at(0).toObject();
+        QCOMPARE(email["subject"].toString(), QStringLiteral("Nimbrel Verification Code"));
+        QCOMPARE(email["to"][0].toString(), kInterviewer);
+        const QRegularExpressionMatch code =
+            QRegularExpression("\\b(\\d{6})\\b").match(email["html"].toString());
+        QVERIFY(code.hasMatch());
+
+        // The code field appears once the application has heard the send succeed.
+        QTRY_COMPARE_WITH_TIMEOUT(controls(screen(), kFieldFill, kFieldWidth).size(), 2, 10000);
+        QVERIFY(click(kFieldFill, kFieldWidth, 1));
+        QVERIFY(type({code.captured(1), "-k", "Tab", "-k", "space"}));
+        // The dashboard has replaced the card once the fields are gone and the
+        // green start button shows.
+        QTRY_VERIFY_WITH_TIMEOUT(controls(screen(), kFieldFill, kFieldWidth).isEmpty() &&
+                                     !controls(screen(), kStartGreen, kButtonWidth).isEmpty(),
+                                 10000);
+        shoot("wayland-dashboard");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWayland)
+#include "tst_wayland.moc"
