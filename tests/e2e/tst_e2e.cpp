@@ -116,15 +116,7 @@ private slots:
         // The application reads Config.plist beside its executable.
         const QString app = m_layout.filePath("nimbrel");
         QVERIFY(QFile::copy(NIMBREL_APP_PATH, app));
-        QFile config(m_layout.filePath("Config.plist"));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist "
-                                    "version=\"1.0\"><dict><key>ResendAPIKey</key><string>%1</"
-                                    "string><key>ResendAPIBaseURL</key><string>%2</string>"
-                                    "</dict></plist>\n")
-                         .arg(kApiKey, m_inbox->baseUrl().toString())
-                         .toUtf8());
-        config.close();
+        QVERIFY(m_inbox->writeConfigPlist(m_layout.filePath("Config.plist"), kApiKey));
 
         // A harmless process whose executable is named like the assistant's helper.
         const QString helper = m_layout.filePath("cluely-helper");

@@ -159,15 +159,7 @@ private slots:
         m_inbox = std::make_unique<InboxServer>(InboxServer::Options{.apiKey = kApiKey});
         QVERIFY2(m_inbox->isRunning(), qPrintable(m_inbox->errorString()));
         // Found in $XDG_CONFIG_HOME/nimbrel/, as a user's own configuration.
-        QFile config(m_dir.filePath("config/nimbrel/Config.plist"));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist "
-                                    "version=\"1.0\"><dict><key>ResendAPIKey</key><string>%1</"
-                                    "string><key>ResendAPIBaseURL</key><string>%2</string>"
-                                    "</dict></plist>\n")
-                         .arg(kApiKey, m_inbox->baseUrl().toString())
-                         .toUtf8());
-        config.close();
+        QVERIFY(m_inbox->writeConfigPlist(m_dir.filePath("config/nimbrel/Config.plist"), kApiKey));
 
         // Wayland only: with no X display to fall back to, a window means Wayland.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -70,6 +71,18 @@ InboxServer::InboxServer(const Options &options)
 InboxServer::~InboxServer()
 {
     stop();
+}
+
+bool InboxServer::writeConfigPlist(const QString &path, const QString &apiKey) const
+{
+    QFile config(path);
+    return config.open(QIODevice::WriteOnly) &&
+           config.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist "
+                                       "version=\"1.0\"><dict><key>ResendAPIKey</key><string>%1</"
+                                       "string><key>ResendAPIBaseURL</key><string>%2</string>"
+                                       "</dict></plist>\n")
+                            .arg(apiKey.toHtmlEscaped(), m_baseUrl.toString())
+                            .toUtf8()) > 0;
 }
 
 bool InboxServer::isRunning() const

@@ -56,6 +56,9 @@ public:
     // For example http://127.0.0.1:41234; the service posts to <baseUrl>/emails.
     QUrl baseUrl() const { return m_baseUrl; }
 
+    // Writes a Config.plist at path that points Nimbrel at this inbox with apiKey.
+    bool writeConfigPlist(const QString &path, const QString &apiKey) const;
+
     // GET /api/emails and /api/requests; an empty array (and errorString() set)
     // when the inbox does not answer within the timeout.
     QJsonArray emails(std::chrono::milliseconds timeout = std::chrono::seconds(5));
