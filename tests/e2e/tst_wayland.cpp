@@ -46,11 +46,14 @@ bool click(const QColor &colour, int minWidth, int index = 0)
            swaySeat({"press", "button1"}) && swaySeat({"release", "button1"});
 }
 
-// Each wtype run hands the compositor a fresh keymap, and the window drops the
-// first key that arrives with it: a lone Shift takes that place.
+// Each wtype run hands the compositor a fresh keymap, and keys that arrive
+// before the window has taken it up are dropped (the first one at rest, more
+// on a busy machine). Nothing tells when it has: a lone Shift and a pause of
+// wtype's own come first, and the flow's checks fail on any key lost still.
 bool type(const QStringList &arguments)
 {
-    return run("wtype", QStringList{"-k", "Shift_L", "-d", "20"} + arguments).has_value();
+    return run("wtype", QStringList{"-k", "Shift_L", "-s", "600", "-d", "20"} + arguments)
+        .has_value();
 }
 
 // The sway window whose client is this process, or an empty object.
