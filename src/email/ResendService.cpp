@@ -133,6 +133,8 @@ void ResendService::handleResponse(quint64 id, const HttpResponse &response)
     }
     send.nextTry = new QTimer(this);
     send.nextTry->setSingleShot(true);
+    // A coarse timer may fire up to 5% early, before the wait the provider asked for.
+    send.nextTry->setTimerType(Qt::PreciseTimer);
     connect(send.nextTry, &QTimer::timeout, this, [this, id] {
         m_sends.at(id).nextTry->deleteLater();
         startTry(id);
