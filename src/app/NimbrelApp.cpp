@@ -77,6 +77,8 @@ void NimbrelApp::endWindow(QQuickWindow *window)
         return;
     }
     // Whichever comes first: the last e-mail's outcome or the end of the ending time.
+    // Precise: a coarse timer of this length may fire up to 250 ms early and
+    // drop a notice the provider was about to accept.
     connect(view, &ContentView::noticesSettled, window, &QObject::deleteLater);
-    QTimer::singleShot(endingTime, window, &QObject::deleteLater);
+    QTimer::singleShot(endingTime, Qt::PreciseTimer, window, &QObject::deleteLater);
 }
