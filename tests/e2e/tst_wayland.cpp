@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,12 +50,26 @@ bool click(const QColor &colour, int minWidth, int index = 0)
 
 // Each wtype run hands the compositor a fresh keymap, and keys that arrive
 // before the window has taken it up are dropped (the first one at rest, more
-// on a busy machine). Nothing tells when it has: a lone Shift and a pause of
-// wtype's own come first, and the flow's checks fail on any key lost still.
+// on a busy machine); nothing tells when it has. So each entry selects the
+// field's text and types it whole, and is typed again until its outcome shows.
 bool type(const QStringList &arguments)
 {
-    return run("wtype", QStringList{"-k", "Shift_L", "-s", "600", "-d", "20"} + arguments)
+    return run("wtype", QStringList{"-d", "20", "-M", "ctrl", "a", "-m", "ctrl"} + arguments)
         .has_value();
+}
+
+// Clicks the field, types text, Tab and Space (the next control is the
+// field's button), until done() holds; each try waits for it at most 10 s.
+bool enterAndPress(int field, const QString &text, const std::function<bool()> &done)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (!click(kFieldFill, kFieldWidth, field) || !type({text, "-k", "Tab", "-k", "space"}))
+            return false;
+        if (QTest::qWaitFor(done, 10000))
+            return true;
+        qInfo("keys were lost on try %d; typing the entry again", attempt + 1);
+    }
+    return false;
 }
 
 // The sway window whose client is this process, or an empty object.
@@ -204,11 +220,15 @@ private slots:
 
     void verifiesTheInterviewer()
     {
-        QVERIFY(click(kFieldFill, kFieldWidth));
         // From the field, Tab reaches the send button and Space presses it.
-        QVERIFY(type({kInterviewer, "-k", "Tab", "-k", "space"}));
-        QVERIFY2(m_inbox->waitForEmails(1, std::chrono::seconds(15)), "no verification e-mail");
-        const QJsonObject email = m_inbox->emails().at(0).toObject();
+        const auto sentToInterviewer = [&] {
+            for (const QJsonValue email : m_inbox->emails())
+                if (email["to"][0].toString() == kInterviewer)
+                    return true;
+            return false;
+        };
+        QVERIFY2(enterAndPress(0, kInterviewer, sentToInterviewer), "no verification e-mail");
+        const QJsonObject email = m_inbox->emails().at(0).toObject(); // the newest
         QCOMPARE(email["subject"].toString(), QStringLiteral("Nimbrel Verification Code"));
         QCOMPARE(email["to"][0].toString(), kInterviewer);
         const QRegularExpressionMatch code =
@@ -217,13 +237,14 @@ private slots:
 
         // The code field appears once the application has heard the send succeed.
         QTRY_COMPARE_WITH_TIMEOUT(controls(screen(), kFieldFill, kFieldWidth).size(), 2, 10000);
-        QVERIFY(click(kFieldFill, kFieldWidth, 1));
-        QVERIFY(type({code.captured(1), "-k", "Tab", "-k", "space"}));
         // The dashboard has replaced the card once the fields are gone and the
         // green start button shows.
-        QTRY_VERIFY_WITH_TIMEOUT(controls(screen(), kFieldFill, kFieldWidth).isEmpty() &&
-                                     !controls(screen(), kStartGreen, kButtonWidth).isEmpty(),
-                                 10000);
+        const auto onDashboard = [] {
+            const QImage shot = screen();
+            return controls(shot, kFieldFill, kFieldWidth).isEmpty() &&
+                   !controls(shot, kStartGreen, kButtonWidth).isEmpty();
+        };
+        QVERIFY2(enterAndPress(1, code.captured(1), onDashboard), "the code was not accepted");
         shoot("wayland-dashboard");
     }
 };
