@@ -1,5 +1,4 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects as GE
 import Nimbrel
 
 // A large coloured dashboard button: a symbol above a label on a rounded fill
@@ -19,17 +18,12 @@ ModernButton {
         implicitWidth: Math.max(120, stack.implicitWidth + 2 * Theme.standardPadding)
         implicitHeight: Math.max(80, stack.implicitHeight + 2 * Theme.standardPadding)
 
-        GE.DropShadow {
+        BoxShadow {
             anchors.fill: fill
-            source: fill
+            cornerRadius: button.cornerRadius
+            blurRadius: 8
             color: Qt.rgba(button.fillColor.r, button.fillColor.g, button.fillColor.b, 0.3)
-            radius: 8
-            samples: 17
-            horizontalOffset: 0
             verticalOffset: 4
-            // The pulse redraws the window every frame while monitoring; an
-            // uncached shadow would be blurred anew each time.
-            cached: true
         }
 
         Rectangle {

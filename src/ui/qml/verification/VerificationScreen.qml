@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import Qt5Compat.GraphicalEffects as GE
 import Nimbrel
 
 // The header and the white card, centred as one block in the window.
@@ -43,13 +42,11 @@ Item {
             Layout.rightMargin: screen.sideMargin
             implicitHeight: card.implicitHeight + 2 * screen.cardPadding
 
-            GE.DropShadow {
+            BoxShadow {
                 anchors.fill: panel
-                source: panel
+                cornerRadius: panel.radius
+                blurRadius: 20
                 color: Qt.rgba(0, 0, 0, 0.1)
-                radius: 20
-                samples: 41
-                horizontalOffset: 0
                 verticalOffset: 10
             }
 
