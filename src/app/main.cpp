@@ -4,6 +4,7 @@
 #include "ResendService.h"
 #include "ScanPass.h"
 #include "TerminationSignals.h"
+#include "WindowRenderer.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -14,7 +15,9 @@ Q_IMPORT_QML_PLUGIN(NimbrelPlugin)
 int main(int argc, char *argv[])
 {
     const InMemoryCaches caches;
+    WindowRenderer::prepare();
     QGuiApplication app(argc, argv);
+    WindowRenderer::choose();
     QGuiApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));
     QGuiApplication::setApplicationVersion(QStringLiteral(NIMBREL_VERSION));
