@@ -26,6 +26,7 @@ inline constexpr int kButtonWidth = 100;
 std::optional<QByteArray> run(const QString &program, const QStringList &arguments);
 
 // Points on the faces of the controls filled with this colour, top to bottom: a
-// run of minWidth such pixels that also has the colour 8 rows lower, which a
-// focus outline has not. A point lies inside its run, clear of a centred label.
+// run of minWidth such pixels, all of one shade (a gradient is not), that also
+// has the colour 8 rows lower, which a focus outline has not. A point lies
+// inside its run, clear of a centred label.
 QList<QPoint> controls(const QImage &screen, const QColor &colour, int minWidth);

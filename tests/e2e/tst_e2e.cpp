@@ -1,15 +1,14 @@
 #include "InboxServer.h"
+#include "NimbrelWindow.h"
 #include "WindowDriving.h"
+#include "XvfbServer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -17,11 +16,6 @@ namespace {
 const QString kApiKey = QStringLiteral("e2e-key");
 const QString kInterviewer = QStringLiteral("interviewer@example.com");
 const QString kHelperLine = QStringLiteral("🚨 CLUELY DETECTED - Process: cluely-helper");
-
-bool xdotool(const QStringList &arguments)
-{
-    return run("xdotool", arguments).has_value();
-}
 
 } // namespace
 
@@ -34,28 +28,23 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
     QTemporaryDir m_layout;
-    QProcess m_xvfb;
+    XvfbServer m_xvfb;
     std::unique_ptr<InboxServer> m_inbox;
     QProcess m_helper;
-    QProcess m_app;
     QProcess m_windowManager;
+    NimbrelWindow m_app;
+    QImage m_dashboard; // as it first came to rest
     int m_shots = 0;
 
-    QImage screen()
-    {
-        const std::optional<QByteArray> png = run("import", {"-window", "root", "png:-"});
-        return png ? QImage::fromData(*png, "PNG") : QImage();
-    }
-
+    // Each step waits for what it shows before its picture is taken.
     void shoot(const QString &step)
     {
-        QTest::qWait(400); // let animations settle before the picture
         QDir().mkpath(NIMBREL_E2E_SCREENSHOTS);
         const QString name = QStringLiteral("%1/%2-%3.png")
                                  .arg(QStringLiteral(NIMBREL_E2E_SCREENSHOTS))
                                  .arg(++m_shots, 2, 10, QLatin1Char('0'))
                                  .arg(step);
-        QVERIFY2(screen().save(name), qPrintable(name));
+        QVERIFY2(NimbrelWindow::screen().save(name), qPrintable(name));
     }
 
     // The index-th e-mail with this subject, oldest first, once it has arrived;
@@ -72,51 +61,16 @@ class TestEndToEnd : public QObject
         return {};
     }
 
-    bool click(const QColor &colour, int minWidth, int index = 0)
-    {
-        const QList<QPoint> found = controls(screen(), colour, minWidth);
-        if (found.size() <= index)
-            return false;
-        // The pointer settles first: a press in the same burst as the move can
-        // reach the window before it has noticed the pointer over the control.
-        const QPoint point = found.at(index);
-        if (!xdotool(
-                {"mousemove", "--sync", QString::number(point.x()), QString::number(point.y())}))
-            return false;
-        QTest::qWait(150);
-        return xdotool({"click", "1"});
-    }
-
-    // A short delay between keys, as a person types; a burst can lose keys.
-    bool type(const QString &text) { return xdotool({"type", "--delay", "60", text}); }
-    bool keys(const QStringList &names)
-    {
-        return xdotool(QStringList{"key", "--delay", "80"} + names);
-    }
-
 private slots:
     void initTestCase()
     {
         QVERIFY(m_layout.isValid());
-        // -displayfd: Xvfb picks a free display and prints its number, so
-        // parallel runs and other displays never collide.
-        m_xvfb.start("Xvfb",
-                     {"-displayfd", "1", "-screen", "0", "1024x800x24", "-nolisten", "tcp"});
-        QVERIFY2(m_xvfb.waitForStarted(5000), qPrintable(m_xvfb.errorString()));
-        QTRY_VERIFY_WITH_TIMEOUT(m_xvfb.canReadLine() || m_xvfb.state() != QProcess::Running,
-                                 10000);
-        const QByteArray display = ':' + m_xvfb.readLine().trimmed();
-        QVERIFY2(display.size() > 1, m_xvfb.readAllStandardError().constData());
+        QVERIFY2(m_xvfb.start({1024, 800}), "Xvfb did not start");
         // Every process started from here on, xdotool and the application too, uses it.
-        qputenv("DISPLAY", display);
-        qputenv("QT_QPA_PLATFORM", "xcb");
+        qputenv("DISPLAY", m_xvfb.display().toLocal8Bit());
 
         m_inbox = std::make_unique<InboxServer>(InboxServer::Options{.apiKey = kApiKey});
         QVERIFY2(m_inbox->isRunning(), qPrintable(m_inbox->errorString()));
-        // The application reads Config.plist beside its executable.
-        const QString app = m_layout.filePath("nimbrel");
-        QVERIFY(QFile::copy(NIMBREL_APP_PATH, app));
-        QVERIFY(m_inbox->writeConfigPlist(m_layout.filePath("Config.plist"), kApiKey));
 
         // A harmless process whose executable is named like the assistant's helper.
         const QString helper = m_layout.filePath("cluely-helper");
@@ -124,21 +78,13 @@ private slots:
         m_helper.start(helper, {"600"});
         QVERIFY(m_helper.waitForStarted());
 
-        m_app.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_app.start(app, {});
-        QVERIFY2(m_app.waitForStarted(), qPrintable(m_app.errorString()));
-        const std::optional<QByteArray> windows =
-            run("xdotool",
-                {"search", "--sync", "--onlyvisible", "--pid", QString::number(m_app.processId())});
-        QVERIFY2(windows, "no window of the application appeared");
-        // No window manager runs: the window gets the keyboard focus this way.
-        QVERIFY(
-            xdotool({"windowfocus", "--sync", QString::fromLatin1(windows->split('\n').first())}));
+        QVERIFY2(m_app.start({.apiKey = kApiKey, .baseUrl = m_inbox->baseUrl()}),
+                 qPrintable(m_app.error()));
     }
 
     void cleanupTestCase()
     {
-        for (QProcess *process : {&m_app, &m_windowManager, &m_helper, &m_xvfb}) {
+        for (QProcess *process : {&m_windowManager, &m_helper}) {
             process->kill();
             process->waitForFinished(5000);
         }
@@ -146,14 +92,14 @@ private slots:
 
     void verifiesTheInterviewer()
     {
-        // Shown is not yet drawn: with no shader cache the first frame takes a while.
-        QTRY_VERIFY_WITH_TIMEOUT(!controls(screen(), kFieldFill, kFieldWidth).isEmpty(), 15000);
+        // The window has drawn; its address field shows before anything is typed.
+        QVERIFY(m_app.waitForControl(kFieldFill, kFieldWidth));
         shoot("verification-screen");
-        QVERIFY(click(kFieldFill, kFieldWidth));
-        QVERIFY(type(kInterviewer));
+        QVERIFY2(m_app.click(kFieldFill, kFieldWidth), qPrintable(m_app.error()));
+        QVERIFY(m_app.type(kInterviewer));
         shoot("address-typed");
         // From the field, Tab reaches the send button and Space presses it.
-        QVERIFY(keys({"Tab", "space"}));
+        QVERIFY(m_app.keys({"Tab", "space"}));
         const QJsonObject codeEmail = waitForEmail("Nimbrel Verification Code", 0, 15000);
         QVERIFY2(!codeEmail.isEmpty(), "no verification e-mail arrived");
         QCOMPARE(codeEmail["to"][0].toString(), kInterviewer);
@@ -161,17 +107,20 @@ private slots:
             QRegularExpression("\\b(\\d{6})\\b").match(codeEmail["html"].toString());
         QVERIFY(code.hasMatch());
         // The code field appears once the application has heard the send succeed.
-        QTRY_COMPARE_WITH_TIMEOUT(controls(screen(), kFieldFill, kFieldWidth).size(), 2, 5000);
+        QVERIFY2(m_app.waitForControl(kFieldFill, kFieldWidth, 1), "no code field");
         shoot("code-sent");
 
-        QVERIFY(click(kFieldFill, kFieldWidth, 1));
-        QVERIFY(type(code.captured(1)));
+        QVERIFY2(m_app.click(kFieldFill, kFieldWidth, 1), qPrintable(m_app.error()));
+        QVERIFY(m_app.type(code.captured(1)));
         shoot("code-typed");
         // Tab reaches Verify Code below the code field.
-        QVERIFY(keys({"Tab", "space"}));
+        QVERIFY(m_app.keys({"Tab", "space"}));
         // The dashboard replaces the card: its green start button appears.
-        QTRY_VERIFY_WITH_TIMEOUT(!controls(screen(), kStartGreen, kButtonWidth).isEmpty(), 5000);
-        QVERIFY(controls(screen(), kFieldFill, kFieldWidth).isEmpty());
+        QVERIFY2(m_app.waitForControl(kStartGreen, kButtonWidth), "no dashboard");
+        // Once the cross-fade is over, no field is left.
+        m_dashboard = NimbrelWindow::waitForStillScreen();
+        QVERIFY2(!m_dashboard.isNull(), "the dashboard never came to rest");
+        QVERIFY(controls(m_dashboard, kFieldFill, kFieldWidth).isEmpty());
         shoot("dashboard");
     }
 
@@ -179,24 +128,26 @@ private slots:
     {
         const qsizetype before = m_inbox->emails().size();
         // The dashboard opens with the keyboard focus on Manual Scan.
-        QVERIFY(keys({"space"}));
+        QVERIFY(m_app.keys({"space"}));
         const QJsonObject results = waitForEmail("Nimbrel Scan Results", 0, 15000);
         QVERIFY2(results["html"].toString().contains(kHelperLine),
                  qPrintable(results["html"].toString()));
         QCOMPARE(results["to"][0].toString(), kInterviewer);
         QCOMPARE(m_inbox->emails().size(), before + 1);
+        // The detections card has come up below the idle dashboard.
+        QTRY_VERIFY_WITH_TIMEOUT(NimbrelWindow::waitForStillScreen() != m_dashboard, 10000);
         shoot("manual-scan-detections");
     }
 
     void monitoringTicksAndStops()
     {
-        QVERIFY(click(kStartGreen, kButtonWidth));
+        QVERIFY2(m_app.click(kStartGreen, kButtonWidth), qPrintable(m_app.error()));
         QElapsedTimer sinceStart;
         sinceStart.start();
         QVERIFY2(!waitForEmail("Nimbrel Monitoring Started", 0, 10000).isEmpty(),
                  "no started notice");
         // The start button has turned into the red stop button.
-        QTRY_VERIFY_WITH_TIMEOUT(!controls(screen(), kStopRed, kButtonWidth).isEmpty(), 3000);
+        QVERIFY2(m_app.waitForControl(kStopRed, kButtonWidth), "no stop button");
         shoot("monitoring-started");
 
         // The first tick comes 10 s after the start and finds the helper again. The
@@ -211,10 +162,10 @@ private slots:
         QVERIFY(tick["html"].toString().contains(kHelperLine));
         shoot("monitoring-tick");
 
-        QVERIFY(click(kStopRed, kButtonWidth));
+        QVERIFY2(m_app.click(kStopRed, kButtonWidth), qPrintable(m_app.error()));
         QVERIFY2(!waitForEmail("Nimbrel Monitoring Stopped", 0, 10000).isEmpty(),
                  "no stopped notice");
-        QTRY_VERIFY_WITH_TIMEOUT(!controls(screen(), kStartGreen, kButtonWidth).isEmpty(), 3000);
+        QVERIFY2(m_app.waitForControl(kStartGreen, kButtonWidth), "no start button");
         shoot("monitoring-stopped");
 
         QStringList subjects;
@@ -231,17 +182,18 @@ private slots:
     // (WM_DELETE_WINDOW) ends the application only after its stop notice.
     void windowManagerCloseSendsTheStopNotice()
     {
-        QVERIFY(click(kStartGreen, kButtonWidth));
+        QVERIFY2(m_app.click(kStartGreen, kButtonWidth), qPrintable(m_app.error()));
         QVERIFY2(!waitForEmail("Nimbrel Monitoring Started", 1, 10000).isEmpty(),
                  "no second started notice");
         m_windowManager.start("openbox", {"--sm-disable"});
         QVERIFY2(m_windowManager.waitForStarted(), qPrintable(m_windowManager.errorString()));
         // wmctrl -m answers once a window manager has taken the screen.
         QTRY_VERIFY_WITH_TIMEOUT(run("wmctrl", {"-m"}).has_value(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(xdotool({"search", "--name", "^Nimbrel$"}), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(run("xdotool", {"search", "--name", "^Nimbrel$"}),
+                                 10000);
         shoot("window-manager");
         QVERIFY(run("wmctrl", {"-c", "Nimbrel"}));
-        QVERIFY2(m_app.waitForFinished(15000), "the application did not end");
+        QVERIFY2(m_app.waitForExit(15000), "the application did not end");
         QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_app.exitCode(), 0);
         QVERIFY2(!waitForEmail("Nimbrel Monitoring Stopped", 1, 10000).isEmpty(),

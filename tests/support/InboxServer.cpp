@@ -73,7 +73,7 @@ InboxServer::~InboxServer()
     stop();
 }
 
-bool InboxServer::writeConfigPlist(const QString &path, const QString &apiKey) const
+bool InboxServer::writeConfigPlist(const QString &path, const QString &apiKey, const QUrl &baseUrl)
 {
     QFile config(path);
     return config.open(QIODevice::WriteOnly) &&
@@ -81,7 +81,7 @@ bool InboxServer::writeConfigPlist(const QString &path, const QString &apiKey) c
                                        "version=\"1.0\"><dict><key>ResendAPIKey</key><string>%1</"
                                        "string><key>ResendAPIBaseURL</key><string>%2</string>"
                                        "</dict></plist>\n")
-                            .arg(apiKey.toHtmlEscaped(), m_baseUrl.toString())
+                            .arg(apiKey.toHtmlEscaped(), baseUrl.toString().toHtmlEscaped())
                             .toUtf8()) > 0;
 }
 

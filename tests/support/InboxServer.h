@@ -57,7 +57,12 @@ public:
     QUrl baseUrl() const { return m_baseUrl; }
 
     // Writes a Config.plist at path that points Nimbrel at this inbox with apiKey.
-    bool writeConfigPlist(const QString &path, const QString &apiKey) const;
+    bool writeConfigPlist(const QString &path, const QString &apiKey) const
+    {
+        return writeConfigPlist(path, apiKey, m_baseUrl);
+    }
+    // The same for any provider's address.
+    static bool writeConfigPlist(const QString &path, const QString &apiKey, const QUrl &baseUrl);
 
     // GET /api/emails and /api/requests; an empty array (and errorString() set)
     // when the inbox does not answer within the timeout.

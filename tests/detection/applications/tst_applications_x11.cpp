@@ -2,6 +2,7 @@
 // running-applications source and nimbrel-scan see them.
 
 #include "LinuxRunningApplications.h"
+#include "XvfbServer.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -17,28 +18,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Xvfb on a display number it picks itself, so parallel runs never collide.
-struct XvfbServer
-{
-    QProcess process;
-    QString display;
-
-    bool start()
-    {
-        process.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s});
-        while (process.waitForReadyRead(10000) && !process.canReadLine()) {
-        }
-        display = u":"_s + QString::fromLatin1(process.readLine().trimmed());
-        return display.size() > 1;
-    }
-
-    ~XvfbServer()
-    {
-        process.terminate(); // a stopped server is killed after the wait
-        process.waitForFinished(5000);
-    }
-};
 
 // "name<TAB>identifier" of each application the source sees, "-" for none.
 QStringList applicationsOn(const QString &display = qEnvironmentVariable("DISPLAY"),
@@ -80,7 +59,7 @@ private:
 void ApplicationsX11Test::initTestCase()
 {
     QVERIFY2(m_server.start(), "Xvfb did not start");
-    qputenv("DISPLAY", m_server.display.toLocal8Bit()); // for the tool and nimbrel-scan
+    qputenv("DISPLAY", m_server.display().toLocal8Bit()); // for the tool and nimbrel-scan
     // The program file's name is what the window's class and the process table show.
     for (const QString &name : {u"Cluely"_s, u"notes"_s})
         QVERIFY(QFile::copy(QStringLiteral(TEST_WINDOW_PATH), m_dir.filePath(name)));
@@ -152,17 +131,17 @@ void ApplicationsX11Test::serverThatNeverAnswersDoesNotHoldThePass()
     // A stopped server accepts connections but answers nothing.
     XvfbServer stopped;
     QVERIFY(stopped.start());
-    QCOMPARE(::kill(pid_t(stopped.process.processId()), SIGSTOP), 0);
+    QCOMPARE(::kill(pid_t(stopped.processId()), SIGSTOP), 0);
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(applicationsOn(stopped.display, m_dir.path()), QStringList());
+    QCOMPARE(applicationsOn(stopped.display(), m_dir.path()), QStringList());
     const qint64 first = timer.restart();
-    QCOMPARE(applicationsOn(stopped.display, m_dir.path()), QStringList()); // not tried again yet
+    QCOMPARE(applicationsOn(stopped.display(), m_dir.path()), QStringList()); // not tried again yet
     qInfo("pass against a stopped X server: %lld ms, then %lld ms", first, timer.elapsed());
 
     // Once the server answers again the abandoned attempt ends, and passes
     // read windows again.
-    QCOMPARE(::kill(pid_t(stopped.process.processId()), SIGCONT), 0);
+    QCOMPARE(::kill(pid_t(stopped.processId()), SIGCONT), 0);
     startTool({});
     QTRY_COMPARE(applicationsOn().count(u"Cluely\t-"_s), 1);
 }

@@ -1,0 +1,151 @@
+#include "NimbrelWindow.h"
+
+#include "InboxServer.h"
+#include "WindowDriving.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+NimbrelWindow::~NimbrelWindow()
+{
+    m_app.kill();
+    m_app.waitForFinished(5000);
+}
+
+bool NimbrelWindow::fail(const QString &why)
+{
+    m_error = why;
+    return false;
+}
+
+bool NimbrelWindow::start(const Options &options)
+{
+    if (!m_layout.isValid())
+        return fail(QStringLiteral("no temporary directory"));
+    // The program reads Config.plist beside its executable.
+    const QString app = m_layout.filePath(QStringLiteral("nimbrel"));
+    if (!QFile::copy(QStringLiteral(NIMBREL_APP_PATH), app))
+        return fail(QStringLiteral("cannot copy ") + QStringLiteral(NIMBREL_APP_PATH));
+    if (!InboxServer::writeConfigPlist(m_layout.filePath(QStringLiteral("Config.plist")),
+                                       options.apiKey, options.baseUrl))
+        return fail(QStringLiteral("cannot write Config.plist"));
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(options.environment);
+    // Qt reports every frame it draws; the first one tells that the window shows.
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+                       QStringLiteral("qt.scenegraph.time.renderloop.debug=true"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    m_app.setProcessEnvironment(environment);
+    m_app.setProcessChannelMode(QProcess::SeparateChannels);
+    m_app.setStandardOutputFile(QProcess::nullDevice());
+    QObject::connect(&m_app, &QProcess::readyReadStandardError, &m_app, [this] {
+        m_pendingOutput += m_app.readAllStandardError();
+        for (qsizetype end; (end = m_pendingOutput.indexOf('\n')) >= 0;) {
+            const QByteArray line = m_pendingOutput.left(end);
+            m_pendingOutput.remove(0, end + 1);
+            static const QRegularExpression frame(
+                QStringLiteral("frame rendered(?: with '(\\w+)' renderloop)?"),
+                QRegularExpression::CaseInsensitiveOption);
+            if (line.startsWith("qt.scenegraph.time.renderloop:")) {
+                if (const auto match = frame.match(QString::fromUtf8(line)); match.hasMatch()) {
+                    // Only the threaded loop leaves its name out.
+                    m_renderLoop =
+                        match.hasCaptured(1) ? match.captured(1) : QStringLiteral("threaded");
+                    ++m_frames;
+                }
+            } else if (!line.contains("XDG_RUNTIME_DIR")) {
+                qWarning().noquote() << "nimbrel:" << line; // the program's own complaints
+            }
+        }
+    });
+    m_app.start(app, {});
+    if (!m_app.waitForStarted())
+        return fail(m_app.errorString());
+
+    const std::optional<QByteArray> windows =
+        run(QStringLiteral("timeout"),
+            {QStringLiteral("20"), QStringLiteral("xdotool"), QStringLiteral("search"),
+             QStringLiteral("--sync"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+             QString::number(m_app.processId())});
+    if (!windows)
+        return fail(QStringLiteral("no window of the program appeared within 20 s"));
+    m_window = QString::fromLatin1(windows->split('\n').first());
+    // Without a window manager nothing else gives the window the keyboard focus.
+    if (!run(QStringLiteral("xdotool"),
+             {QStringLiteral("windowfocus"), QStringLiteral("--sync"), m_window}))
+        return fail(QStringLiteral("cannot focus the window"));
+    if (!QTest::qWaitFor([this] { return m_frames > 0; }, 20'000))
+        return fail(QStringLiteral("the window drew no frame within 20 s"));
+    return true;
+}
+
+QImage NimbrelWindow::screen()
+{
+    const std::optional<QByteArray> png =
+        run(QStringLiteral("import"),
+            {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:-")});
+    return png ? QImage::fromData(*png, "PNG").convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+QImage NimbrelWindow::waitForStillScreen(int timeoutMs)
+{
+    QImage last = screen();
+    QImage still;
+    (void)QTest::qWaitFor(
+        [&] {
+            QImage next = screen();
+            if (!next.isNull() && next == last)
+                still = next;
+            last = std::move(next);
+            return !still.isNull();
+        },
+        timeoutMs);
+    return still;
+}
+
+std::optional<QPoint> NimbrelWindow::waitForControl(const QColor &colour, int minWidth, int index,
+                                                    int timeoutMs)
+{
+    std::optional<QPoint> point;
+    (void)QTest::qWaitFor(
+        [&] {
+            const QList<QPoint> found = controls(screen(), colour, minWidth);
+            if (found.size() > index)
+                point = found.at(index);
+            return point.has_value();
+        },
+        timeoutMs);
+    return point;
+}
+
+bool NimbrelWindow::click(const QColor &colour, int minWidth, int index)
+{
+    const std::optional<QPoint> point = waitForControl(colour, minWidth, index);
+    if (!point)
+        return fail(
+            QStringLiteral("control %1 of colour %2 never showed").arg(index).arg(colour.name()));
+    // The pointer settles before the click: a press in the same burst as the
+    // move can reach the window before it has noticed the pointer there.
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(point->x()),
+                QString::number(point->y())}) &&
+           run(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("1")});
+}
+
+bool NimbrelWindow::type(const QString &text)
+{
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"), text})
+        .has_value();
+}
+
+bool NimbrelWindow::keys(const QStringList &names)
+{
+    return run(QStringLiteral("xdotool"),
+               QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80")} +
+                   names)
+        .has_value();
+}
