@@ -189,8 +189,7 @@ private slots:
         QVERIFY2(m_windowManager.waitForStarted(), qPrintable(m_windowManager.errorString()));
         // wmctrl -m answers once a window manager has taken the screen.
         QTRY_VERIFY_WITH_TIMEOUT(run("wmctrl", {"-m"}).has_value(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(run("xdotool", {"search", "--name", "^Nimbrel$"}),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(run("xdotool", {"search", "--name", "^Nimbrel$"}), 10000);
         shoot("window-manager");
         QVERIFY(run("wmctrl", {"-c", "Nimbrel"}));
         QVERIFY2(m_app.waitForExit(15000), "the application did not end");
