@@ -3,12 +3,11 @@
 #include <QByteArray>
 
 // Nimbrel saves nothing, but the libraries under its window keep caches on
-// disk: Qt's OpenGL program binaries, Qt5Compat's generated shaders, Mesa's
-// shader cache, fontconfig. For the life of this object the shader caches are
-// off and every cache location ($XDG_CACHE_HOME) is a private directory in
-// memory (/dev/shm), removed again at the end; so is the runtime directory
-// when the session names none. Make it before the application
-// object, which reads these settings.
+// disk: Qt's OpenGL program binaries, Mesa's shader cache, fontconfig. For
+// the life of this object the shader caches are off and every cache location
+// ($XDG_CACHE_HOME) is a private directory in memory (/dev/shm), removed again
+// at the end; so is the runtime directory when the session names none. Make
+// it before the application object, which reads these settings.
 class InMemoryCaches
 {
 public:
