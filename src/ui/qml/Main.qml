@@ -103,8 +103,11 @@ Window {
             }
         }
 
-        sourceComponent: Dashboard {
-            view: window.view
-        }
+        // By file, not as an inline component: the dashboard's QML is compiled
+        // only when the Loader becomes active, not before the window's first
+        // frame. Until then the inactive Loader just keeps source and properties.
+        Component.onCompleted: setSource("Dashboard.qml", {
+            "view": window.view
+        })
     }
 }
