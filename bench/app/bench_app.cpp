@@ -244,9 +244,11 @@ int main(int argc, char *argv[])
     const qint64 afterRss = residentKiB();
     const qint64 afterHeap = heapInUse();
     const int entries = view->detectedProcesses()->count();
-    std::printf("resident memory after %d monitoring ticks (an hour): %6.1f MiB (%d log entries, "
+    // A tick every 10 s: 360 ticks are an hour.
+    std::printf("resident memory after %d monitoring ticks (%.1f h): %6.1f MiB (%d log entries, "
                 "%d e-mails, %.1f ms per scan)\n",
-                scans, double(afterRss) / 1024.0, entries, sender->sent, double(scanMs) / scans);
+                scans, scans / 360.0, double(afterRss) / 1024.0, entries, sender->sent,
+                double(scanMs) / scans);
     std::printf("growth over those ticks:               %8.1f KiB (%.0f bytes per entry)\n",
                 double(afterRss - startRss),
                 entries ? 1024.0 * double(afterRss - startRss) / entries : 0.0);
