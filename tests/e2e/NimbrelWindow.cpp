@@ -34,9 +34,12 @@ bool NimbrelWindow::start(const Options &options)
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(options.environment);
-    // Qt reports every frame it draws; the first one tells that the window shows.
+    // Qt reports each frame of its render loop and the renderer's work within
+    // it; the first frame with such work tells that the window shows. (The
+    // threaded loop also reports a frame it skipped, the window not ready yet.)
     environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                       QStringLiteral("qt.scenegraph.time.renderloop.debug=true"));
+                       QStringLiteral("qt.scenegraph.time.renderloop.debug=true;"
+                                      "qt.scenegraph.time.renderer.debug=true"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     m_app.setProcessEnvironment(environment);
     m_app.setProcessChannelMode(QProcess::SeparateChannels);
@@ -49,12 +52,16 @@ bool NimbrelWindow::start(const Options &options)
             static const QRegularExpression frame(
                 QStringLiteral("frame rendered(?: with '(\\w+)' renderloop)?"),
                 QRegularExpression::CaseInsensitiveOption);
-            if (line.startsWith("qt.scenegraph.time.renderloop:")) {
-                if (const auto match = frame.match(QString::fromUtf8(line)); match.hasMatch()) {
+            if (line.startsWith("qt.scenegraph.time.renderer:")) {
+                m_rendererDrew = true;
+            } else if (line.startsWith("qt.scenegraph.time.renderloop:")) {
+                const auto match = frame.match(QString::fromUtf8(line));
+                if (match.hasMatch() && m_rendererDrew) {
                     // Only the threaded loop leaves its name out.
                     m_renderLoop =
                         match.hasCaptured(1) ? match.captured(1) : QStringLiteral("threaded");
                     ++m_frames;
+                    m_rendererDrew = false;
                 }
             } else if (!line.contains("XDG_RUNTIME_DIR")) {
                 qWarning().noquote() << "nimbrel:" << line; // the program's own complaints

@@ -47,9 +47,8 @@ public:
     bool waitForExit(int timeoutMs) { return m_app.waitForFinished(timeoutMs); }
     QProcess::ExitStatus exitStatus() const { return m_app.exitStatus(); }
     int exitCode() const { return m_app.exitCode(); }
-    // Frames the program has drawn so far, and the name of the render loop
-    // that drew them ("software", "threaded", ...).
-    int framesDrawn() const { return m_frames; }
+    // The name of the render loop that draws the window ("software",
+    // "threaded", ...), once it has drawn.
     QString renderLoop() const { return m_renderLoop; }
 
     // The whole display now; a null image when it cannot be read.
@@ -74,6 +73,7 @@ private:
     QProcess m_app;
     QString m_window;
     int m_frames = 0;
+    bool m_rendererDrew = false; // since the last frame reported
     QString m_renderLoop;
     QByteArray m_pendingOutput;
     QString m_error;
