@@ -91,5 +91,22 @@ Item {
             wait(1100);
             compare(dot.scale, 1.0);
         }
+
+        // Each step of the pulse repaints the dot; twenty a second look smooth
+        // on a dot this small, and an animation at the display's rate would
+        // make about sixty.
+        function test_pulseStepsAtMostTwentyTimesASecond() {
+            const dot = findChild(dashboard, "statusDot");
+            let scales = [];
+            const record = () => scales.push(dot.scale);
+            dot.scaleChanged.connect(record);
+            view.toggleMonitoring();
+            wait(1000);
+            dot.scaleChanged.disconnect(record);
+            view.toggleMonitoring();
+            verify(scales.length <= 22, `${scales.length} steps in a second`);
+            verify(scales.length >= 3, `${scales.length} steps in a second`);
+            verify(scales.every(scale => scale >= 1.0 && scale <= 1.2), scales.join(" "));
+        }
     }
 }
