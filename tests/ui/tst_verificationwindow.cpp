@@ -263,6 +263,7 @@ private slots:
             QCOMPARE(item("codeField")->property("text").toString(), wrong);
         }
 
+        QVERIFY(!loaded("dashboardScreen"));
         enter("codeField", code);
         click("verifyButton");
         QVERIFY(m_view->isVerified());
@@ -271,6 +272,7 @@ private slots:
         QVERIFY(item("verificationScreen")->opacity() > 0 &&
                 item("dashboardScreen")->opacity() < 1);
         QVERIFY(loaded("dashboardScreen"));
+        QCOMPARE(loaded("dashboardScreen")->property("view").value<ContentView *>(), m_view);
         QTRY_VERIFY(!loaded("verificationScreen"));
         QTRY_COMPARE(item("dashboardScreen")->opacity(), 1.0);
         m_view->verifyCode(); // later messages on the same state do not bring it back
