@@ -1,3 +1,4 @@
+#include "AccessibleItems.h"
 #include "InMemoryCaches.h"
 #include "MissingConfigWindow.h"
 #include "NimbrelApp.h"
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
         return EXIT_FAILURE;
     }
     const ResendConfig &resend = std::get<ResendConfig>(config);
+    installAccessibleItems();
 
     NimbrelApp nimbrel([resend] { return std::make_shared<ResendService>(resend); },
                        [] { return scanForSuspiciousProcesses(); }, resend.scanResultsEmails);

@@ -1,6 +1,8 @@
 #include "../monitoring/FakeEmailSender.h"
+#include "AccessibleItems.h"
 #include "ContentView.h"
 
+#include <QAccessible>
 #include <QInputMethodEvent>
 #include <QPointer>
 #include <QQmlComponent>
@@ -68,6 +70,19 @@ class TestVerificationWindow : public QObject
                 return found;
         return nullptr;
     }
+    // The focus rings on screen now.
+    QList<QQuickItem *> visibleRings(QQuickItem *from = nullptr) const
+    {
+        from = from ? from : m_window->contentItem();
+        QList<QQuickItem *> rings;
+        if (!from->isVisible())
+            return rings;
+        if (QByteArray(from->metaObject()->className()).startsWith("FocusRing"))
+            rings << from;
+        for (QQuickItem *child : from->childItems())
+            rings << visibleRings(child);
+        return rings;
+    }
     bool shown(const char *name) const { return item(name) && item(name)->isVisible(); }
     QObject *loaded(const char *screen) const
     {
@@ -123,7 +138,11 @@ class TestVerificationWindow : public QObject
     }
 
 private slots:
-    void initTestCase() { m_engine.addImportPath(u"qrc:/"_s); }
+    void initTestCase()
+    {
+        m_engine.addImportPath(u"qrc:/"_s);
+        installAccessibleItems();
+    }
     void init() { openWindow(); }
     void cleanup() { m_window.reset(); }
 
@@ -282,25 +301,106 @@ private slots:
     }
 
     // Focus starts in the address field and moves to the code field after the
-    // send; Tab, Space and Return do the rest, Return in a field does nothing.
+    // send; Return or Enter in a field presses the form's default button, Tab
+    // and Space reach the buttons themselves.
+    void worksFromTheKeyboard_data()
+    {
+        QTest::addColumn<Qt::Key>("confirm");
+        QTest::newRow("Return") << Qt::Key_Return;
+        QTest::newRow("keypad Enter") << Qt::Key_Enter;
+    }
     void worksFromTheKeyboard()
     {
+        QFETCH(Qt::Key, confirm);
         QVERIFY(item("emailField")->hasActiveFocus());
-        QTest::keyClick(m_window.get(), 'a');
-        key(Qt::Key_Return);
-        QCOMPARE(m_view->interviewerEmail(), u"a"_s);
+        key(confirm); // nothing to send yet
         QVERIFY(m_sender->sent.isEmpty());
-        key(Qt::Key_Tab);
-        key(Qt::Key_Space);
+        QTest::keyClick(m_window.get(), 'a');
+        key(confirm);
         QCOMPARE(m_sender->sent.size(), 1);
+        QCOMPARE(m_sender->sent.at(0).to, u"a"_s);
+        QVERIFY(item("emailField")->hasActiveFocus()); // nothing to go on to before the result
         finishSend(0, true);
 
         QVERIFY(item("codeField")->hasActiveFocus());
+        key(confirm); // an empty code is simply wrong
+        QCOMPARE(m_view->emailStatus(), kIncorrect);
+        click("emailField");
+        key(confirm); // the address is done with: on to the code
+        QVERIFY(item("codeField")->hasActiveFocus());
+        QCOMPARE(m_sender->sent.size(), 1);
         for (const char digit : m_view->verificationCode().toLatin1())
             QTest::keyClick(m_window.get(), digit);
         key(Qt::Key_Tab);
-        key(Qt::Key_Return);
+        QVERIFY(item("verifyButton")->hasActiveFocus());
+        key(Qt::Key_Space);
         QVERIFY(m_view->isVerified());
+    }
+
+    // Exactly one focus ring shows at every step, around whatever holds the
+    // keyboard focus, from the first frame on and however the focus came.
+    void focusRingFollowsTheFocus()
+    {
+        const auto checkRing = [this](const char *focused) {
+            settle();
+            QQuickItem *control = item(focused);
+            QVERIFY2(control && control->hasActiveFocus(), focused);
+            const QList<QQuickItem *> rings = visibleRings();
+            QCOMPARE(rings.size(), 1);
+            QVERIFY2(sceneRect(rings.at(0)).contains(sceneRect(control)), focused);
+            QVERIFY2(sceneRect(rings.at(0)) != sceneRect(control), "the ring lies outside");
+        };
+        checkRing("emailField");
+        QTest::keyClick(m_window.get(), 'a');
+        key(Qt::Key_Tab);
+        checkRing("sendButton");
+        key(Qt::Key_Space);
+        finishSend(0, true);
+        checkRing("codeField");
+        key(Qt::Key_Tab);
+        checkRing("verifyButton");
+        click("emailField");
+        checkRing("emailField");
+        enter("codeField", m_view->verificationCode());
+        key(Qt::Key_Return);
+        QTRY_VERIFY(loaded("dashboardScreen") && !loaded("verificationScreen"));
+        checkRing("manualScanButton");
+    }
+
+    // What a screen reader is told: the send button is disabled exactly while
+    // it cannot be pressed; each status message, also the same one again after
+    // another wrong code, appears anew to assistive technology, which speaks it.
+    // (The events themselves reach a screen reader only through a platform's
+    // bridge: tst_accessibility watches them over AT-SPI.)
+    void accessibleStatesFollowTheCard()
+    {
+        QAccessibleInterface *send = QAccessible::queryAccessibleInterface(item("sendButton"));
+        QVERIFY(send);
+        QCOMPARE(send->role(), QAccessible::Button);
+        QCOMPARE(send->text(QAccessible::Name), u"Send Verification Code"_s);
+        for (const QString &address : {u""_s, u"a"_s, u""_s}) {
+            enter("emailField", address);
+            QCOMPARE(send->state().disabled, address.isEmpty());
+            QCOMPARE(send->state().focusable, !address.isEmpty());
+        }
+
+        QQuickItem *status = item("statusAnnouncement");
+        QAccessibleInterface *statusInterface = QAccessible::queryAccessibleInterface(status);
+        QCOMPARE(statusInterface->role(), QAccessible::Notification);
+        int shows = 0;
+        connect(status, &QQuickItem::visibleChanged, this, [&] { shows += status->isVisible(); });
+        const auto timesShown = [&] { return std::exchange(shows, 0); };
+        enter("emailField", kAddress);
+        click("sendButton");
+        finishSend(0, true);
+        QCOMPARE(timesShown(), 1);
+        QCOMPARE(statusInterface->text(QAccessible::Name), kSentTo);
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            enter("codeField", u"000"_s);
+            key(Qt::Key_Return);
+            QCOMPARE(timesShown(), 1);
+            QCOMPARE(statusInterface->text(QAccessible::Name), kIncorrect);
+        }
     }
 
     // Any text of any length goes in and out verbatim without moving the layout.

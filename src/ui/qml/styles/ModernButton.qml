@@ -41,19 +41,22 @@ T.Button {
     hoverEnabled: true
     Accessible.name: text
 
-    Keys.onReturnPressed: control.clicked()
-    Keys.onEnterPressed: control.clicked()
+    Keys.onReturnPressed: press()
+    Keys.onEnterPressed: press()
 
+    // Runs the button's action as a press would: not while it is disabled.
+    function press() {
+        if (enabled)
+            clicked();
+    }
+
+    // Outside the press scaling, and shown whenever the button holds the
+    // focus, however it got it: a ring only after Tab hides which button
+    // Space would press.
     background: Item {
-        // Keyboard focus ring around the label, outside the press scaling.
-        Rectangle {
-            anchors.fill: parent
-            anchors.margins: -3
-            radius: control.focusRadius + 3
-            color: "transparent"
-            border.width: 2
-            border.color: Qt.rgba(0.2, 0.4, 0.8, 0.6)
-            visible: control.visualFocus
+        FocusRing {
+            shown: control.activeFocus
+            controlRadius: control.focusRadius
         }
     }
 }

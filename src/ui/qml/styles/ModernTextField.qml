@@ -58,6 +58,6 @@ T.TextField {
         color: control.fillColor
         // A 1-point outline centred on the edge: half of it falls outside.
         border.width: 1
-        border.color: control.activeFocus ? Qt.rgba(0.2, 0.4, 0.8, 1.0) : control.outlineColor
+        border.color: control.outlineColor
     }
 }

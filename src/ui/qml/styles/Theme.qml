@@ -15,4 +15,11 @@ QtObject {
     readonly property int bodySize: 15
     readonly property int subheadlineSize: 13
     readonly property int captionSize: 12
+
+    // The keyboard focus ring, drawn clear of the control. This navy keeps at
+    // least 3:1 contrast against every focusable control's fill and every
+    // background the controls sit on.
+    readonly property color focusRingColor: "#08183c"
+    readonly property int focusRingWidth: 2
+    readonly property int focusRingGap: 2
 }

@@ -3,7 +3,7 @@ import QtQuick.Layouts
 import Nimbrel
 
 // A label above a styled text field. Every keystroke goes straight to the
-// owner through `edited`; Return does nothing.
+// owner through `edited`; Return or Enter in the field emits `accepted`.
 ColumnLayout {
     id: group
 
@@ -15,6 +15,7 @@ ColumnLayout {
     property alias field: field
 
     signal edited(string text)
+    signal accepted
 
     spacing: 8
 
@@ -26,13 +27,26 @@ ColumnLayout {
         Accessible.ignored: true
     }
 
-    ModernTextField {
-        id: field
-
+    // The field clips its scrolled text, so its focus ring lives beside it.
+    Item {
         Layout.fillWidth: true
-        placeholderText: group.placeholder
-        text: group.value
-        onTextEdited: group.edited(text)
-        Accessible.name: group.label
+        implicitWidth: field.implicitWidth
+        implicitHeight: field.implicitHeight
+
+        ModernTextField {
+            id: field
+
+            anchors.fill: parent
+            placeholderText: group.placeholder
+            text: group.value
+            onTextEdited: group.edited(text)
+            onAccepted: group.accepted()
+            Accessible.name: group.label
+        }
+
+        FocusRing {
+            shown: field.activeFocus
+            controlRadius: 12
+        }
     }
 }

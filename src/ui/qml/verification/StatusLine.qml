@@ -20,8 +20,26 @@ Rectangle {
     radius: 10
     color: Qt.rgba(1, 1, 1, 0.8)
 
-    Accessible.role: Accessible.StaticText
-    Accessible.name: message
+    property string previousMessage: ""
+
+    // Every new message is spoken; announce() says the current one again. The
+    // first one needs no help: the line appears with it, and so is spoken.
+    onMessageChanged: {
+        if (previousMessage !== "")
+            announcement.announce();
+        previousMessage = message;
+    }
+
+    function announce() {
+        announcement.announce();
+    }
+
+    Announcement {
+        id: announcement
+
+        objectName: "statusAnnouncement"
+        text: line.message
+    }
 
     Row {
         id: row

@@ -33,6 +33,14 @@ ColumnLayout {
         placeholder: "Enter email address"
         value: card.view.interviewerEmail
         onEdited: text => card.view.interviewerEmail = text
+        // Return presses the form's default button: Send while it is offered,
+        // and once the code is out it carries on to the code field.
+        onAccepted: {
+            if (sendButton.visible)
+                sendButton.press();
+            else
+                codeGroup.field.forceActiveFocus(Qt.TabFocusReason);
+        }
     }
 
     FieldGroup {
@@ -47,19 +55,30 @@ ColumnLayout {
         placeholder: "Enter 6-digit code"
         value: card.view.userInputCode
         onEdited: text => card.view.userInputCode = text
+        onAccepted: verifyButton.press()
     }
 
     CardButton {
+        id: verifyButton
+
         objectName: "verifyButton"
         visible: card.view.emailSent
         Layout.fillWidth: true
         text: "Verify Code"
         symbol: "verified_user"
         fillColor: card.view.primaryBlue
-        onClicked: card.view.verifyCode()
+        // A second wrong code leaves the message as it was: say it again.
+        onClicked: {
+            const before = card.view.emailStatus;
+            card.view.verifyCode();
+            if (card.view.emailStatus === before)
+                statusLine.announce();
+        }
     }
 
     CardButton {
+        id: sendButton
+
         objectName: "sendButton"
         visible: !card.view.emailSent
         enabled: card.view.interviewerEmail !== ""
@@ -71,6 +90,8 @@ ColumnLayout {
     }
 
     StatusLine {
+        id: statusLine
+
         objectName: "statusLine"
         visible: card.view.emailStatus !== ""
         Layout.alignment: Qt.AlignHCenter

@@ -1,0 +1,28 @@
+import QtQuick
+
+// The accessible face of a status text that a screen reader should speak when
+// it changes. Qt 6.4 has no way to announce text, so this item takes the
+// notification role and appears anew for each announcement: screen readers
+// speak a notification as it appears. It draws nothing and fills its parent,
+// whose own text is then hidden from assistive technology.
+//
+//     Text {
+//         text: view.scanStatus
+//         Accessible.ignored: true
+//         Announcement { id: announcement; text: parent.text }
+//     }
+//     ... announcement.announce()
+Item {
+    id: announcement
+
+    required property string text
+
+    anchors.fill: parent
+    Accessible.role: Accessible.Notification
+    Accessible.name: text
+
+    function announce() {
+        visible = false;
+        visible = true;
+    }
+}
