@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import QtQuick.Controls.Basic
 import Nimbrel
 
 Item {
@@ -34,6 +35,115 @@ Item {
             for (let i = 0; item.visible && i < item.children.length; ++i)
                 texts = texts.concat(visibleTexts(item.children[i]));
             return texts;
+        }
+
+        // The focus rings on screen now.
+        function visibleRings(item) {
+            if (!item.visible)
+                return [];
+            let rings = String(item).startsWith("FocusRing") ? [item] : [];
+            for (let i = 0; i < item.children.length; ++i)
+                rings = rings.concat(visibleRings(item.children[i]));
+            return rings;
+        }
+
+        function checkRingAround(control) {
+            verify(control.activeFocus, control + " has the focus");
+            const rings = visibleRings(dashboard);
+            compare(rings.length, 1, "one ring");
+            const ring = rings[0].mapToItem(dashboard, 0, 0, rings[0].width, rings[0].height);
+            const box = control.mapToItem(dashboard, 0, 0, control.width, control.height);
+            verify(ring.x < box.x && ring.y < box.y && ring.x + ring.width > box.x + box.width
+                   && ring.y + ring.height > box.y + box.height, "ring around " + control);
+        }
+
+        // Manual Scan holds the focus, ring and all, as soon as the dashboard
+        // shows; Tab goes on to Start Monitor and into the list.
+        function test_focusRingFromTheFirstFrame() {
+            dashboard.forceActiveFocus();
+            checkRingAround(findChild(dashboard, "manualScanButton"));
+            keyClick(Qt.Key_Tab);
+            checkRingAround(findChild(dashboard, "monitorButton"));
+            fixture.logDetections(view, ["Process: a", "Process: b"]);
+            const list = findChild(dashboard, "detectionsList");
+            tryVerify(() => list.itemAtIndex(0) !== null);
+            keyClick(Qt.Key_Tab);
+            checkRingAround(list.itemAtIndex(0));
+            keyClick(Qt.Key_Tab);
+            checkRingAround(findChild(dashboard, "manualScanButton"));
+        }
+
+        function test_listKeys_data() {
+            return [
+                { tag: "Down", keys: [Qt.Key_Down, Qt.Key_Down], row: 2 },
+                { tag: "Up stops at the top", keys: [Qt.Key_Down, Qt.Key_Up, Qt.Key_Up], row: 0 },
+                { tag: "End", keys: [Qt.Key_End], row: 79 },
+                { tag: "Down stops at the end", keys: [Qt.Key_End, Qt.Key_Down], row: 79 },
+                { tag: "Home", keys: [Qt.Key_End, Qt.Key_Home], row: 0 },
+                { tag: "Page Down", keys: [Qt.Key_PageDown], page: 1 },
+                { tag: "Page Down twice", keys: [Qt.Key_PageDown, Qt.Key_PageDown], page: 2 },
+                { tag: "Page Up", keys: [Qt.Key_PageDown, Qt.Key_PageDown, Qt.Key_PageUp], page: 1 },
+                { tag: "Page Up stops at the top", keys: [Qt.Key_PageDown, Qt.Key_PageUp, Qt.Key_PageUp], row: 0 },
+                { tag: "Page Down stops at the end", keys: Array(40).fill(Qt.Key_PageDown), row: 79 }
+            ];
+        }
+
+        // The keyboard scrolls the list: the row moved to takes the focus, is
+        // shown whole, and tells a screen reader its line and time.
+        function test_listKeys(data) {
+            fixture.logDetections(view, Array.from({ length: 80 }, (_, i) => "Process: p" + i));
+            const list = findChild(dashboard, "detectionsList");
+            waitForRendering(list);
+            list.forceActiveFocus();
+            compare(list.currentIndex, 0);
+            const perPage = list.rowsPerPage();
+            verify(perPage >= 2, "a page holds " + perPage + " rows");
+            for (const key of data.keys)
+                keyClick(key);
+            const row = data.row !== undefined ? data.row : data.page * perPage;
+            compare(list.currentIndex, row);
+            const item = list.itemAtIndex(row);
+            verify(item.activeFocus, "the row has the focus");
+            compare(item.Accessible.name, "Process: p" + row + ", " + item.detectedAt);
+            waitForRendering(list);
+            const top = item.mapToItem(list, 0, 0).y;
+            verify(top >= 0 && top + item.height <= list.height, "row shown whole: " + top);
+        }
+
+        // The list is named and says how long it is, since only its visible
+        // rows exist; the scroll bar's thumb is easy to see and to grab.
+        function test_listAndScrollBar() {
+            fixture.logDetections(view, ["Process: only"]);
+            const list = findChild(dashboard, "detectionsList");
+            compare(list.Accessible.description, "1 detection");
+            const bar = list.ScrollBar.vertical;
+            verify(!bar.visible, "nothing to scroll");
+            fixture.logDetections(view, Array.from({ length: 500 }, (_, i) => "Process: p" + i));
+            compare(list.Accessible.description, "501 detections");
+            waitForRendering(list);
+            verify(bar.visible);
+            compare(bar.Accessible.name, "Detected Processes");
+            const thumb = findChild(bar, "scrollThumb");
+            verify(thumb.width >= 8, "thumb width " + thumb.width);
+            verify(thumb.height >= 24, "thumb length " + thumb.height);
+        }
+
+        // The status card speaks a scan's result when it differs from the last
+        // one spoken: not "Scanning...", not every tick's same result.
+        function test_scanResultsAreAnnounced() {
+            const announcement = findChild(dashboard, "scanStatusAnnouncement");
+            compare(announcement.Accessible.role, Accessible.Notification);
+            let spoken = [];
+            const speak = () => { if (announcement.visible) spoken.push(announcement.Accessible.name); };
+            announcement.visibleChanged.connect(speak);
+            view.performScan();
+            tryCompare(view, "scanStatus", "No suspicious processes found.");
+            view.performScan();
+            tryCompare(view, "scanStatus", "No suspicious processes found.");
+            fixture.logDetections(view, ["Process: a"]);
+            fixture.logDetections(view, ["Process: a"]);
+            announcement.visibleChanged.disconnect(speak);
+            compare(spoken, ["No suspicious processes found.", "Suspicious processes detected."]);
         }
 
         function test_detectionsCardAppearsWithFirstEntry() {

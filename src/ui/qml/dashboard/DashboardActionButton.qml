@@ -7,6 +7,9 @@ ModernButton {
     id: button
 
     required property string symbol
+    // Draws the symbol cut out of a white circle, for symbols the font has
+    // no circled form of.
+    property bool circled: false
     required property color fillColor
 
     readonly property color labelColor: "white"
@@ -42,9 +45,19 @@ ModernButton {
 
             MaterialIcon {
                 anchors.horizontalCenter: parent.horizontalCenter
+                visible: !button.circled
                 symbol: button.symbol
                 color: button.labelColor
                 font.pixelSize: Theme.title2Size
+            }
+
+            CircledIcon {
+                anchors.horizontalCenter: parent.horizontalCenter
+                visible: button.circled
+                symbol: button.symbol
+                color: button.labelColor
+                cutoutColor: button.fillColor
+                pixelSize: Theme.title2Size
             }
 
             Text {

@@ -14,6 +14,7 @@ RowLayout {
         objectName: "manualScanButton"
         focus: true
         symbol: "search"
+        circled: true
         text: "Manual Scan"
         fillColor: actions.view.primaryBlue
         onClicked: actions.view.performScan()

@@ -27,6 +27,7 @@ ColumnLayout {
             font.pixelSize: 28
             font.bold: true
             Accessible.role: Accessible.Heading
+            Accessible.name: text
         }
     }
 
@@ -35,5 +36,7 @@ ColumnLayout {
         text: "Security Monitoring Dashboard"
         color: header.view.mediumGrey
         font.pixelSize: Theme.subheadlineSize
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 }

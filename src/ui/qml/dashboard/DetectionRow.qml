@@ -10,7 +10,6 @@ Rectangle {
     required property string name
     required property string detectedAt
 
-
     implicitHeight: content.implicitHeight + 2 * Theme.standardPadding
     radius: 12
     color: "white"
@@ -18,6 +17,11 @@ Rectangle {
     border.color: Qt.rgba(view.accentRed.r, view.accentRed.g, view.accentRed.b, 0.3)
     Accessible.role: Accessible.ListItem
     Accessible.name: name + ", " + detectedAt
+
+    FocusRing {
+        shown: row.activeFocus
+        controlRadius: row.radius
+    }
 
     RowLayout {
         id: content

@@ -10,7 +10,7 @@ Rectangle {
 
     required property ContentView view
 
-        readonly property int maximumListHeight: 200
+    readonly property int maximumListHeight: 200
 
     implicitHeight: content.implicitHeight + 2 * Theme.standardPadding
     radius: 15
@@ -40,33 +40,79 @@ Rectangle {
                 font.pixelSize: Theme.headlineSize
                 font.bold: true
                 Accessible.role: Accessible.Heading
+                Accessible.name: text
             }
         }
 
+        // Tab reaches the list; the arrow keys, Page Up/Down and Home/End move
+        // through the rows, and the row moved to takes the focus, so a screen
+        // reader reads its line and time.
         ListView {
             id: list
 
+            readonly property int ringRoom: Theme.focusRingGap + Theme.focusRingWidth
+
             objectName: "detectionsList"
             Layout.fillWidth: true
-            Layout.preferredHeight: Math.min(contentHeight, card.maximumListHeight)
+            Layout.preferredHeight: Math.min(contentHeight + topMargin + bottomMargin,
+                                             card.maximumListHeight)
+            // Room for the focused row's ring inside the clipped area.
+            topMargin: ringRoom
+            bottomMargin: ringRoom
             clip: true
             spacing: 12
             model: card.view.detectedProcesses
             boundsBehavior: Flickable.StopAtBounds
+            activeFocusOnTab: true
+            keyNavigationEnabled: true
             Accessible.role: Accessible.List
             Accessible.name: "Detected Processes"
+            // Only the rows in sight exist: say how many there are in all.
+            Accessible.description: model.count === 1 ? "1 detection" : model.count + " detections"
 
-            ScrollBar.vertical: ScrollBar {
+            onActiveFocusChanged: {
+                if (activeFocus && currentIndex < 0)
+                    currentIndex = 0;
+            }
+            onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
+
+            // Rows that fit the visible height, for Page Up and Page Down.
+            function rowsPerPage() {
+                const row = currentItem ? currentItem.height + spacing : height;
+                return Math.max(1, Math.floor(height / row));
+            }
+
+            Keys.onPressed: event => {
+                switch (event.key) {
+                case Qt.Key_Home:
+                    currentIndex = 0;
+                    break;
+                case Qt.Key_End:
+                    currentIndex = count - 1;
+                    break;
+                case Qt.Key_PageUp:
+                    currentIndex = Math.max(0, currentIndex - rowsPerPage());
+                    break;
+                case Qt.Key_PageDown:
+                    currentIndex = Math.min(count - 1, currentIndex + rowsPerPage());
+                    break;
+                default:
+                    return;
+                }
+                event.accepted = true;
+            }
+
+            ScrollBar.vertical: ModernScrollBar {
                 id: scrollBar
 
-                readonly property bool needed: list.contentHeight > list.height
-
-                policy: needed ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+                Accessible.name: "Detected Processes"
             }
 
             delegate: DetectionRow {
+                x: list.ringRoom
                 // Rows leave room for the scroll bar rather than run under it.
-                width: list.width - (scrollBar.needed ? scrollBar.width + 4 : 0)
+                width: list.width - 2 * list.ringRoom - (scrollBar.needed ? scrollBar.width : 0)
+                focus: ListView.isCurrentItem
                 view: card.view
             }
         }

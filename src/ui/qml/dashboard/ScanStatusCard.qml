@@ -15,6 +15,24 @@ Rectangle {
     border.width: 1
     border.color: Qt.rgba(view.mediumGrey.r, view.mediumGrey.g, view.mediumGrey.b, 0.3)
 
+    readonly property string transientStatus: "Scanning..."
+    // What the card said when it appeared, then the last result announced.
+    property string spokenStatus
+
+    Component.onCompleted: spokenStatus = view.scanStatus
+
+    Connections {
+        target: card.view
+
+        function onScanStatusChanged() {
+            const status = card.view.scanStatus;
+            if (status === card.transientStatus || status === card.spokenStatus)
+                return;
+            card.spokenStatus = status;
+            announcement.announce();
+        }
+    }
+
     RowLayout {
         id: row
 
@@ -33,8 +51,16 @@ Rectangle {
             color: card.view.darkGrey
             font.pixelSize: Theme.bodySize
             font.weight: Font.Medium
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
+            Accessible.ignored: true
+
+            // Spoken when a scan settles on another result than the last one
+            // spoken: monitoring repeats the same result every 10 s.
+            Announcement {
+                id: announcement
+
+                objectName: "scanStatusAnnouncement"
+                text: card.view.scanStatus
+            }
         }
     }
 }

@@ -21,7 +21,10 @@ Text {
             "cancel": "\ue5c9",
             "info": "\ue88e",
             "warning": "\ue002",
-            "radar": "\uf04e",
+            // The font's own "radar" reads as an "@" at text sizes; this is
+            // the classic sweep over rings.
+            "radar": "\ue8e1",
+            "circle": "\uef4a",
             "search": "\ue8b6",
             "play_circle": "\ue1c4",
             "stop_circle": "\uef71"

@@ -1,0 +1,31 @@
+import QtQuick
+import QtQuick.Templates as T
+import Nimbrel
+
+// A scroll bar whose thumb can be seen and grabbed: 8 px wide, at least 24 px
+// long, in a grey with at least 3:1 contrast against the light cards it runs
+// over. Shown only while there is something to scroll.
+//
+//     ScrollBar.vertical: ModernScrollBar { Accessible.name: "Detected Processes" }
+T.ScrollBar {
+    id: control
+
+    readonly property bool needed: size < 1.0
+    readonly property int thumbWidth: 8
+    readonly property int minimumThumbLength: 24
+
+    implicitWidth: thumbWidth + leftPadding + rightPadding
+    implicitHeight: implicitContentHeight + topPadding + bottomPadding
+    padding: 2
+    visible: needed
+    minimumSize: availableHeight > 0 ? Math.min(1, minimumThumbLength / availableHeight) : 0
+    policy: T.ScrollBar.AlwaysOn
+
+    contentItem: Rectangle {
+        objectName: "scrollThumb"
+        implicitWidth: control.thumbWidth
+        implicitHeight: control.minimumThumbLength
+        radius: width / 2
+        color: control.pressed ? Qt.rgba(0.25, 0.25, 0.3, 1) : Qt.rgba(0.4, 0.4, 0.45, 1)
+    }
+}

@@ -1,0 +1,136 @@
+#include <QColor>
+#include <QFile>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QRawFont>
+#include <QTest>
+#include <QtQml/QQmlExtensionPlugin>
+
+#include <cmath>
+#include <memory>
+
+Q_IMPORT_QML_PLUGIN(NimbrelPlugin)
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// WCAG 2.2 relative luminance and contrast ratio of opaque sRGB colours.
+double luminance(const QColor &colour)
+{
+    const auto channel = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double first = luminance(a), second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+// A translucent colour as it shows over an opaque one.
+QColor over(const QColor &top, const QColor &below)
+{
+    const auto mix = [&](double t, double b) { return t * top.alphaF() + b * (1 - top.alphaF()); };
+    return QColor::fromRgbF(mix(top.redF(), below.redF()), mix(top.greenF(), below.greenF()),
+                            mix(top.blueF(), below.blueF()));
+}
+
+const QColor kWhite = Qt::white;
+const QColor kPrimaryBlue = QColor::fromRgbF(0.2f, 0.4f, 0.8f);
+const QColor kAccentGreen = QColor::fromRgbF(0.3f, 0.8f, 0.4f);
+const QColor kAccentRed = QColor::fromRgbF(0.9f, 0.3f, 0.3f);
+const QColor kLightGrey = QColor::fromRgbF(0.9f, 0.9f, 0.95f);
+const QColor kFieldFill = QColor::fromRgbF(0.95f, 0.95f, 0.98f);
+// The detections card: red at 5 % over the window's gradient, at its lightest and darkest.
+const QColor kCardOnWhite = over(QColor::fromRgbF(0.9f, 0.3f, 0.3f, 0.05f), kWhite);
+const QColor kCardOnGrey = over(QColor::fromRgbF(0.9f, 0.3f, 0.3f, 0.05f), kLightGrey);
+
+} // namespace
+
+// The shared look: colours that must stay legible and glyphs that must exist.
+class TestStyles : public QObject
+{
+    Q_OBJECT
+
+    QQmlEngine m_engine;
+
+    std::unique_ptr<QObject> create(const QByteArray &qml)
+    {
+        QQmlComponent component(&m_engine);
+        component.setData("import QtQuick\nimport Nimbrel\n" + qml, QUrl());
+        std::unique_ptr<QObject> object(component.create());
+        if (!object)
+            qWarning().noquote() << component.errorString();
+        return object;
+    }
+
+private slots:
+    void initTestCase() { m_engine.addImportPath(u"qrc:/"_s); }
+
+    // WCAG 2.2 focus appearance and non-text contrast: at least 3:1 against
+    // each focusable control's fill and each background a control sits on.
+    void legibleColours_data()
+    {
+        QTest::addColumn<QByteArray>("colour");
+        QTest::addColumn<QColor>("against");
+        const QList<std::pair<const char *, QColor>> ringNeighbours = {
+            {"Send, Verify, Manual Scan", kPrimaryBlue},
+            {"Start Monitor", kAccentGreen},
+            {"Stop Monitor", kAccentRed},
+            {"text field", kFieldFill},
+            {"card", kWhite},
+            {"window", kLightGrey},
+            {"detections card", kCardOnGrey}};
+        for (const auto &[name, colour] : ringNeighbours)
+            QTest::addRow("focus ring on %s", name) << "Theme.focusRingColor"_ba << colour;
+        for (const auto &[name, colour] :
+             {std::pair{"white", kCardOnWhite}, std::pair{"grey", kCardOnGrey}})
+            QTest::addRow("scroll thumb on the card over %s", name) << "thumb"_ba << colour;
+    }
+    void legibleColours()
+    {
+        QFETCH(QByteArray, colour);
+        QFETCH(QColor, against);
+        QColor shown;
+        if (colour == "thumb") {
+            const auto bar = create("ModernScrollBar {}");
+            QVERIFY(bar);
+            shown = bar->findChild<QObject *>(u"scrollThumb"_s)->property("color").value<QColor>();
+        } else {
+            const auto holder = create("QtObject { property color shown: " + colour + " }");
+            QVERIFY(holder);
+            shown = holder->property("shown").value<QColor>();
+        }
+        QCOMPARE(shown.alphaF(), 1.0f);
+        const double ratio = contrast(shown, against);
+        QVERIFY2(ratio >= 3.0, qPrintable(u"%1:1"_s.arg(ratio, 0, 'f', 2)));
+    }
+
+    // Every icon the screens name is drawn from the embedded font: a code
+    // point it lacks would be drawn by whatever other font has one.
+    void everySymbolIsInTheIconFont()
+    {
+        QFile file(u":/Nimbrel/fonts/MaterialIcons-Regular.ttf"_s);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QRawFont font(file.readAll(), 24);
+        QVERIFY(font.isValid());
+        const auto icon = create("MaterialIcon { symbol: \"radar\" }");
+        QVERIFY(icon);
+        const QVariantMap codePoints = icon->property("codePoints").toMap();
+        QVERIFY(codePoints.size() >= 14);
+        for (auto it = codePoints.cbegin(); it != codePoints.cend(); ++it) {
+            const QString glyph = it.value().toString();
+            QVERIFY2(glyph.size() == 1 && font.supportsCharacter(glyph.at(0)),
+                     qPrintable(it.key()));
+        }
+        // Material's own "radar" glyph reads as an "@" at text sizes.
+        QVERIFY(codePoints.value(u"radar"_s).toString() != QString(QChar(0xf04e)));
+    }
+};
+
+QTEST_MAIN(TestStyles)
+#include "tst_styles.moc"
