@@ -20,6 +20,8 @@ T.ScrollBar {
     visible: needed
     minimumSize: availableHeight > 0 ? Math.min(1, minimumThumbLength / availableHeight) : 0
     policy: T.ScrollBar.AlwaysOn
+    // The list it scrolls takes the focus, never the bar.
+    Accessible.focusable: false
 
     contentItem: Rectangle {
         objectName: "scrollThumb"
