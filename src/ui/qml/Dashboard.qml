@@ -19,39 +19,51 @@ FocusScope {
     implicitWidth: column.implicitWidth + 2 * Theme.standardPadding
     implicitHeight: column.implicitHeight + 2 * Theme.standardPadding
 
-    ColumnLayout {
-        id: column
+    // A short window scrolls the whole dashboard.
+    ScreenScroller {
+        id: scroller
 
+        objectName: "dashboardScroller"
         anchors.fill: parent
-        anchors.margins: Theme.standardPadding
-        spacing: dashboard.pieceSpacing
+        name: "Nimbrel Scanner"
+        contentHeight: Math.max(height, dashboard.implicitHeight)
 
-        DashboardHeader {
-            view: dashboard.view
-            Layout.alignment: Qt.AlignHCenter
-        }
+        ColumnLayout {
+            id: column
 
-        DashboardActions {
-            view: dashboard.view
-            Layout.alignment: Qt.AlignHCenter
-        }
+            x: Theme.standardPadding
+            y: Theme.standardPadding
+            width: scroller.width - 2 * Theme.standardPadding
+            height: scroller.contentHeight - 2 * Theme.standardPadding
+            spacing: dashboard.pieceSpacing
 
-        ScanStatusCard {
-            objectName: "scanStatusCard"
-            view: dashboard.view
-            Layout.alignment: Qt.AlignHCenter
-        }
+            DashboardHeader {
+                view: dashboard.view
+                Layout.alignment: Qt.AlignHCenter
+            }
 
-        DetectionsCard {
-            objectName: "detectionsCard"
-            view: dashboard.view
-            visible: dashboard.view.detectedProcesses.count > 0
-            Layout.fillWidth: true
-        }
+            DashboardActions {
+                view: dashboard.view
+                Layout.alignment: Qt.AlignHCenter
+            }
 
-        // Keeps everything above at the top.
-        Item {
-            Layout.fillHeight: true
+            ScanStatusCard {
+                objectName: "scanStatusCard"
+                view: dashboard.view
+                Layout.alignment: Qt.AlignHCenter
+            }
+
+            DetectionsCard {
+                objectName: "detectionsCard"
+                view: dashboard.view
+                visible: dashboard.view.detectedProcesses.count > 0
+                Layout.fillWidth: true
+            }
+
+            // Keeps everything above at the top.
+            Item {
+                Layout.fillHeight: true
+            }
         }
     }
 }

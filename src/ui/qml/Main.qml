@@ -16,15 +16,25 @@ Window {
     signal quitRequested
 
     readonly property int fadeDuration: 300
+    readonly property size preferredSize: Qt.size(640, 760)
+    // Room for the window manager's frame around the window.
+    readonly property int frameAllowance: 48
 
     title: "Nimbrel"
-    width: 640
-    height: 760
     minimumWidth: 420
-    // Room for the whole verification card at any width; the dashboard scrolls its list.
-    minimumHeight: verification.item ? Math.ceil(verification.item.implicitHeight) : 480
+    // Each screen scrolls when the window is shorter than its content.
+    minimumHeight: 490
     color: view.lightGrey
-    visible: true
+
+    // The first size fits the screen's free area, down to the minimum size;
+    // set once before the window shows, so later resizing stays the user's.
+    Component.onCompleted: {
+        width = Math.max(minimumWidth, Math.min(preferredSize.width,
+                                                Screen.desktopAvailableWidth - frameAllowance));
+        height = Math.max(minimumHeight, Math.min(preferredSize.height,
+                                                  Screen.desktopAvailableHeight - frameAllowance));
+        visible = true;
+    }
 
     Shortcut {
         sequence: StandardKey.New

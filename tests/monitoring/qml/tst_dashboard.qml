@@ -9,6 +9,17 @@ Item {
     width: 640
     height: 760
 
+    // The window at its minimum size.
+    Component {
+        id: smallWindowComponent
+
+        Item {
+            width: 420
+            height: 490
+            clip: true
+        }
+    }
+
     Component {
         id: dashboardComponent
 
@@ -144,6 +155,33 @@ Item {
             fixture.logDetections(view, ["Process: a"]);
             announcement.visibleChanged.disconnect(speak);
             compare(spoken, ["No suspicious processes found.", "Suspicious processes detected."]);
+        }
+
+        // In a window shorter than the dashboard the whole screen scrolls, and
+        // always far enough to show the focused control with its ring.
+        function test_shortWindowScrollsToTheFocus() {
+            dashboard.visible = false; // out of the Tab chain
+            const small = createTemporaryObject(smallWindowComponent, root);
+            const shortOne = createTemporaryObject(dashboardComponent, small, { "view": view });
+            fixture.logDetections(view, Array.from({ length: 30 }, (_, i) => "Process: p" + i));
+            const scroller = findChild(shortOne, "dashboardScroller");
+            waitForRendering(shortOne);
+            verify(scroller.contentHeight > small.height, "content " + scroller.contentHeight);
+            shortOne.forceActiveFocus();
+            const inSight = item => {
+                const box = item.mapToItem(small, 0, 0, item.width, item.height);
+                return box.y >= 4 && box.y + box.height <= small.height - 4;
+            };
+            const list = findChild(shortOne, "detectionsList");
+            for (const key of [Qt.Key_Tab, Qt.Key_Tab, Qt.Key_End, Qt.Key_Home, Qt.Key_PageDown]) {
+                keyClick(key);
+                const focused = shortOne.Window.activeFocusItem;
+                tryVerify(() => inSight(focused), 2000, "focused item in sight after key " + key);
+            }
+            keyClick(Qt.Key_Tab); // back round to the top
+            const manual = findChild(shortOne, "manualScanButton");
+            verify(manual.activeFocus);
+            tryVerify(() => inSight(manual), 2000, "Manual Scan in sight again");
         }
 
         function test_detectionsCardAppearsWithFirstEntry() {

@@ -76,6 +76,15 @@ Rectangle {
             }
             onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
 
+            // A new row's text wraps only once it is laid out: keep it whole.
+            Connections {
+                target: list.currentItem
+
+                function onHeightChanged() {
+                    list.positionViewAtIndex(list.currentIndex, ListView.Contain);
+                }
+            }
+
             // Rows that fit the visible height, for Page Up and Page Down.
             function rowsPerPage() {
                 const row = currentItem ? currentItem.height + spacing : height;

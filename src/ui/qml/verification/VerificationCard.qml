@@ -9,6 +9,8 @@ ColumnLayout {
 
     required property ContentView view
 
+    readonly property alias statusLine: statusLine
+
     spacing: 20
 
     // The send button leaves with the focus it held: carry on at the code field.

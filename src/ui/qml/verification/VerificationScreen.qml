@@ -14,61 +14,86 @@ Item {
     implicitWidth: 2 * sideMargin + Math.max(header.implicitWidth, card.implicitWidth + 2 * cardPadding)
     implicitHeight: column.implicitHeight
 
-    ColumnLayout {
-        id: column
+    // A short window scrolls the screen; the newest message is brought into
+    // sight, since it appears below whatever was pressed, and then the focus.
+    ScreenScroller {
+        id: scroller
 
+        objectName: "verificationScroller"
         anchors.fill: parent
-        spacing: 30
+        name: "Nimbrel"
+        contentHeight: Math.max(height, column.implicitHeight)
 
-        Item {
-            Layout.fillHeight: true
+        Connections {
+            target: screen.view
+
+            function onEmailStatusChanged() {
+                Qt.callLater(() => {
+                    scroller.reveal(card.statusLine);
+                    scroller.revealFocus();
+                });
+            }
         }
 
-        VerificationHeader {
-            id: header
+        ColumnLayout {
+            id: column
 
-            objectName: "header"
-            Layout.fillWidth: true
-            Layout.leftMargin: screen.sideMargin
-            Layout.rightMargin: screen.sideMargin
-            view: screen.view
-        }
+            width: scroller.width
+            height: scroller.contentHeight
+            spacing: 30
 
-        Item {
-            id: container
-
-            Layout.fillWidth: true
-            Layout.leftMargin: screen.sideMargin
-            Layout.rightMargin: screen.sideMargin
-            implicitHeight: card.implicitHeight + 2 * screen.cardPadding
-
-            BoxShadow {
-                anchors.fill: panel
-                cornerRadius: panel.radius
-                blurRadius: 20
-                color: Qt.rgba(0, 0, 0, 0.1)
-                verticalOffset: 10
+            Item {
+                Layout.fillHeight: true
+                Layout.minimumHeight: Theme.standardPadding
             }
 
-            Rectangle {
-                id: panel
+            VerificationHeader {
+                id: header
 
-                anchors.fill: parent
-                radius: 20
-                color: "white"
-            }
-
-            VerificationCard {
-                id: card
-
-                anchors.fill: parent
-                anchors.margins: screen.cardPadding
+                objectName: "header"
+                Layout.fillWidth: true
+                Layout.leftMargin: screen.sideMargin
+                Layout.rightMargin: screen.sideMargin
                 view: screen.view
             }
-        }
 
-        Item {
-            Layout.fillHeight: true
+            Item {
+                id: container
+
+                Layout.fillWidth: true
+                Layout.leftMargin: screen.sideMargin
+                Layout.rightMargin: screen.sideMargin
+                implicitHeight: card.implicitHeight + 2 * screen.cardPadding
+
+                BoxShadow {
+                    anchors.fill: panel
+                    cornerRadius: panel.radius
+                    blurRadius: 20
+                    color: Qt.rgba(0, 0, 0, 0.1)
+                    verticalOffset: 10
+                }
+
+                Rectangle {
+                    id: panel
+
+                    anchors.fill: parent
+                    radius: 20
+                    color: "white"
+                }
+
+                VerificationCard {
+                    id: card
+
+                    anchors.fill: parent
+                    anchors.margins: screen.cardPadding
+                    view: screen.view
+                }
+            }
+
+            Item {
+                Layout.fillHeight: true
+                Layout.minimumHeight: Theme.standardPadding
+            }
         }
     }
 }

@@ -1,0 +1,73 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Nimbrel
+
+// A whole screen's content that scrolls when the window is shorter than it,
+// and scrolls the control with the keyboard focus into sight. The content
+// fills at least the window's height, so spacers in it still centre it.
+//
+//     ScreenScroller {
+//         anchors.fill: parent
+//         contentHeight: Math.max(height, column.implicitHeight)
+//         ColumnLayout { id: column; width: parent.width; height: parent.height ... }
+//     }
+Flickable {
+    id: scroller
+
+    // Names the scroll bar for assistive technology.
+    property string name
+
+    // The focus ring, and a little air, stays in sight too.
+    readonly property int revealMargin: 2 * (Theme.focusRingGap + Theme.focusRingWidth)
+
+    contentWidth: width
+    boundsBehavior: Flickable.StopAtBounds
+    interactive: contentHeight > height
+
+    ScrollBar.vertical: ModernScrollBar {
+        Accessible.name: scroller.name
+    }
+
+    // Scrolls just enough to show the item whole, if it lies in this screen.
+    function reveal(item) {
+        let ancestor = item;
+        while (ancestor && ancestor !== contentItem)
+            ancestor = ancestor.parent;
+        if (!ancestor || contentHeight <= height)
+            return;
+        const box = item.mapToItem(contentItem, 0, 0, item.width, item.height);
+        const top = box.y - revealMargin;
+        const bottom = box.y + box.height + revealMargin;
+        if (bottom > contentY + height)
+            contentY = Math.min(contentHeight - height, bottom - height);
+        if (top < contentY)
+            contentY = Math.max(0, top);
+    }
+
+    function revealFocus() {
+        if (Window.activeFocusItem)
+            reveal(Window.activeFocusItem);
+    }
+
+    // Once the layout has placed the newly focused item, or grown around it.
+    onContentHeightChanged: Qt.callLater(revealFocus)
+
+    Connections {
+        target: scroller.Window.window
+
+        function onActiveFocusItemChanged() {
+            if (scroller)
+                Qt.callLater(scroller.revealFocus);
+        }
+    }
+
+    // A focused item that grows (a list row whose text wraps once laid out).
+    Connections {
+        target: scroller.Window.activeFocusItem
+
+        function onHeightChanged() {
+            if (scroller)
+                Qt.callLater(scroller.revealFocus);
+        }
+    }
+}
