@@ -61,7 +61,8 @@ void ContentView::sendVerificationCode()
     const QString code = VerificationCode::generate();
     if (assignChanged(m_verificationCode, code))
         emit verificationCodeChanged();
-    m_verificationAddress = m_interviewerEmail;
+    if (assignChanged(m_verificationAddress, m_interviewerEmail))
+        emit verificationAddressChanged();
 
     // Not retried: the interviewer waiting for the code simply asks again.
     send(m_verificationAddress, VerificationEmail::subject(), VerificationEmail::htmlBody(code),

@@ -34,6 +34,9 @@ class ContentView : public QObject
         QString userInputCode READ userInputCode WRITE setUserInputCode NOTIFY userInputCodeChanged)
     Q_PROPERTY(QString emailStatus READ emailStatus NOTIFY emailStatusChanged)
     Q_PROPERTY(bool emailSent READ emailSent NOTIFY emailSentChanged)
+    // The address the current code went to, which status messages name.
+    Q_PROPERTY(
+        QString verificationAddress READ verificationAddress NOTIFY verificationAddressChanged)
 
     // Monitoring
     Q_PROPERTY(DetectionLog *detectedProcesses READ detectedProcesses CONSTANT)
@@ -67,6 +70,7 @@ public:
     void setUserInputCode(const QString &code);
     QString emailStatus() const { return m_emailStatus; }
     bool emailSent() const { return m_emailSent; }
+    QString verificationAddress() const { return m_verificationAddress; }
 
     DetectionLog *detectedProcesses() { return &m_detectedProcesses; }
     QString scanStatus() const { return m_scanStatus; }
@@ -116,6 +120,7 @@ signals:
     void userInputCodeChanged();
     void emailStatusChanged();
     void emailSentChanged();
+    void verificationAddressChanged();
     void scanStatusChanged();
     void isMonitoringChanged();
     void animationScaleChanged();

@@ -407,6 +407,32 @@ private slots:
         }
     }
 
+    // At the minimum size the card outgrows the window once the code is out:
+    // the screen scrolls, and brings each new message into sight with the
+    // focused field.
+    void shortWindowShowsTheNewestMessage()
+    {
+        m_window->resize(m_window->minimumSize());
+        QCOMPARE(m_window->size(), QSize(420, 490));
+        enter("emailField", u"firstname.lastname-with-hyphens@sub-domain.example-company.co.uk"_s);
+        key(Qt::Key_Return);
+        finishSend(0, true);
+        QQuickItem *scroller = item("verificationScroller");
+        QVERIFY(scroller->property("contentHeight").toReal() > m_window->height());
+        const QRectF window(QPointF(0, 0), m_window->size());
+        const auto inSight = [&](const char *name) {
+            return window.contains(sceneRect(item(name)));
+        };
+        QTRY_VERIFY(inSight("statusLine") && inSight("codeField"));
+        // The address shows whole or cut in its middle, on at most two lines.
+        QCOMPARE(item("statusText")->property("lineCount").toInt(), 2);
+        for (const char *wrong : {"1", "22"}) {
+            QTest::keyClick(m_window.get(), wrong[0]);
+            key(Qt::Key_Return);
+            QTRY_VERIFY(inSight("statusLine") && inSight("codeField"));
+        }
+    }
+
     // Any text of any length goes in and out verbatim without moving the layout.
     void hostileTextStaysInsideTheCard()
     {

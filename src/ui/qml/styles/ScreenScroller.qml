@@ -49,8 +49,24 @@ Flickable {
             reveal(Window.activeFocusItem);
     }
 
-    // Once the layout has placed the newly focused item, or grown around it.
-    onContentHeightChanged: Qt.callLater(revealFocus)
+    // An item that just appeared or grew, such as a new message, is placed by
+    // the layout only later: it is brought into sight now and again once the
+    // content's height follows; the focus keeps the last word.
+    property Item pendingReveal: null
+
+    function revealWhenPlaced(item) {
+        pendingReveal = item;
+        Qt.callLater(revealPending);
+    }
+
+    function revealPending() {
+        if (pendingReveal)
+            reveal(pendingReveal);
+        revealFocus();
+    }
+
+    onContentHeightChanged: Qt.callLater(revealPending)
+    onMovementStarted: pendingReveal = null
 
     Connections {
         target: scroller.Window.window

@@ -1,9 +1,11 @@
 import QtQuick
+import QtQuick.Controls.Basic
 import Nimbrel
 
 // The latest result message with its icon: a check when the text holds "✓"
 // anywhere, else a cross when it holds "✗", else an "i". As wide as its text,
-// up to `maximumWidth`; longer texts wrap and are cut off after a few lines.
+// up to `maximumWidth`; longer texts wrap and are cut off after a few lines,
+// with the whole message in a tooltip.
 Rectangle {
     id: line
 
@@ -14,6 +16,8 @@ Rectangle {
     readonly property string iconSymbol: message.includes("✓") ? "check_circle" : message.includes("✗") ? "cancel" : "info"
     readonly property color iconColor: message.includes("✓") ? view.accentGreen : message.includes("✗") ? view.accentRed : view.primaryBlue
     readonly property real textRoom: maximumWidth - 2 * Theme.standardPadding - icon.implicitWidth - row.spacing
+    // Whether the line shows only part of the message (the tooltip has it all).
+    readonly property bool cut: text.truncated || (text.text.includes("…") && !message.includes("…"))
 
     implicitWidth: row.implicitWidth + 2 * Theme.standardPadding
     implicitHeight: row.implicitHeight + 2 * Theme.standardPadding
@@ -57,19 +61,32 @@ Rectangle {
             font.pixelSize: Theme.subheadlineSize + 5
         }
 
+        // An address in the message breaks only before "@" or "." and is cut
+        // in its middle beyond two lines; other text wraps at its words.
         Text {
             id: text
 
+            readonly property bool namesAddress: text.text !== line.message
+
+            objectName: "statusText"
             anchors.verticalCenter: parent.verticalCenter
             width: Math.max(0, Math.min(implicitWidth, line.textRoom))
-            text: line.message
+            text: AddressText.fit(line.message, line.view.verificationAddress, font, line.textRoom)
             textFormat: Text.PlainText
             color: line.view.mediumGrey
             font.pixelSize: Theme.subheadlineSize
-            wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+            wrapMode: namesAddress ? Text.WordWrap : Text.WrapAtWordBoundaryOrAnywhere
             maximumLineCount: 4
             elide: Text.ElideRight
             Accessible.ignored: true
         }
     }
+
+    HoverHandler {
+        id: hover
+    }
+
+    ToolTip.visible: cut && hover.hovered
+    ToolTip.text: message
+    ToolTip.delay: 500
 }

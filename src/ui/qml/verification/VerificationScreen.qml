@@ -28,10 +28,7 @@ Item {
             target: screen.view
 
             function onEmailStatusChanged() {
-                Qt.callLater(() => {
-                    scroller.reveal(card.statusLine);
-                    scroller.revealFocus();
-                });
+                scroller.revealWhenPlaced(card.statusLine);
             }
         }
 
