@@ -40,8 +40,9 @@ QString joined(const QStringList &clusters)
 }
 
 // Whether `text` wraps at `width` with no line wider than that and the part
-// from `from` to `to` on at most the allowed lines.
-bool fits(const QString &text, qsizetype from, qsizetype to, const QFont &font, qreal width)
+// from `from` to `to` on at most `lines` lines.
+bool fits(const QString &text, qsizetype from, qsizetype to, const QFont &font, qreal width,
+          int lines)
 {
     QTextLayout layout(text, font);
     QTextOption option;
@@ -60,13 +61,13 @@ bool fits(const QString &text, qsizetype from, qsizetype to, const QFont &font, 
             lastLine = line.lineNumber();
     }
     layout.endLayout();
-    return lastLine - firstLine + 1 <= AddressText::maximumAddressLines;
+    return lastLine - firstLine + 1 <= lines;
 }
 
 } // namespace
 
 QString AddressText::fit(const QString &message, const QString &address, const QFont &font,
-                         qreal width)
+                         qreal width, int addressLines)
 {
     const qsizetype at = address.isEmpty() ? -1 : message.indexOf(address);
     if (at < 0 || width <= 0)
@@ -75,7 +76,7 @@ QString AddressText::fit(const QString &message, const QString &address, const Q
     const auto shown = [&](const QString &addressText) { return before + addressText + after; };
     const auto fitsWith = [&](const QString &addressText) {
         return fits(shown(addressText), before.size(), before.size() + addressText.size(), font,
-                    width);
+                    width, addressLines);
     };
 
     const QStringList clusters = graphemes(address);

@@ -26,10 +26,12 @@ class AddressText : public QObject
 public:
     using QObject::QObject;
 
-    static constexpr int maximumAddressLines = 2;
+    static constexpr int defaultAddressLines = 2;
 
-    // The text to show for `message` in `font`, wrapped at `width` pixels. A
-    // message without the address comes back unchanged.
+    // The text to show for `message` in `font`, wrapped at `width` pixels, the
+    // address on at most `addressLines` lines. A message without the address
+    // comes back unchanged.
     Q_INVOKABLE static QString fit(const QString &message, const QString &address,
-                                   const QFont &font, qreal width);
+                                   const QFont &font, qreal width,
+                                   int addressLines = defaultAddressLines);
 };

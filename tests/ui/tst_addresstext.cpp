@@ -57,19 +57,26 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<qreal>("width");
         QTest::addColumn<bool>("cut");
+        QTest::addColumn<int>("lines"); // the most the address may take
         const QString hyphens = u"first-name.last-name@sub-domain.example-company.co.uk"_s;
-        QTest::newRow("short, one line") << kSentTo + u"a@b.c"_s << u"a@b.c"_s << 400.0 << false;
-        QTest::newRow("hyphens, narrow") << kSentTo + hyphens << hyphens << 240.0 << false;
-        QTest::newRow("hyphens, very narrow") << kSentTo + hyphens << hyphens << 140.0 << true;
+        QTest::newRow("short, one line") << kSentTo + u"a@b.c"_s << u"a@b.c"_s << 400.0 << false
+                                         << AddressText::defaultAddressLines;
+        QTest::newRow("hyphens, narrow")
+            << kSentTo + hyphens << hyphens << 240.0 << false << AddressText::defaultAddressLines;
+        QTest::newRow("hyphens, very narrow")
+            << kSentTo + hyphens << hyphens << 140.0 << true << AddressText::defaultAddressLines;
         QTest::newRow("address mid-message")
             << u"✗ This code was sent to "_s + hyphens + u". Enter that address to verify it."_s
-            << hyphens << 320.0 << false;
+            << hyphens << 320.0 << false << AddressText::defaultAddressLines;
+        QTest::newRow("hyphens, very narrow, as many lines as it takes")
+            << kSentTo + hyphens << hyphens << 140.0 << false << 1000;
         const QString endless = u"x"_s.repeated(300) + u"@example.com"_s;
         QTest::newRow("no dot or @ for a long way")
-            << kSentTo + endless << endless << 240.0 << true;
+            << kSentTo + endless << endless << 240.0 << true << AddressText::defaultAddressLines;
         const QString blanks =
             u"a b c d e f g h i j k l m n o p q r s t u v w x y z "_s.repeated(4);
-        QTest::newRow("blanks never break") << kSentTo + blanks << blanks << 240.0 << true;
+        QTest::newRow("blanks never break")
+            << kSentTo + blanks << blanks << 240.0 << true << AddressText::defaultAddressLines;
     }
     void breaksOnlyBeforeAtOrDot()
     {
@@ -77,10 +84,11 @@ private slots:
         QFETCH(QString, address);
         QFETCH(qreal, width);
         QFETCH(bool, cut);
-        const QString shown = AddressText::fit(message, address, m_font, width);
+        QFETCH(int, lines);
+        const QString shown = AddressText::fit(message, address, m_font, width, lines);
         qreal widest = 0;
-        const QStringList lines = wrapped(shown, m_font, width, &widest);
-        QVERIFY2(widest <= width, qPrintable(lines.join(u'|')));
+        const QStringList wrappedLines = wrapped(shown, m_font, width, &widest);
+        QVERIFY2(widest <= width, qPrintable(wrappedLines.join(u'|')));
 
         const QString text = visible(shown);
         QCOMPARE(text.contains(u'…'), cut);
@@ -98,16 +106,16 @@ private slots:
         // Where a line ends inside the address, the next starts with "@" or ".".
         qsizetype position = 0;
         int addressLines = 0;
-        for (const QString &line : lines) {
+        for (const QString &line : wrappedLines) {
             const qsizetype end = position + line.size();
             if (end > at && position < at + addressShown.size())
                 ++addressLines;
             if (end > at && end < at + addressShown.size())
                 QVERIFY2(text.at(end) == u'@' || text.at(end) == u'.',
-                         qPrintable(lines.join(u'|')));
+                         qPrintable(wrappedLines.join(u'|')));
             position = end;
         }
-        QVERIFY2(addressLines <= AddressText::maximumAddressLines, qPrintable(lines.join(u'|')));
+        QVERIFY2(addressLines <= lines, qPrintable(wrappedLines.join(u'|')));
     }
 
     // Cuts fall between letters as people see them, and the address's own

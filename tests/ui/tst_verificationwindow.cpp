@@ -424,8 +424,15 @@ private slots:
             return window.contains(sceneRect(item(name)));
         };
         QTRY_VERIFY(inSight("statusLine") && inSight("codeField"));
-        // The address shows whole or cut in its middle, on at most two lines.
+        // The address shows whole or cut in its middle, on at most two lines;
+        // pointing at a cut message shows it whole.
         QCOMPARE(item("statusText")->property("lineCount").toInt(), 2);
+        QVERIFY(item("statusText")->property("text").toString().contains(u'…'));
+        QObject *toolTip = item("statusLine")->findChild<QObject *>(u"statusToolTip"_s);
+        QVERIFY(!toolTip->property("visible").toBool());
+        QTest::mouseMove(m_window.get(), sceneRect(item("statusLine")).center().toPoint());
+        QTRY_VERIFY(toolTip->property("visible").toBool());
+        QCOMPARE(toolTip->property("text").toString(), m_view->emailStatus());
         for (const char *wrong : {"1", "22"}) {
             QTest::keyClick(m_window.get(), wrong[0]);
             key(Qt::Key_Return);

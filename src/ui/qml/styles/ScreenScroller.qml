@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import Nimbrel
 
 // A whole screen's content that scrolls when the window is shorter than it,
@@ -24,7 +24,7 @@ Flickable {
     boundsBehavior: Flickable.StopAtBounds
     interactive: contentHeight > height
 
-    ScrollBar.vertical: ModernScrollBar {
+    T.ScrollBar.vertical: ModernScrollBar {
         Accessible.name: scroller.name
     }
 

@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import Nimbrel
 
 // The latest result message with its icon: a check when the text holds "✓"
@@ -86,7 +86,31 @@ Rectangle {
         id: hover
     }
 
-    ToolTip.visible: cut && hover.hovered
-    ToolTip.text: message
-    ToolTip.delay: 500
+    T.ToolTip {
+        objectName: "statusToolTip"
+        visible: line.cut && hover.hovered
+        delay: 500
+        text: line.message
+        // Above the line, no wider than it.
+        y: -height - 4
+        padding: 8
+        implicitWidth: Math.min(contentItem.implicitWidth + leftPadding + rightPadding, line.width)
+        implicitHeight: contentHeight + topPadding + bottomPadding
+
+        // The address whole, on as many lines as it takes.
+        contentItem: Text {
+            readonly property real room: line.width - 16
+
+            text: AddressText.fit(line.message, line.view.verificationAddress, font, room, 1000)
+            textFormat: Text.PlainText
+            wrapMode: text !== line.message ? Text.WordWrap : Text.WrapAtWordBoundaryOrAnywhere
+            color: "white"
+            font.pixelSize: Theme.captionSize
+        }
+
+        background: Rectangle {
+            radius: 6
+            color: line.view.darkGrey
+        }
+    }
 }
