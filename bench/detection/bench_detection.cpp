@@ -6,6 +6,7 @@
 #include "DesktopProcessCorpus.h"
 #include "LinuxRunningApplications.h"
 #include "ProcProcessSource.h"
+#include "ProcSnapshotSources.h"
 #include "PsProcessSource.h"
 #include "ScanPass.h"
 #include "SuspiciousNameMatcher.h"
@@ -44,31 +45,35 @@ template <bool (*matcher)(const QString &)> void matchCorpus(benchmark::State &s
     state.counters["suspicious"] = double(found);
 }
 
-// The scan passes measured, one row per process reader. The desktop's
-// applications come from the default source. Each reader is also measured
-// alone, as ProcessTable/<reader>.
+// The scan passes measured, one row per process reader: /proc as the
+// application's pass reads it (one walk for both sources), and `ps` beside
+// the default application source. Each reader is also measured alone, as
+// ProcessTable/<reader>.
 struct ScanPassRow
 {
     const char *name;
     const char *processTableName;
     std::function<std::unique_ptr<ProcessSource>()> makeProcessSource;
+    std::function<QStringList()> pass;
 };
 
 const ScanPassRow scanPassRows[] = {
-    {"ScanPass/proc", "ProcessTable/proc", [] { return std::make_unique<ProcProcessSource>(); }},
-    {"ScanPass/ps", "ProcessTable/ps", [] { return std::make_unique<PsProcessSource>(); }},
+    {"ScanPass/proc", "ProcessTable/proc", [] { return std::make_unique<ProcProcessSource>(); },
+     [] { return scanForSuspiciousProcesses(); }},
+    {"ScanPass/ps", "ProcessTable/ps", [] { return std::make_unique<PsProcessSource>(); },
+     [] {
+         return scanForSuspiciousProcesses(*defaultRunningApplicationsSource(), PsProcessSource());
+     }},
 };
 
 void scanPass(benchmark::State &state, const ScanPassRow &row)
 {
-    const auto applications = defaultRunningApplicationsSource();
-    const auto processes = row.makeProcessSource();
     qsizetype lines = 0;
     for (auto _ : state) {
-        lines = scanForSuspiciousProcesses(*applications, *processes).size();
+        lines = row.pass().size();
         benchmark::DoNotOptimize(lines);
     }
-    state.counters["processes"] = double(processes->runningProcesses().size());
+    state.counters["processes"] = double(row.makeProcessSource()->runningProcesses().size());
     state.counters["lines"] = double(lines);
 }
 
@@ -105,20 +110,21 @@ template <int count> const SyntheticProcTree &syntheticTree()
     return tree;
 }
 
+// Each pass walks the tree once for both sources, as the application's does.
 template <int count> void syntheticScanPass(benchmark::State &state)
 {
     LinuxRunningApplications::Environment environment =
         LinuxRunningApplications::sessionEnvironment();
     environment.procRoot = syntheticTree<count>().path();
     environment.x11Display.reset();
-    const LinuxRunningApplications applications(environment);
-    const ProcProcessSource processes(syntheticTree<count>().path());
     qsizetype lines = 0;
     for (auto _ : state) {
-        lines = scanForSuspiciousProcesses(applications, processes).size();
+        const ProcSnapshotSources sources(environment, ProcProcessSource::defaultHomeFolder());
+        lines = scanForSuspiciousProcesses(sources, sources).size();
         benchmark::DoNotOptimize(lines);
     }
-    state.counters["processes"] = double(processes.runningProcesses().size());
+    state.counters["processes"] =
+        double(ProcProcessSource(environment.procRoot).runningProcesses().size());
     state.counters["lines"] = double(lines);
 }
 

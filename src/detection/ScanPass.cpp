@@ -2,6 +2,7 @@
 
 #include "CanonicalText.h"
 #include "NameOccurrences.h"
+#include "ProcSnapshotSources.h"
 #include "SuspiciousNameMatcher.h"
 
 #include <QHash>
@@ -298,5 +299,6 @@ QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applicat
 
 QStringList scanForSuspiciousProcesses()
 {
-    return scanForSuspiciousProcesses(*defaultRunningApplicationsSource(), *defaultProcessSource());
+    const ProcSnapshotSources sources = ProcSnapshotSources::session();
+    return scanForSuspiciousProcesses(sources, sources);
 }

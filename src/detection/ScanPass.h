@@ -19,7 +19,8 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
 QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applications,
                                        const ProcessSource &processes);
 
-// The same pass over this machine, with the default sources below.
+// The same pass over this machine: the default sources below, over one walk
+// of /proc for both.
 QStringList scanForSuspiciousProcesses();
 
 // This machine's default sources.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace {
@@ -42,6 +43,19 @@ QStringList relativePathsFor(const QString &id)
     return paths;
 }
 
+// The names in a folder, none when it cannot be read.
+QSet<QString> folderEntryNames(const QString &folder)
+{
+    QSet<QString> names;
+    DIR *listing = ::opendir(QFile::encodeName(folder).constData());
+    if (!listing)
+        return names;
+    while (const dirent *entry = ::readdir(listing))
+        names.insert(QFile::decodeName(entry->d_name));
+    ::closedir(listing);
+    return names;
+}
+
 } // namespace
 
 DesktopEntries::DesktopEntries(QStringList dataDirs, const QString &posixLocale)
@@ -65,6 +79,8 @@ std::optional<DesktopEntry> DesktopEntries::find(const QString &id) const
     const QStringList relativePaths = relativePathsFor(id);
     for (const QString &dir : m_applicationDirs) {
         for (const QString &relative : relativePaths) {
+            if (!isListed(dir, relative))
+                continue;
             const QString path = dir + relative;
             if (!QFileInfo::exists(path))
                 continue;
@@ -79,6 +95,23 @@ std::optional<DesktopEntry> DesktopEntries::find(const QString &id) const
     }
     m_byId.insert(id, found);
     return found;
+}
+
+bool DesktopEntries::isListed(const QString &dir, const QString &relative) const
+{
+    const qsizetype slash = relative.indexOf(u'/');
+    if (slash < 0)
+        return listing(dir).contains(relative);
+    return listing(dir).contains(relative.first(slash)) &&
+           listing(dir + relative.first(slash + 1)).contains(relative.sliced(slash + 1));
+}
+
+const QSet<QString> &DesktopEntries::listing(const QString &folder) const
+{
+    auto known = m_listings.find(folder);
+    if (known == m_listings.end())
+        known = m_listings.insert(folder, folderEntryNames(folder));
+    return *known;
 }
 
 std::optional<DesktopEntry> DesktopEntries::findForWindowClass(const QString &className,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -52,6 +53,11 @@ public:
 
 private:
     std::optional<DesktopEntry> load(const QString &path, const QString &id) const;
+    // Whether `relative` ("x.desktop" or "sub/x.desktop") is listed in the
+    // application folder `dir`. Each folder is listed once, so that looking up
+    // IDs installed nowhere costs no system call per candidate path.
+    bool isListed(const QString &dir, const QString &relative) const;
+    const QSet<QString> &listing(const QString &folder) const;
     const QHash<QString, QString> &startupWmClassIndex() const;
 
     QStringList m_applicationDirs;
@@ -59,4 +65,5 @@ private:
     mutable QHash<QString, std::optional<DesktopEntry>> m_byId;
     mutable QHash<QString, std::optional<DesktopEntry>> m_byHintedPath;
     mutable std::optional<QHash<QString, QString>> m_idByWmClass;
+    mutable QHash<QString, QSet<QString>> m_listings;
 };

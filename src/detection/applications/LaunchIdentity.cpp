@@ -27,7 +27,14 @@ std::optional<LaunchIdentity> hintedIdentity(const QByteArray &environment)
     static const QByteArray gioHint = QByteArrayLiteral("GIO_LAUNCHED_DESKTOP_FILE=");
     static const QByteArray bamfHint = QByteArrayLiteral("BAMF_DESKTOP_FILE_HINT=");
     QString hinted;
-    for (const QByteArray &variable : environment.split('\0')) {
+    // Walked in place: most processes of a pass have an environment of a few
+    // dozen variables, none of them a hint.
+    for (qsizetype start = 0; start < environment.size();) {
+        qsizetype end = environment.indexOf('\0', start);
+        if (end < 0)
+            end = environment.size();
+        const QByteArrayView variable(environment.constData() + start, end - start);
+        start = end + 1;
         if (variable.startsWith(gioHint)) {
             hinted = QString::fromUtf8(variable.sliced(gioHint.size()));
             break;

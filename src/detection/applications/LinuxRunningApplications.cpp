@@ -27,9 +27,13 @@ LinuxRunningApplications::Environment LinuxRunningApplications::sessionEnvironme
 
 QList<RunningApplication> LinuxRunningApplications::runningApplications() const
 {
+    return applicationsOf(ProcFsReader(m_environment.procRoot, m_environment.uid).userProcesses());
+}
+
+QList<RunningApplication>
+LinuxRunningApplications::applicationsOf(const QList<ProcessRecord> &processes) const
+{
     const DesktopEntries entries(m_environment.dataDirs, m_environment.locale);
-    const QList<ProcessRecord> processes =
-        ProcFsReader(m_environment.procRoot, m_environment.uid).userProcesses();
     const QList<TopLevelWindow> windows = m_environment.x11Display
                                               ? x11TopLevelWindows(*m_environment.x11Display)
                                               : QList<TopLevelWindow>{};

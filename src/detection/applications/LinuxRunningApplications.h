@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProcessRecord.h"
 #include "detection/RunningApplications.h"
 
 #include <QString>
@@ -29,6 +30,12 @@ public:
     static Environment sessionEnvironment();
 
     QList<RunningApplication> runningApplications() const override;
+
+    // The same from processes already read from `procRoot` (the user's, as
+    // ProcFsReader gives them), for a pass that walks /proc once for all.
+    QList<RunningApplication> applicationsOf(const QList<ProcessRecord> &userProcesses) const;
+
+    const Environment &environment() const { return m_environment; }
 
 private:
     Environment m_environment;

@@ -69,12 +69,45 @@ std::optional<uint> parseRealUid(QByteArrayView status)
         start = end + 1;
         if (!line.startsWith("Uid:"))
             continue;
-        const QList<QByteArray> fields = line.sliced(4).toByteArray().trimmed().split('\t');
+        // "Uid:\treal\teffective\tsaved\tfilesystem", read in place.
+        QByteArrayView real = line.sliced(4).trimmed();
+        if (const qsizetype tab = real.indexOf('\t'); tab >= 0)
+            real.truncate(tab);
         bool ok = false;
-        const uint uid = fields.value(0).toUInt(&ok);
+        const uint uid = real.toUInt(&ok);
         return ok ? std::optional(uid) : std::nullopt;
     }
     return std::nullopt;
+}
+
+std::optional<QByteArray> parseStatusName(QByteArrayView status)
+{
+    static constexpr QByteArrayView key = "Name:\t";
+    if (!status.startsWith(key)) // the first line, always
+        return std::nullopt;
+    QByteArrayView escaped = status.sliced(key.size());
+    if (const qsizetype end = escaped.indexOf('\n'); end >= 0)
+        escaped.truncate(end);
+    const auto isOctal = [](char c) { return c >= '0' && c <= '7'; };
+    QByteArray name;
+    name.reserve(escaped.size());
+    for (qsizetype i = 0; i < escaped.size(); ++i) {
+        const qsizetype rest = escaped.size() - i - 1;
+        if (escaped[i] != '\\' || rest < 1) {
+            name.append(escaped[i]);
+        } else if (escaped[i + 1] == 'n' || escaped[i + 1] == '\\') {
+            name.append(escaped[i + 1] == 'n' ? '\n' : '\\');
+            ++i;
+        } else if (rest >= 3 && escaped[i + 1] >= '0' && escaped[i + 1] <= '3' &&
+                   isOctal(escaped[i + 2]) && isOctal(escaped[i + 3])) {
+            name.append(char((escaped[i + 1] - '0') * 64 + (escaped[i + 2] - '0') * 8 +
+                             (escaped[i + 3] - '0')));
+            i += 3;
+        } else {
+            name.append(escaped[i]);
+        }
+    }
+    return name;
 }
 
 QList<QByteArrayView> splitCmdline(QByteArrayView cmdline, qsizetype maxArguments)
@@ -98,9 +131,8 @@ QByteArray readLinkAt(int directory, const char *name)
     return length > 0 ? QByteArray(target, length) : QByteArray();
 }
 
-QString readExecutablePath(int pidDir)
+QString executablePathFromLink(QByteArray target)
 {
-    QByteArray target = readLinkAt(pidDir, "exe");
     static const QByteArray deleted = QByteArrayLiteral(" (deleted)"); // replaced while running
     if (target.endsWith(deleted))
         target.chop(deleted.size());

@@ -29,14 +29,18 @@ bool isKernelThread(const ProcStat &stat);
 // The real user id on the "Uid:" line of `status`.
 std::optional<uint> parseRealUid(QByteArrayView status);
 
+// The kernel's comm on the "Name:" line of `status`, as `stat` gives it: the
+// kernel writes a newline in it as "\n" and a backslash as "\\" (older
+// kernels in octal, "\012" and "\134"); these are undone.
+std::optional<QByteArray> parseStatusName(QByteArrayView status);
+
 // The NUL-separated arguments of `cmdline`, at most `maxArguments` of them, as
 // views into it; a last argument without its NUL (a read cut short) is kept.
 QList<QByteArrayView> splitCmdline(QByteArrayView cmdline, qsizetype maxArguments);
 
-// The path of the executable behind the open /proc/PID folder `pidDir`, with
-// the kernel's " (deleted)" mark of a replaced file removed; empty when the
-// link cannot be read (another user's process, a kernel thread, one that left).
-QString readExecutablePath(int pidDir);
+// The path of an executable from the target of a /proc/PID/exe link, with
+// the kernel's " (deleted)" mark of a replaced file removed.
+QString executablePathFromLink(QByteArray target);
 
 // The target of the link `name` inside the open folder `directory`, empty
 // when it cannot be read.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProcessDirectory.h"
 #include "ProcessRecord.h"
 
 #include <QList>
@@ -16,10 +17,10 @@ public:
 
     QList<ProcessRecord> userProcesses() const;
 
-private:
-    std::optional<ProcessRecord> read(const QString &pidPath, qint64 pid) const;
-    std::optional<ProcessRecord> read(int pidDir, qint64 pid) const;
+    // The process in `process` (a folder of any /proc tree), when it is the user's.
+    std::optional<ProcessRecord> read(ProcessDirectory &process) const;
 
+private:
     QString m_procRoot;
     uint m_uid;
 };

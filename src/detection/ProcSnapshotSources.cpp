@@ -1,0 +1,32 @@
+#include "ProcSnapshotSources.h"
+
+#include "ProcProcessSource.h"
+#include "ProcessNamesReader.h"
+#include "applications/ProcFsReader.h"
+#include "applications/ProcessDirectory.h"
+
+ProcSnapshotSources::ProcSnapshotSources(LinuxRunningApplications::Environment environment,
+                                         QString homeFolder)
+    : m_applications(std::move(environment))
+{
+    ProcessNamesReader names(std::move(homeFolder));
+    const ProcFsReader records(m_applications.environment().procRoot,
+                               m_applications.environment().uid);
+    forEachProcessDirectory(m_applications.environment().procRoot,
+                            [&](ProcessDirectory &directory) {
+                                if (std::optional<ObservedProcess> process = names.read(directory))
+                                    m_processes.append(std::move(*process));
+                                if (std::optional<ProcessRecord> record = records.read(directory))
+                                    m_userProcesses.append(std::move(*record));
+                            });
+}
+
+ProcSnapshotSources ProcSnapshotSources::session()
+{
+    return {LinuxRunningApplications::sessionEnvironment(), ProcProcessSource::defaultHomeFolder()};
+}
+
+QList<RunningApplication> ProcSnapshotSources::runningApplications() const
+{
+    return m_applications.applicationsOf(m_userProcesses);
+}
