@@ -1,20 +1,10 @@
 #include "SyntheticProcTree.h"
 
+#include "BenchFiles.h"
 #include "DesktopProcessCorpus.h"
 
 #include <QDir>
 #include <QFile>
-
-namespace {
-
-void write(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-} // namespace
 
 SyntheticProcTree::SyntheticProcTree(int count, uint uid)
 {
@@ -38,22 +28,22 @@ SyntheticProcTree::SyntheticProcTree(int count, uint uid)
                       QByteArray("/main.py\0", 9);
         }
         QFile::link(exe, dir + u"/exe"_qs);
-        write(dir + u"/cmdline"_qs, cmdline);
+        writeWhole(dir + u"/cmdline"_qs, cmdline);
         const QByteArray comm = QFile::encodeName(name).left(15);
-        write(dir + u"/comm"_qs, comm + '\n');
-        write(dir + u"/stat"_qs, pid + " (" + comm + ") S 1 " + pid +
-                                     " 1 0 -1 4194560 100 0 0 0 5 3 0 0 20 0 1 0 " +
-                                     QByteArray::number(5000 + i) + " 1000000 500 ...\n");
-        write(dir + u"/status"_qs, "Name:\t" + comm + "\nUmask:\t0022\nState:\tS (sleeping)\n" +
-                                       "Tgid:\t" + pid + "\nPid:\t" + pid + "\nPPid:\t1\n" +
-                                       "Uid:\t" + QByteArray::number(users ? uid : uid + 1) +
-                                       "\t0\t0\t0\nGid:\t0\t0\t0\t0\n" +
-                                       QByteArray("VmRSS:\t1000 kB\n").repeated(30));
-        write(dir + u"/cgroup"_qs,
-              users && i % 3 == 0
-                  ? "0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-gnome-" +
-                        QFile::encodeName(name) + "-" + pid + ".scope\n"
-                  : "0::/system.slice/" + QFile::encodeName(name) + ".service\n");
-        write(dir + u"/environ"_qs, environment);
+        writeWhole(dir + u"/comm"_qs, comm + '\n');
+        writeWhole(dir + u"/stat"_qs, pid + " (" + comm + ") S 1 " + pid +
+                                          " 1 0 -1 4194560 100 0 0 0 5 3 0 0 20 0 1 0 " +
+                                          QByteArray::number(5000 + i) + " 1000000 500 ...\n");
+        writeWhole(dir + u"/status"_qs,
+                   "Name:\t" + comm + "\nUmask:\t0022\nState:\tS (sleeping)\n" + "Tgid:\t" + pid +
+                       "\nPid:\t" + pid + "\nPPid:\t1\n" + "Uid:\t" +
+                       QByteArray::number(users ? uid : uid + 1) + "\t0\t0\t0\nGid:\t0\t0\t0\t0\n" +
+                       QByteArray("VmRSS:\t1000 kB\n").repeated(30));
+        writeWhole(dir + u"/cgroup"_qs,
+                   users && i % 3 == 0
+                       ? "0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-gnome-" +
+                             QFile::encodeName(name) + "-" + pid + ".scope\n"
+                       : "0::/system.slice/" + QFile::encodeName(name) + ".service\n");
+        writeWhole(dir + u"/environ"_qs, environment);
     }
 }

@@ -2,9 +2,14 @@
 // matchers (over UTF-8 bytes and over QString), and whole scan passes over this
 // machine with each process reader.
 
+#include "ApplicationGrouping.h"
+#include "BenchFiles.h"
 #include "ByteLiteralMatcher.h"
+#include "DesktopEntries.h"
 #include "DesktopProcessCorpus.h"
+#include "HostileDesktop.h"
 #include "LinuxRunningApplications.h"
+#include "ProcFsReader.h"
 #include "ProcProcessSource.h"
 #include "ProcSnapshotSources.h"
 #include "PsProcessSource.h"
@@ -12,6 +17,8 @@
 #include "SuspiciousNameMatcher.h"
 #include "SyntheticProcTree.h"
 #include "reference/ReferenceMatcher.h"
+
+#include <QFile>
 
 #include <benchmark/benchmark.h>
 
@@ -21,6 +28,7 @@
 #include <memory>
 #include <string>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -179,6 +187,88 @@ template <bool combiningMarks> void hostileScanPass(benchmark::State &state)
     state.counters["lines"] = double(lines);
 }
 
+// Attacks on the desktop entries, each a whole pass: the applications of a
+// hostile desktop (its /proc tree and data folder, and the attack's window
+// handed over directly, so no X display is needed) and its process table.
+class AttackedApplications : public RunningApplicationsSource
+{
+public:
+    AttackedApplications(const HostileDesktop &desktop, QList<TopLevelWindow> windows)
+        : m_desktop(desktop), m_windows(std::move(windows))
+    {}
+    QList<RunningApplication> runningApplications() const override
+    {
+        const DesktopEntries entries({m_desktop.dataDir()}, QString());
+        return groupApplications(ProcFsReader(m_desktop.procRoot(), getuid()).userProcesses(),
+                                 m_windows, entries);
+    }
+
+private:
+    const HostileDesktop &m_desktop;
+    QList<TopLevelWindow> m_windows;
+};
+
+void attackedPass(benchmark::State &state, const HostileDesktop &desktop,
+                  const QList<TopLevelWindow> &windows = {})
+{
+    const AttackedApplications applications(desktop, windows);
+    const ProcProcessSource processes(desktop.procRoot());
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        lines = scanForSuspiciousProcesses(applications, processes).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["applications"] = double(applications.runningApplications().size());
+    state.counters["lines"] = double(lines);
+}
+
+// Processes launched with a hint (GIO_LAUNCHED_DESKTOP_FILE) to an entry of
+// 508 KiB outside the application folders, whose Name is combining marks.
+template <int processes> void hintedEntryWithHugeName(benchmark::State &state)
+{
+    static const HostileDesktop desktop(processes, getuid());
+    static const bool prepared = [] {
+        const QString entry = desktop.ownFolder() + QStringLiteral("/notes.desktop");
+        writeWhole(entry,
+                   paddedDesktopEntry("Name=" + combiningMarks((508 * 1024 - 64) / 2), 508 * 1024));
+        desktop.setEnvironment("GIO_LAUNCHED_DESKTOP_FILE=" + QFile::encodeName(entry) + '\0');
+        return true;
+    }();
+    benchmark::DoNotOptimize(prepared);
+    attackedPass(state, desktop);
+}
+
+// 6,000 links to one entry of 508 KiB declaring StartupWMClass, and a window
+// of a class no entry is named after, so that the pass looks the class up
+// among the entries' StartupWMClass.
+void startupWmClassLinks(benchmark::State &state)
+{
+    static const HostileDesktop desktop(1, getuid());
+    static const bool prepared = [] {
+        const QString entry = desktop.entryFolder() + QStringLiteral("/notes.desktop");
+        writeWhole(entry, paddedDesktopEntry("Name=Notes\nStartupWMClass=Notes", 508 * 1024));
+        for (int i = 0; i < 6000; ++i)
+            QFile::link(entry, desktop.entryFolder() + QStringLiteral("/link-%1.desktop").arg(i));
+        return true;
+    }();
+    benchmark::DoNotOptimize(prepared);
+    attackedPass(
+        state, desktop,
+        {TopLevelWindow{.pid = {}, .instanceName = u"helper"_qs, .className = u"Helper"_qs}});
+}
+
+// Processes whose hint is 120 KB of combining marks.
+template <int processes> void hintOfCombiningMarks(benchmark::State &state)
+{
+    static const HostileDesktop desktop(processes, getuid());
+    static const bool prepared = [] {
+        desktop.setEnvironment("GIO_LAUNCHED_DESKTOP_FILE=" + combiningMarks(60'000) + '\0');
+        return true;
+    }();
+    benchmark::DoNotOptimize(prepared);
+    attackedPass(state, desktop);
+}
+
 // Prints the usual table, then the figures side by side.
 class SummaryReporter : public benchmark::ConsoleReporter
 {
@@ -194,6 +284,8 @@ public:
                 figures.namesPerSecond = rate->second.value;
             figures.milliseconds =
                 run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e3;
+            figures.cpuMilliseconds =
+                run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e3;
         }
     }
 
@@ -201,6 +293,9 @@ public:
     {
         ConsoleReporter::Finalize();
         std::printf("\nSummary\n");
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("  peak resident memory of this run: %.1f MiB\n", usage.ru_maxrss / 1024.0);
         const auto optimized = m_figures.find("Matcher/optimized");
         if (optimized != m_figures.end()) {
             std::printf("  isSuspiciousName over %lld names: %.0f names/s\n",
@@ -228,7 +323,13 @@ public:
         for (const char *synthetic : {"ScanPass/synthetic-proc", "ProcessTable/synthetic-proc",
                                       "ScanPass/synthetic-proc-3000"}) {
             if (const auto found = m_figures.find(synthetic); found != m_figures.end())
-                std::printf("  %s: %.2f ms\n", synthetic, found->second.milliseconds);
+                std::printf("  %s: %.2f ms, CPU %.2f ms\n", synthetic, found->second.milliseconds,
+                            found->second.cpuMilliseconds);
+        }
+        for (const auto &[name, figures] : m_figures) {
+            if (name.starts_with("Attack/"))
+                std::printf("  %s: %.2f ms, CPU %.2f ms per pass\n", name.c_str(),
+                            figures.milliseconds, figures.cpuMilliseconds);
         }
         if (const auto found = m_figures.find("RunningApplications"); found != m_figures.end()) {
             const double applications = found->second.milliseconds;
@@ -243,6 +344,7 @@ private:
     {
         double namesPerSecond = 0;
         double milliseconds = 0;
+        double cpuMilliseconds = 0;
     };
     std::map<std::string, Figures> m_figures;
 };
@@ -279,6 +381,17 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("ProcessTable/synthetic-proc", syntheticProcessTable<400>)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ScanPass/synthetic-proc-3000", syntheticScanPass<3000>)
+        ->Unit(benchmark::kMillisecond);
+
+    benchmark::RegisterBenchmark("Attack/hinted-entry-name/10", hintedEntryWithHugeName<10>)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Attack/hinted-entry-name/40", hintedEntryWithHugeName<40>)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Attack/startupwmclass-links-6000", startupWmClassLinks)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Attack/hint-combining-marks/10", hintOfCombiningMarks<10>)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Attack/hint-combining-marks/30", hintOfCombiningMarks<30>)
         ->Unit(benchmark::kMillisecond);
 
     benchmark::Initialize(&argc, argv);
