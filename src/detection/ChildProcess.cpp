@@ -66,7 +66,10 @@ int spawn(const QString &program, const QStringList &arguments, int writeEnd, pi
     posix_spawnattr_setsigdefault(&attributes, &signalSet);
     sigemptyset(&signalSet);
     posix_spawnattr_setsigmask(&attributes, &signalSet);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    // A process group of its own, so that stopping it stops whatever it started too.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
+                                              POSIX_SPAWN_SETPGROUP);
 
     const int result = posix_spawn(pid, argv.front(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
@@ -106,18 +109,29 @@ bool reaped(pid_t pid, int options)
     }
 }
 
+// Whether the child has ended, leaving it to be reaped: until it is, its pid
+// (and so its process group's id) cannot be reused.
+bool exited(pid_t pid)
+{
+    for (;;) {
+        siginfo_t info{};
+        if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0)
+            return info.si_pid == pid;
+        if (errno != EINTR)
+            return true; // not our child any more (reaped elsewhere)
+    }
+}
+
+// Stops the child and everything in its process group (a shell's pipeline,
+// say), and reaps the child; the group's other processes were never ours to reap.
 void stopAndReap(pid_t pid, milliseconds grace)
 {
-    ::kill(pid, SIGTERM);
+    ::kill(-pid, SIGTERM);
     const Clock::time_point giveUp = Clock::now() + grace;
-    while (!reaped(pid, WNOHANG)) {
-        if (Clock::now() >= giveUp) {
-            ::kill(pid, SIGKILL);
-            reaped(pid, 0);
-            return;
-        }
+    while (!exited(pid) && Clock::now() < giveUp)
         std::this_thread::sleep_for(milliseconds(5));
-    }
+    ::kill(-pid, SIGKILL); // whatever of the group is still there
+    reaped(pid, 0);
 }
 
 } // namespace

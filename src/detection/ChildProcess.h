@@ -34,6 +34,7 @@ struct ChildProcessLimits
 // it runs, so a child that writes more than the pipe holds never stalls.
 // A child still running at the deadline is asked to terminate, killed if it
 // has not ended after the grace period, and reaped either way; so is a child
-// whose output reaches the limit.
+// whose output reaches the limit. The child runs in a process group of its own,
+// and stopping it stops the whole group: nothing it started outlives it then.
 ChildProcessRun runChildProcess(const QString &program, const QStringList &arguments,
                                 const ChildProcessLimits &limits = {});
