@@ -20,6 +20,7 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -120,9 +121,21 @@ int main(int argc, char *argv[])
     const std::string mode = argc > 1 ? argv[1] : "";
     className = std::strrchr(argv[0], '/') + 1; // started by its full path
 
-    connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection))
-        return 1;
+    // Under load a healthy Xvfb now and then fails a fresh connection at the
+    // socket (xcb error 1, with no refusal from the server); connecting
+    // again succeeds. Each failure is told, and the attempts end after 10 s.
+    for (int attempt = 1;; ++attempt) {
+        connection = xcb_connect(nullptr, nullptr);
+        const int error = xcb_connection_has_error(connection);
+        if (error == 0)
+            break;
+        std::fprintf(stderr, "cannot connect to %s: xcb error %d (attempt %d)\n",
+                     std::getenv("DISPLAY"), error, attempt);
+        xcb_disconnect(connection);
+        if (attempt == 100)
+            return 1;
+        usleep(100'000);
+    }
     screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
 
     std::vector<xcb_window_t> mapped;
