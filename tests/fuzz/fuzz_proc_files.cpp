@@ -1,4 +1,4 @@
-// The /proc stat, status and cmdline parsers on any bytes, and the
+// The /proc stat, status (uid and Name) and cmdline parsers on any bytes, and the
 // interpreter's program read from the arguments they give.
 
 #include "ProcFiles.h"
@@ -11,6 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     parseProcStat(bytes);
     parseRealUid(bytes);
+    if (const std::optional<QByteArray> name = parseStatusName(bytes)) {
+        // Unescaping only ever shortens the line it came from.
+        if (name->size() > bytes.size())
+            __builtin_trap();
+    }
     QStringList arguments;
     for (QByteArrayView argument : splitCmdline(bytes, 64))
         arguments.append(QFile::decodeName(argument.toByteArray()));

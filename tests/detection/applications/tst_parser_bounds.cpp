@@ -101,6 +101,11 @@ void ParserBoundsTest::otherParsers()
                                  "Uid:",
                                  "Uid:\t",
                                  "Uid:\t1",
+                                 "Name:\t",
+                                 "Name:\t\\",
+                                 "Name:\ta\\1",
+                                 "Name:\ta\\12",
+                                 "Name:\ta\\777",
                                  QByteArray("\0", 1),
                                  QByteArray("a\0", 2),
                                  QByteArray("\0\0", 2)};
@@ -112,6 +117,7 @@ void ParserBoundsTest::otherParsers()
                      KeyFile::parse(input, false);
                      parseProcStat(input);
                      parseRealUid(input);
+                     parseStatusName(input);
                      splitCmdline(input, 3);
                  }),
                  input.toHex().constData());
