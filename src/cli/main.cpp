@@ -120,16 +120,15 @@ int main(int argc, char *argv[])
         return NothingFound;
     }
 
-    std::unique_ptr<ProcessSource> processes;
-    if (parser.isSet(psOption))
-        processes = std::make_unique<PsProcessSource>();
-    else if (parser.isSet(procRootOption))
-        processes = std::make_unique<ProcProcessSource>(parser.value(procRootOption));
-    else
-        processes = defaultProcessSource();
-
     const QDateTime started = QDateTime::currentDateTimeUtc();
-    const QList<Finding> findings = scanFindings(*defaultRunningApplicationsSource(), *processes);
+    QList<Finding> findings;
+    if (parser.isSet(psOption))
+        findings = scanFindings(*defaultRunningApplicationsSource(), PsProcessSource());
+    else if (parser.isSet(procRootOption))
+        findings = scanFindings(*defaultRunningApplicationsSource(),
+                                ProcProcessSource(parser.value(procRootOption)));
+    else
+        findings = scanFindings();
     if (parser.isSet(jsonOption)) {
         const QByteArray document = findingsJson(findings, started, QSysInfo::machineHostName());
         std::fwrite(document.constData(), 1, size_t(document.size()), stdout);

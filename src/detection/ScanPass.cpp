@@ -297,6 +297,12 @@ QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applicat
     return lines;
 }
 
+QList<Finding> scanFindings()
+{
+    const ProcSnapshotSources sources = ProcSnapshotSources::session();
+    return scanFindings(sources, sources);
+}
+
 QStringList scanForSuspiciousProcesses()
 {
     const ProcSnapshotSources sources = ProcSnapshotSources::session();

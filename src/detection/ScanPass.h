@@ -19,10 +19,9 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
 QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applications,
                                        const ProcessSource &processes);
 
-// The same pass over this machine: the default sources below, over one walk
-// of /proc for both.
+// The same passes over this machine, with one walk of /proc for both sources.
+QList<Finding> scanFindings();
 QStringList scanForSuspiciousProcesses();
 
-// This machine's default sources.
-std::unique_ptr<ProcessSource> defaultProcessSource();
+// This machine's desktop applications.
 std::unique_ptr<RunningApplicationsSource> defaultRunningApplicationsSource();
