@@ -35,6 +35,8 @@ QString nameSourceLabel(NameSource source)
         return QStringLiteral("window-title");
     case NameSource::OverlayWindow:
         return QStringLiteral("overlay-window");
+    case NameSource::ScanLimit:
+        return QStringLiteral("scan-limit");
     }
     return {};
 }
@@ -48,6 +50,10 @@ QString findingKindLabel(FindingKind kind)
         return QStringLiteral("generic");
     case FindingKind::Overlay:
         return QStringLiteral("overlay");
+    case FindingKind::Possible:
+        return QStringLiteral("possible");
+    case FindingKind::Limited:
+        return QStringLiteral("limited");
     }
     return {};
 }
@@ -61,6 +67,8 @@ QString findingSourceLabel(FindingSource source)
         return QStringLiteral("application");
     case FindingSource::Window:
         return QStringLiteral("window");
+    case FindingSource::Scan:
+        return QStringLiteral("scan");
     }
     return {};
 }

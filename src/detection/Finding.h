@@ -19,8 +19,11 @@ struct Evidence
     bool operator==(const Evidence &) const = default;
 };
 
-enum class FindingKind { Cluely, Generic, Overlay };
-enum class FindingSource { Process, Application, Window };
+// Cluely: a name that identifies the tool's program; Possible: a name that
+// only mentions it (a title, a folder, an open file); Limited: something the
+// scan could not see.
+enum class FindingKind { Cluely, Generic, Overlay, Possible, Limited };
+enum class FindingSource { Process, Application, Window, Scan };
 
 // One detection line and what it rests on.
 struct Finding

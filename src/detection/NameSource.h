@@ -21,6 +21,7 @@ enum class NameSource {
     WindowInstance,     // WM_CLASS, instance part
     WindowTitle,        // _NET_WM_NAME, else WM_NAME
     OverlayWindow,      // a window floating above everything, whatever its name
+    ScanLimit,          // something the scan could not see, and why
 };
 
 QString nameSourceLabel(NameSource source);

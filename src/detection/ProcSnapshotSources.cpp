@@ -28,5 +28,6 @@ ProcSnapshotSources ProcSnapshotSources::session()
 
 QList<RunningApplication> ProcSnapshotSources::runningApplications() const
 {
-    return m_applications.applicationsOf(m_userProcesses);
+    m_applicationLimits.clear();
+    return m_applications.applicationsOf(m_userProcesses, &m_applicationLimits);
 }

@@ -24,8 +24,13 @@ public:
     QList<ObservedProcess> runningProcesses() const override { return m_processes; }
     QList<RunningApplication> runningApplications() const override;
 
+    QStringList processLimits() const override { return m_processLimits; }
+    QStringList applicationLimits() const override { return m_applicationLimits; }
+
 private:
     LinuxRunningApplications m_applications;
     QList<ObservedProcess> m_processes;
     QList<ProcessRecord> m_userProcesses;
+    QStringList m_processLimits;
+    mutable QStringList m_applicationLimits;
 };

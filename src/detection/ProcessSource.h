@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -34,4 +35,8 @@ public:
     // Every process of every user, in no particular order; empty when the
     // table cannot be read.
     virtual QList<ObservedProcess> runningProcesses() const = 0;
+
+    // What the table could not show, and why, one text each (e.g. "other
+    // users' processes (hidepid)"); reported by the pass as findings.
+    virtual QStringList processLimits() const { return {}; }
 };

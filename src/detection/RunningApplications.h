@@ -15,6 +15,8 @@ struct ApplicationWindow
     QString instanceName{};      // WM_CLASS, instance part
     QString entryName{};         // the Name of the desktop entry the window names, if any
     QStringList overlayTraits{}; // empty unless the window floats above everything
+    QString iconName{};          // _NET_WM_ICON_NAME, else WM_ICON_NAME: read like a title
+    QString role{};              // WM_WINDOW_ROLE: the program's own name for the window
 
     bool operator==(const ApplicationWindow &) const = default;
 };
@@ -40,4 +42,9 @@ public:
 
     // The applications at this moment, in an order that is stable for one pass.
     virtual QList<RunningApplication> runningApplications() const = 0;
+
+    // What the last runningApplications() could not see, and why, one text
+    // each (e.g. "windows: the X server did not answer within 250 ms"): a
+    // pass reports each as a finding of its own rather than as a clean desktop.
+    virtual QStringList applicationLimits() const { return {}; }
 };

@@ -235,7 +235,12 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
 {
     NameVerdicts verdicts;
     QList<Finding> findings;
-    for (const RunningApplication &application : applications.runningApplications()) {
+    const QList<RunningApplication> running = applications.runningApplications();
+    // What the pass could not see comes first: a clean result means little without it.
+    for (const QString &limit : processes.processLimits() + applications.applicationLimits())
+        findings.append({QStringLiteral("⚠️ SCAN LIMITED - ") + limit, FindingKind::Limited,
+                         FindingSource::Scan, {}, {{NameSource::ScanLimit, limit}}});
+    for (const RunningApplication &application : running) {
         if (std::optional<Finding> finding = applicationFinding(application, verdicts))
             findings.append(std::move(*finding));
     }

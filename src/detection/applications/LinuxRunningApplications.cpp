@@ -27,12 +27,16 @@ LinuxRunningApplications::Environment LinuxRunningApplications::sessionEnvironme
 
 QList<RunningApplication> LinuxRunningApplications::runningApplications() const
 {
-    return applicationsOf(ProcFsReader(m_environment.procRoot, m_environment.uid).userProcesses());
+    m_limits.clear();
+    return applicationsOf(ProcFsReader(m_environment.procRoot, m_environment.uid).userProcesses(),
+                          &m_limits);
 }
 
 QList<RunningApplication>
-LinuxRunningApplications::applicationsOf(const QList<ProcessRecord> &processes) const
+LinuxRunningApplications::applicationsOf(const QList<ProcessRecord> &processes,
+                                         QStringList *limits) const
 {
+    Q_UNUSED(limits)
     const DesktopEntries entries(m_environment.dataDirs, m_environment.locale);
     const QList<TopLevelWindow> windows = m_environment.x11Display
                                               ? x11TopLevelWindows(*m_environment.x11Display)

@@ -30,13 +30,17 @@ public:
     static Environment sessionEnvironment();
 
     QList<RunningApplication> runningApplications() const override;
+    QStringList applicationLimits() const override { return m_limits; }
 
     // The same from processes already read from `procRoot` (the user's, as
     // ProcFsReader gives them), for a pass that walks /proc once for all.
-    QList<RunningApplication> applicationsOf(const QList<ProcessRecord> &userProcesses) const;
+    // What the desktop's windows could not show is added to `limits`.
+    QList<RunningApplication> applicationsOf(const QList<ProcessRecord> &userProcesses,
+                                             QStringList *limits = nullptr) const;
 
     const Environment &environment() const { return m_environment; }
 
 private:
     Environment m_environment;
+    mutable QStringList m_limits; // of the last runningApplications()
 };
