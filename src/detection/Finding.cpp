@@ -31,14 +31,31 @@ QString nameSourceLabel(NameSource source)
         return QStringLiteral("window-class");
     case NameSource::WindowInstance:
         return QStringLiteral("window-instance");
+    case NameSource::WindowRole:
+        return QStringLiteral("window-role");
+    case NameSource::ExecutableFolder:
+        return QStringLiteral("exe-folder");
+    case NameSource::Argv0Folder:
+        return QStringLiteral("argv0-folder");
+    case NameSource::Folder:
+        return QStringLiteral("folder");
+    case NameSource::File:
+        return QStringLiteral("file");
     case NameSource::WindowTitle:
         return QStringLiteral("window-title");
+    case NameSource::WindowIconName:
+        return QStringLiteral("window-icon-name");
     case NameSource::OverlayWindow:
         return QStringLiteral("overlay-window");
     case NameSource::ScanLimit:
         return QStringLiteral("scan-limit");
     }
     return {};
+}
+
+bool identifiesProgram(NameSource source)
+{
+    return source < NameSource::ExecutableFolder;
 }
 
 QString findingKindLabel(FindingKind kind)

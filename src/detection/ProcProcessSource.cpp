@@ -1,6 +1,8 @@
 #include "ProcProcessSource.h"
 
 #include "ProcessNamesReader.h"
+#include "ProcVisibility.h"
+#include "ScanPass.h"
 #include "applications/ProcessDirectory.h"
 
 #include <QDir>
@@ -17,10 +19,15 @@ QString ProcProcessSource::defaultHomeFolder()
 QList<ObservedProcess> ProcProcessSource::runningProcesses() const
 {
     QList<ObservedProcess> processes;
-    ProcessNamesReader reader(m_homeFolder);
+    ProcessNamesReader reader(m_homeFolder, matchesDetectionRules);
     forEachProcessDirectory(m_procRoot, [&](ProcessDirectory &directory) {
         if (std::optional<ObservedProcess> process = reader.read(directory))
             processes.append(std::move(*process));
     });
     return processes;
+}
+
+QStringList ProcProcessSource::processLimits() const
+{
+    return procVisibilityLimits(m_procRoot);
 }

@@ -20,6 +20,7 @@ public:
                                QString homeFolder = defaultHomeFolder());
 
     QList<ObservedProcess> runningProcesses() const override;
+    QStringList processLimits() const override;
 
     static QString defaultHomeFolder();
 

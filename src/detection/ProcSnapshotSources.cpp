@@ -2,6 +2,8 @@
 
 #include "ProcProcessSource.h"
 #include "ProcessNamesReader.h"
+#include "ProcVisibility.h"
+#include "ScanPass.h"
 #include "applications/ProcFsReader.h"
 #include "applications/ProcessDirectory.h"
 
@@ -9,7 +11,8 @@ ProcSnapshotSources::ProcSnapshotSources(LinuxRunningApplications::Environment e
                                          QString homeFolder)
     : m_applications(std::move(environment))
 {
-    ProcessNamesReader names(std::move(homeFolder));
+    ProcessNamesReader names(std::move(homeFolder), matchesDetectionRules);
+    m_processLimits = procVisibilityLimits(m_applications.environment().procRoot);
     const ProcFsReader records(m_applications.environment().procRoot,
                                m_applications.environment().uid);
     forEachProcessDirectory(m_applications.environment().procRoot,

@@ -1,7 +1,6 @@
 #include "ProcessNameList.h"
 
 #include "CanonicalText.h"
-#include "applications/TextBounds.h"
 
 #include <QSet>
 
@@ -78,9 +77,4 @@ QStringList distinctProcessNames(const QStringList &entries)
         names.append(std::move(name));
     }
     return names;
-}
-
-QString boundedName(QString name)
-{
-    return cutText(std::move(name), maxNameLength);
 }

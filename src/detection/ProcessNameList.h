@@ -18,10 +18,6 @@ QString processNameFromEntry(QStringView entry);
 // equivalent ones collapsed into the first of them.
 QStringList distinctProcessNames(const QStringList &entries);
 
-// Process names are cut to this many UTF-16 code units: no file name is longer
-// (255 bytes), and a hostile process cannot make the matching work grow with
-// its argv.
+// A process name is shown cut to this many UTF-16 code units, as long as any
+// file name (255 bytes); it is matched whole.
 inline constexpr qsizetype maxNameLength = 255;
-
-// `name` cut to maxNameLength, never inside a surrogate pair.
-QString boundedName(QString name);

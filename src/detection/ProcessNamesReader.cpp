@@ -1,22 +1,174 @@
 #include "ProcessNamesReader.h"
 
 #include "ProcessNameList.h"
+#include "applications/BoundedRead.h"
 #include "applications/ProcessDirectory.h"
 #include "processes/InterpretedProgram.h"
+#include "processes/ProgramFiles.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace {
 
 constexpr qsizetype maxArguments = 256;
+// A path is walked up at most this many folders.
+constexpr int maxFolders = 32;
+// Descriptors looked at per process: a runner's program or input is among the first.
+constexpr int maxOpenFiles = 64;
+constexpr qint64 maxMapsBytes = 256 * 1024;
+constexpr qint64 maxPackageJsonBytes = 1024 * 1024;
+// A script's package.json is looked for this many folders up.
+constexpr int maxPackageLevels = 4;
+
+QStringView fileNameOf(QStringView path)
+{
+    return path.sliced(path.lastIndexOf(u'/') + 1);
+}
+
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash > 0 ? path.first(slash) : (slash == 0 ? QStringLiteral("/") : QString());
+}
+
+bool isScriptOfNode(QStringView fileName)
+{
+    for (QStringView extension : {u".js", u".mjs", u".cjs", u".ts", u".mts"}) {
+        if (fileName.endsWith(extension))
+            return true;
+    }
+    return false;
+}
+
+// Whether a name the process shows names its executable `executable`: the
+// same name, the kernel's 15-character cut of it, the name without its
+// version ("python3" for python3.11), or a login shell's "-bash".
+bool namesExecutable(QStringView name, QStringView executable)
+{
+    if (name.startsWith(u'-'))
+        name = name.sliced(1);
+    if (name.isEmpty() || !executable.startsWith(name))
+        return false;
+    const QStringView rest = executable.sliced(name.size());
+    return rest.isEmpty() || name.size() >= 15 ||
+           std::all_of(rest.begin(), rest.end(), [](QChar c) { return c.isDigit() || c == u'.'; });
+}
 
 } // namespace
 
-void ProcessNamesReader::add(ObservedProcess &process, const QString &name, NameSource source) const
+// The names of one process as they are found.
+class ProcessNamesReader::Reading
 {
-    if (QString cut = boundedName(name); !cut.isEmpty())
-        process.names.append({std::move(cut), source});
-}
+public:
+    Reading(ProcessNamesReader &reader, ProcessDirectory &directory)
+        : m_reader(reader), m_directory(directory)
+    {}
+
+    void add(const QString &name, NameSource source)
+    {
+        if (name.isEmpty() || (!identifiesProgram(source) && !m_reader.m_mayMatter(name)))
+            return;
+        QList<ProcessName> &names = identifiesProgram(source) ? m_identities : m_mentions;
+        const ProcessName entry{name, source};
+        if (!names.contains(entry))
+            names.append(entry);
+    }
+
+    // The folders on `path` above its file, nearest first, as mentions.
+    void addFolders(const QString &path, NameSource source)
+    {
+        QString folder = folderOf(path);
+        for (int level = 0; level < maxFolders && !isWalkStop(folder, m_reader.m_homeFolder);
+             ++level) {
+            add(fileNameOf(folder).toString(), source);
+            folder = folderOf(folder);
+        }
+    }
+
+    // A program file the process runs: its name, its folders and, for a
+    // script of node's, its package's names.
+    void addProgram(const QString &path)
+    {
+        add(fileNameOf(path).toString(), NameSource::Script);
+        addFolders(path, NameSource::ScriptFolder);
+        if (isScriptOfNode(fileNameOf(path)))
+            addPackage(folderOf(path));
+        m_programFound = true;
+    }
+
+    // The names of the package a script of node's belongs to.
+    void addPackage(const QString &scriptFolder)
+    {
+        const PackageNames package = m_reader.packageOf(scriptFolder, false);
+        add(package.name, NameSource::PackageName);
+        add(package.productName, NameSource::PackageProductName);
+    }
+
+    // A path named in the arguments or held open: looked at only when a name
+    // on it may matter. Whether it is a program decides what its name is.
+    void addNamedPath(QString path, bool executableMapping = false)
+    {
+        if (!path.startsWith(u'/')) {
+            if (workingFolder().isEmpty())
+                return;
+            path = workingFolder() + u'/' + path;
+        }
+        path = QDir::cleanPath(path);
+        if (!m_reader.m_mayMatter(path)) {
+            // A script of node's may still be known by its package.
+            if (isScriptOfNode(fileNameOf(path)) &&
+                examinePath(m_directory, path) == PathKind::Program)
+                addPackage(folderOf(path));
+            return;
+        }
+        switch (executableMapping ? PathKind::Program : examinePath(m_directory, path)) {
+        case PathKind::Missing:
+            return;
+        case PathKind::Program:
+            addProgram(path);
+            return;
+        case PathKind::File:
+            add(fileNameOf(path).toString(), NameSource::File);
+            break;
+        case PathKind::Folder:
+            add(fileNameOf(path).toString(), NameSource::Folder);
+            break;
+        }
+        addFolders(path, NameSource::Folder);
+    }
+
+    // An argument may be a path, or an option whose value is one.
+    void addArgument(const QString &argument)
+    {
+        if (!argument.startsWith(u'-'))
+            return addNamedPath(argument);
+        if (const qsizetype equals = argument.indexOf(u'='); equals > 0)
+            addNamedPath(argument.sliced(equals + 1));
+    }
+
+    const QString &workingFolder()
+    {
+        if (!m_workingFolder)
+            m_workingFolder = QFile::decodeName(m_directory.readLink("cwd"));
+        return *m_workingFolder;
+    }
+
+    bool programFound() const { return m_programFound; }
+    QList<ProcessName> names() const { return m_identities + m_mentions; }
+
+private:
+    ProcessNamesReader &m_reader;
+    ProcessDirectory &m_directory;
+    QList<ProcessName> m_identities;
+    QList<ProcessName> m_mentions;
+    std::optional<QString> m_workingFolder;
+    bool m_programFound = false;
+};
+
+ProcessNamesReader::ProcessNamesReader(QString homeFolder, NameFilter mayMatter)
+    : m_homeFolder(std::move(homeFolder)), m_mayMatter(std::move(mayMatter))
+{}
 
 std::optional<ObservedProcess> ProcessNamesReader::read(ProcessDirectory &directory)
 {
@@ -36,59 +188,96 @@ std::optional<ObservedProcess> ProcessNamesReader::read(ProcessDirectory &direct
             comm = stat->comm;
     }
 
-    ObservedProcess process{directory.pid(), {}};
+    Reading reading(*this, directory);
     const QString executable = processNameFromEntry(executablePath);
-    add(process, executable, NameSource::Executable);
+    reading.add(executable, NameSource::Executable);
+    QStringList decoded;
+    for (QByteArrayView argument : arguments)
+        decoded.append(QFile::decodeName(argument.toByteArray()));
+    const QString argv0Path = decoded.isEmpty() ? QString() : decoded.first().trimmed();
     // A Windows program's argv[0] under Wine is its Windows path.
-    const QString argv0 = arguments.isEmpty()
-                              ? QString()
-                              : processNameFromEntry(QFile::decodeName(arguments[0].toByteArray()));
-    add(process, argv0.sliced(argv0.lastIndexOf(u'\\') + 1), NameSource::Argv0);
-    if (comm)
-        add(process, QString::fromUtf8(*comm), NameSource::Comm);
+    const QString argv0Entry = processNameFromEntry(argv0Path);
+    const QString argv0 = argv0Entry.sliced(argv0Entry.lastIndexOf(u'\\') + 1);
+    reading.add(argv0, NameSource::Argv0);
+    const QString commName = comm ? QString::fromUtf8(*comm) : QString();
+    reading.add(commName, NameSource::Comm);
+
     // Another user's executable is unreadable; its argv[0] names the interpreter then.
     const QString &interpreter = executablePath.isEmpty() ? argv0 : executable;
-    if (isInterpreter(interpreter)) {
-        QStringList decoded;
-        for (QByteArrayView argument : arguments)
-            decoded.append(QFile::decodeName(argument.toByteArray()));
-        addProgramNames(process, directory, interpreter, decoded);
+    const bool runner = isInterpreter(interpreter) || isDynamicLoader(executable);
+    if (const std::optional<InterpretedProgram> program =
+            isInterpreter(interpreter) ? interpretedProgram(interpreter, decoded) : std::nullopt) {
+        if (program->isModule) {
+            reading.add(program->path, NameSource::Module);
+        } else {
+            const bool relative = !program->path.startsWith(u'/') && !program->path.contains(u'\\');
+            reading.addProgram(interpretedProgramPath(
+                *program, relative ? reading.workingFolder() : QString()));
+        }
+        for (const QString &ran : program->runs) {
+            if (ran.contains(u'/') || ran.contains(u'.'))
+                reading.addNamedPath(ran);
+            if (!ran.contains(u'/'))
+                reading.add(ran, NameSource::Module);
+        }
     }
-    addPackageNames(process, executablePath);
+    for (qsizetype i = 1; i < decoded.size(); ++i)
+        reading.addArgument(decoded[i]);
+
+    // A process whose names no longer tell its executable (a title it wrote
+    // itself, as node's process.title or perl's $0 do) is known by its files.
+    const bool retitled = !executable.isEmpty() && !namesExecutable(argv0, executable) &&
+                          !namesExecutable(commName, executable);
+    if ((runner && !reading.programFound()) || retitled) {
+        for (const HeldFile &file : openFiles(directory, maxOpenFiles))
+            reading.addNamedPath(file.path);
+    }
+    if (retitled) {
+        for (const HeldFile &file : mappedFiles(directory.read("maps", maxMapsBytes).bytes)) {
+            if (file.path != executablePath)
+                reading.addNamedPath(file.path, file.executableMapping);
+        }
+        if (!reading.workingFolder().isEmpty())
+            reading.addNamedPath(reading.workingFolder());
+    }
+
+    reading.addFolders(executablePath, NameSource::ExecutableFolder);
+    if (argv0Path.contains(u'/') && argv0Path != executablePath)
+        reading.addFolders(argv0Path, NameSource::Argv0Folder);
+    if (const qsizetype slash = executablePath.lastIndexOf(u'/'); slash > 0) {
+        const PackageNames package = packageOf(executablePath.first(slash), true);
+        reading.add(package.name, NameSource::PackageName);
+        reading.add(package.productName, NameSource::PackageProductName);
+    }
+
+    ObservedProcess process{directory.pid(), reading.names()};
     if (process.names.isEmpty())
         return std::nullopt;
     return process;
 }
 
-void ProcessNamesReader::addProgramNames(ObservedProcess &process, ProcessDirectory &directory,
-                                         const QString &interpreter,
-                                         const QStringList &arguments) const
+PackageNames ProcessNamesReader::packageOf(const QString &folder, bool electronApp)
 {
-    const std::optional<InterpretedProgram> program = interpretedProgram(interpreter, arguments);
-    if (!program)
-        return;
-    // A relative path is the process's own: read from its working folder.
-    const bool relative = !program->isModule && !program->path.startsWith(u'/');
-    const QString workingFolder =
-        relative ? QFile::decodeName(directory.readLink("cwd")) : QString();
-    const QStringList names = interpretedProgramNames(*program, workingFolder, m_homeFolder);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        add(process, names[i],
-            program->isModule ? NameSource::Module
-            : i == 0          ? NameSource::Script
-                              : NameSource::ScriptFolder);
+    const QString key = (electronApp ? u'e' : u's') + folder;
+    if (const auto known = m_packagesByFolder.constFind(key); known != m_packagesByFolder.constEnd())
+        return *known;
+    PackageNames names;
+    if (electronApp) {
+        names = electronPackageNames(folder);
+    } else {
+        // The nearest package.json above a script.
+        QString above = folder;
+        for (int level = 0; level < maxPackageLevels && !isWalkStop(above, m_homeFolder);
+             ++level) {
+            const BoundedContent json =
+                readBounded(above + QStringLiteral("/package.json"), maxPackageJsonBytes);
+            if (!json.bytes.isEmpty()) {
+                names = parsePackageJson(json.bytes);
+                break;
+            }
+            above = folderOf(above);
+        }
     }
-}
-
-void ProcessNamesReader::addPackageNames(ObservedProcess &process, const QString &executablePath)
-{
-    const qsizetype slash = executablePath.lastIndexOf(u'/');
-    if (slash <= 0)
-        return;
-    const QString folder = executablePath.first(slash);
-    auto known = m_packagesByFolder.find(folder);
-    if (known == m_packagesByFolder.end())
-        known = m_packagesByFolder.insert(folder, electronPackageNames(folder));
-    add(process, known->name, NameSource::PackageName);
-    add(process, known->productName, NameSource::PackageProductName);
+    m_packagesByFolder.insert(key, names);
+    return names;
 }

@@ -6,30 +6,43 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class ProcessDirectory;
 
-// Every name one process shows: the executable's file name, argv[0]'s, the
-// kernel's comm, for an interpreter the program it runs (and the folders
-// above it), and for an Electron-style app the names in its package.json.
-// The package names of each executable's folder are looked up once per
-// reader, so make one per pass.
+// Every name one process shows. First those that identify its program: the
+// executable's file name, argv[0]'s, the kernel's comm, the program file it
+// runs (a script, jar or binary named in its arguments, read from standard
+// input or held open, or loaded by the dynamic loader), the module of
+// `-m module`, and the names in package.json of an Electron-style app or of a
+// script's package. Then the names that only mention one: the folders on the
+// paths of its executable, argv[0] and program, files and folders it names or
+// holds open. A process whose argv[0] and comm no longer name its executable
+// (it rewrote its title) is also known by the files it has mapped and open,
+// and the folder it works in.
+//
+// Mentions are kept only when `mayMatter` says the name may match a rule, and
+// the file system is read for a path only then: a pass reads no more than the
+// process files for an ordinary process. Package names are looked up once per
+// folder and reader, so make one reader per pass.
 class ProcessNamesReader
 {
 public:
-    // `homeFolder` ends the walk up from an interpreted program's file.
-    explicit ProcessNamesReader(QString homeFolder) : m_homeFolder(std::move(homeFolder)) {}
+    using NameFilter = std::function<bool(const QString &)>;
+
+    // `homeFolder` ends the walk up a path, as "/" and /home's folders do.
+    ProcessNamesReader(QString homeFolder, NameFilter mayMatter);
 
     // None for a kernel thread, or a process that shows no name at all.
     std::optional<ObservedProcess> read(ProcessDirectory &process);
 
 private:
-    void add(ObservedProcess &process, const QString &name, NameSource source) const;
-    void addProgramNames(ObservedProcess &process, ProcessDirectory &directory,
-                         const QString &interpreter, const QStringList &arguments) const;
-    void addPackageNames(ObservedProcess &process, const QString &executablePath);
+    class Reading;
+
+    PackageNames packageOf(const QString &folder, bool electronApp);
 
     QString m_homeFolder;
+    NameFilter m_mayMatter;
     QHash<QString, PackageNames> m_packagesByFolder;
 };

@@ -4,6 +4,8 @@
 #include "NameOccurrences.h"
 #include "ProcSnapshotSources.h"
 #include "SuspiciousNameMatcher.h"
+#include "ProcessNameList.h"
+#include "applications/TextBounds.h"
 
 #include <QHash>
 #include <QStringView>
@@ -80,14 +82,47 @@ private:
     QHash<QString, bool> m_bundles;
 };
 
-// The names one window shows, titles apart.
-QList<Evidence> windowNames(const ApplicationWindow &window)
+const QString possible = QStringLiteral("⚠️ POSSIBLE CLUELY - ");
+
+// What a line shows of a name: cut to a length a reader can take in; the
+// name is matched whole.
+QString shown(const QString &name, NameSource source)
 {
-    QList<Evidence> names;
-    for (const auto &[name, source] :
-         {std::pair{window.entryName, NameSource::WindowEntry},
-          std::pair{window.className, NameSource::WindowClass},
-          std::pair{window.instanceName, NameSource::WindowInstance}}) {
+    const bool windowText = source == NameSource::WindowTitle ||
+                            source == NameSource::WindowIconName ||
+                            source == NameSource::DisplayName;
+    return cutText(name, windowText ? maxDisplayNameLength : maxNameLength);
+}
+
+Evidence evidenceOf(NameSource source, const QString &name, std::optional<qint64> pid = {})
+{
+    return {source, shown(name, source), pid};
+}
+
+// Where a possible finding's name was seen, as its line says.
+QString placeOf(NameSource source)
+{
+    switch (source) {
+    case NameSource::File:
+        return QStringLiteral("File: ");
+    case NameSource::WindowTitle:
+    case NameSource::WindowIconName:
+        return QStringLiteral("Window: ");
+    default:
+        return QStringLiteral("Folder: ");
+    }
+}
+
+// Every name one window shows, those that identify its program first.
+QList<std::pair<NameSource, QString>> windowNames(const ApplicationWindow &window)
+{
+    QList<std::pair<NameSource, QString>> names;
+    for (const auto &[source, name] : {std::pair{NameSource::WindowEntry, window.entryName},
+                                       std::pair{NameSource::WindowClass, window.className},
+                                       std::pair{NameSource::WindowInstance, window.instanceName},
+                                       std::pair{NameSource::WindowRole, window.role},
+                                       std::pair{NameSource::WindowTitle, window.title},
+                                       std::pair{NameSource::WindowIconName, window.iconName}}) {
         if (!name.isEmpty())
             names.append({source, name});
     }
@@ -117,37 +152,39 @@ QString overlayOwnerName(const RunningApplication &application)
     return application.executable;
 }
 
-// The evidence that the application is the target tool, in the order the
-// rules test it: display name, identifier, then each window's names and title.
+// The application's names the target tool's rules match, in the order the
+// rules test them: display name, identifier, then each window's names. Names
+// that identify a program come before those that only mention one.
 QList<Evidence> cluelyEvidence(const RunningApplication &application, NameVerdicts &verdicts)
 {
-    QList<Evidence> found;
+    QList<Evidence> identities;
+    QList<Evidence> mentions;
     const QString &name = *application.displayName;
     if (verdicts.isCluely(name))
-        found.append({NameSource::DisplayName, name});
+        identities.append(evidenceOf(NameSource::DisplayName, name));
     if (application.bundleIdentifier && verdicts.isCluelyBundle(*application.bundleIdentifier))
-        found.append({NameSource::BundleIdentifier, *application.bundleIdentifier});
+        identities.append(evidenceOf(NameSource::BundleIdentifier, *application.bundleIdentifier));
     for (const ApplicationWindow &window : application.windows) {
-        for (const Evidence &windowName : windowNames(window)) {
-            if (verdicts.isCluely(windowName.name))
-                found.append(windowName);
+        for (const auto &[source, windowName] : windowNames(window)) {
+            // A title is never kept unless it matches.
+            if (verdicts.isCluely(windowName))
+                (identifiesProgram(source) ? identities : mentions)
+                    .append(evidenceOf(source, windowName));
         }
-        // A title is never kept unless it matches.
-        if (!window.title.isEmpty() && verdicts.isCluely(window.title))
-            found.append({NameSource::WindowTitle, window.title});
     }
-    return found;
+    return identities + mentions;
 }
 
 QList<Evidence> genericEvidence(const RunningApplication &application, NameVerdicts &verdicts)
 {
     QList<Evidence> found;
     if (verdicts.isGeneric(*application.displayName))
-        found.append({NameSource::DisplayName, *application.displayName});
+        found.append(evidenceOf(NameSource::DisplayName, *application.displayName));
     for (const ApplicationWindow &window : application.windows) {
-        for (const Evidence &windowName : windowNames(window)) {
-            if (verdicts.isGeneric(windowName.name))
-                found.append(windowName);
+        for (const auto &[source, windowName] : windowNames(window)) {
+            // Titles are checked for the target tool's names only.
+            if (identifiesProgram(source) && verdicts.isGeneric(windowName))
+                found.append(evidenceOf(source, windowName));
         }
     }
     return found;
@@ -156,7 +193,11 @@ QList<Evidence> genericEvidence(const RunningApplication &application, NameVerdi
 // The line the first piece of evidence makes.
 Finding lineFor(const Evidence &first, FindingKind kind, const RunningApplication &application)
 {
-    const QString &name = *application.displayName;
+    const QString name = shown(*application.displayName, NameSource::DisplayName);
+    if (!identifiesProgram(first.source))
+        return {possible + placeOf(first.source) + first.name + QStringLiteral(" (App: ") + name +
+                    u')',
+                FindingKind::Possible, FindingSource::Window};
     const QString prefix = kind == FindingKind::Cluely ? alarm : QString();
     switch (first.source) {
     case NameSource::DisplayName:
@@ -165,11 +206,7 @@ Finding lineFor(const Evidence &first, FindingKind kind, const RunningApplicatio
         return {alarm + QStringLiteral("Bundle: ") + first.name + QStringLiteral(" (App: ") + name +
                     u')',
                 kind, FindingSource::Application};
-    case NameSource::WindowTitle:
-        return {alarm + QStringLiteral("Window: ") + first.name + QStringLiteral(" (App: ") + name +
-                    u')',
-                kind, FindingSource::Window};
-    default: // a window's class, instance or desktop entry
+    default: // a window's class, instance, role or desktop entry
         return {prefix + QStringLiteral("App: ") + first.name, kind, FindingSource::Window};
     }
 }
@@ -181,22 +218,26 @@ std::optional<Finding> applicationFinding(const RunningApplication &application,
     std::optional<Finding> finding;
     // Without a display name only an overlay, which needs no name, is reported.
     if (application.displayName) {
-        if (QList<Evidence> found = cluelyEvidence(application, verdicts); !found.isEmpty()) {
+        QList<Evidence> found = cluelyEvidence(application, verdicts);
+        QList<Evidence> generic = genericEvidence(application, verdicts);
+        // A program's own name outranks a mention; a generic name outranks a mere mention.
+        if (!found.isEmpty() &&
+            (identifiesProgram(found.first().source) || generic.isEmpty())) {
             finding = lineFor(found.first(), FindingKind::Cluely, application);
             finding->evidence = std::move(found);
-        } else if (found = genericEvidence(application, verdicts); !found.isEmpty()) {
-            finding = lineFor(found.first(), FindingKind::Generic, application);
-            finding->evidence = std::move(found);
+        } else if (!generic.isEmpty()) {
+            finding = lineFor(generic.first(), FindingKind::Generic, application);
+            finding->evidence = std::move(generic);
         }
     }
     if (!finding && !overlays.isEmpty()) {
         const QString name = overlayOwnerName(application);
         if (name.isEmpty())
             return std::nullopt;
-        finding =
-            Finding{QStringLiteral("⚠️ OVERLAY WINDOW - App: ") + name + QStringLiteral(" (") +
-                        overlays.first().traits.join(QStringLiteral(", ")) + u')',
-                    FindingKind::Overlay, FindingSource::Window};
+        finding = Finding{QStringLiteral("⚠️ OVERLAY WINDOW - App: ") +
+                              shown(name, NameSource::DisplayName) + QStringLiteral(" (") +
+                              overlays.first().traits.join(QStringLiteral(", ")) + u')',
+                          FindingKind::Overlay, FindingSource::Window};
     }
     if (finding) {
         finding->pids = application.pids;
@@ -206,26 +247,45 @@ std::optional<Finding> applicationFinding(const RunningApplication &application,
 }
 
 // A process's line before the duplicate test: the target tool's line for the
-// first of its names that matches its rules, else the generic line for the
-// first that holds a generic name. The evidence lists every name that matches.
+// first of its program's names that matches its rules, else the generic line
+// for the first that holds a generic name, else a possible finding for the
+// first name that mentions the target tool. The evidence lists every name
+// that matches.
 std::optional<Finding> processFinding(const ObservedProcess &process, NameVerdicts &verdicts)
 {
-    for (FindingKind kind : {FindingKind::Cluely, FindingKind::Generic}) {
-        Finding finding{{}, kind, FindingSource::Process};
-        for (const ProcessName &name : process.names) {
-            if (kind == FindingKind::Cluely ? verdicts.isCluely(name.name)
-                                            : verdicts.isGeneric(name.name))
-                finding.evidence.append({name.source, name.name, process.pid});
-        }
-        if (finding.evidence.isEmpty())
-            continue;
-        finding.line = (kind == FindingKind::Cluely ? alarm : QString()) +
-                       QStringLiteral("Process: ") + finding.evidence.first().name;
-        if (process.pid)
-            finding.pids.append(*process.pid);
-        return finding;
+    QList<Evidence> cluely;
+    QList<Evidence> generic;
+    for (const ProcessName &name : process.names) {
+        if (verdicts.isCluely(name.name))
+            cluely.append(evidenceOf(name.source, name.name, process.pid));
+        else if (identifiesProgram(name.source) && verdicts.isGeneric(name.name))
+            generic.append(evidenceOf(name.source, name.name, process.pid));
     }
-    return std::nullopt;
+    Finding finding{{}, FindingKind::Cluely, FindingSource::Process};
+    if (!cluely.isEmpty() && identifiesProgram(cluely.first().source)) {
+        finding.line = alarm + QStringLiteral("Process: ") + cluely.first().name;
+        finding.evidence = cluely;
+    } else if (!generic.isEmpty()) {
+        finding.kind = FindingKind::Generic;
+        finding.line = QStringLiteral("Process: ") + generic.first().name;
+        finding.evidence = generic;
+    } else if (!cluely.isEmpty()) {
+        finding.kind = FindingKind::Possible;
+        const auto program = std::find_if(process.names.begin(), process.names.end(),
+                                          [](const ProcessName &name) {
+                                              return identifiesProgram(name.source);
+                                          });
+        finding.line = possible + placeOf(cluely.first().source) + cluely.first().name;
+        if (program != process.names.end())
+            finding.line += QStringLiteral(" (Process: ") + shown(program->name, program->source) +
+                            u')';
+        finding.evidence = cluely;
+    } else {
+        return std::nullopt;
+    }
+    if (process.pid)
+        finding.pids.append(*process.pid);
+    return finding;
 }
 
 } // namespace
@@ -249,6 +309,11 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
         if (std::optional<Finding> finding = processFinding(process, verdicts))
             candidates.append(std::move(*finding));
     }
+    // Processes known by their program's names come before those only a
+    // mention gives away, so that a mention never takes in a program.
+    std::stable_partition(candidates.begin(), candidates.end(), [](const Finding &candidate) {
+        return candidate.kind != FindingKind::Possible;
+    });
 
     // A name already standing in an earlier line (typically an application's
     // own executable) is not reported twice: its process joins that line.
@@ -291,6 +356,11 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
         findings.append(std::move(candidate));
     }
     return findings;
+}
+
+bool matchesDetectionRules(const QString &name)
+{
+    return isSuspiciousName(name) || containsAnyIgnoringCase(name, genericSuspiciousNames);
 }
 
 QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applications,

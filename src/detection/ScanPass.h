@@ -23,5 +23,9 @@ QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applicat
 QList<Finding> scanFindings();
 QStringList scanForSuspiciousProcesses();
 
+// Whether `name` matches a rule of the pass: the target tool's names or a
+// generic one. The process readers look closer only at what matches.
+bool matchesDetectionRules(const QString &name);
+
 // This machine's desktop applications.
 std::unique_ptr<RunningApplicationsSource> defaultRunningApplicationsSource();

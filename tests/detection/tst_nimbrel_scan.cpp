@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 class NimbrelScanTest : public QObject
 {
     Q_OBJECT
@@ -20,6 +22,9 @@ private slots:
     void reportsRealProcessesByEveryName();
 
     void jsonDocument();
+
+    void saysWhenBlinded_data();
+    void saysWhenBlinded();
 
     void reportsAProcessByItsFullName()
     {
@@ -98,9 +103,11 @@ void NimbrelScanTest::reportsRealProcessesByEveryName_data()
         return m_programs.filePath(path);
     };
     const QByteArray pythonWait = "import sys\nsys.stdin.read()\n";
+    // A folder only mentions the tool, however deep below it the script lies.
     QTest::newRow("python3 script in a folder")
-        << u"/usr/bin/python3"_qs << QStringList{script(u"cluelyqa/main.py"_qs, pythonWait)}
-        << u"🚨 CLUELY DETECTED - Process: cluelyqa"_qs;
+        << u"/usr/bin/python3"_qs
+        << QStringList{script(u"cluelyqa/a/b/c/d/main.py"_qs, pythonWait)}
+        << u"⚠️ POSSIBLE CLUELY - Folder: cluelyqa (Process: "_qs;
     QTest::newRow("python3 renames itself through /proc/self/comm")
         << u"/usr/bin/python3"_qs
         << QStringList{script(u"worker/run.py"_qs,
@@ -116,6 +123,30 @@ void NimbrelScanTest::reportsRealProcessesByEveryName_data()
                                  << QStringList{script(u"cluelyqe.js"_qs,
                                                        "process.stdin.resume();\n")}
                                  << u"🚨 CLUELY DETECTED - Process: cluelyqe.js"_qs;
+    // Any runtime's program file is found among its arguments, whatever
+    // options and runner modules come first.
+    QFile::copy(u"/bin/cat"_qs, m_programs.filePath(u"cluelyqf"_qs));
+    QTest::newRow("the dynamic loader") << u"/lib64/ld-linux-x86-64.so.2"_qs
+                                        << QStringList{m_programs.filePath(u"cluelyqf"_qs)}
+                                        << u"🚨 CLUELY DETECTED - Process: cluelyqf"_qs;
+    QTest::newRow("a runner module")
+        << u"/usr/bin/python3"_qs
+        << QStringList{u"-m"_qs, u"cProfile"_qs, script(u"cluelyqg.py"_qs, pythonWait)}
+        << u"🚨 CLUELY DETECTED - Process: cluelyqg.py"_qs;
+    script(u"qh/package.json"_qs, R"({"name": "cluelyqh"})");
+    QTest::newRow("node options, the script's package")
+        << u"/usr/bin/node"_qs
+        << QStringList{u"--unhandled-rejections"_qs, u"strict"_qs,
+                       script(u"qh/main.js"_qs, "process.stdin.resume();\n")}
+        << u"🚨 CLUELY DETECTED - Process: cluelyqh"_qs;
+    // A script that rewrites its title is still known by the files it holds.
+    QTest::newRow("perl rewrites its title")
+        << u"/usr/bin/perl"_qs
+        << QStringList{script(u"qj/run.pl"_qs,
+                              "open(my $f, '>', '" + m_programs.filePath(u"cluelyqj/state"_qs).toUtf8() +
+                                  "'); $0 = 'kworker/7:1'; my @all = <STDIN>;\n")}
+        << u"⚠️ POSSIBLE CLUELY - Folder: cluelyqj (Process: perl)"_qs;
+    QDir(m_programs.path()).mkdir(u"cluelyqj"_qs);
 }
 
 void NimbrelScanTest::reportsRealProcessesByEveryName()
@@ -130,10 +161,42 @@ void NimbrelScanTest::reportsRealProcessesByEveryName()
     QVERIFY(child.waitForStarted());
     // The child renames itself once running: scan until the line shows.
     QByteArray out;
-    QTRY_VERIFY2_WITH_TIMEOUT(scan({}, out) == 1 && out.split('\n').contains(line.toUtf8()),
-                              out.constData(), 20'000);
+    const auto shown = [&] {
+        const QList<QByteArray> lines = out.split('\n');
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const QByteArray &shownLine) { return shownLine.startsWith(line.toUtf8()); });
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(scan({}, out) == 1 && shown(), out.constData(), 20'000);
     child.closeWriteChannel();
     QVERIFY(child.waitForFinished());
+}
+
+// A scan that cannot see the whole machine says so, and what it cannot see.
+void NimbrelScanTest::saysWhenBlinded_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("its own PID namespace")
+        << u"unshare -Urpf --mount-proc \"$0\""_qs
+        << QByteArray("⚠️ SCAN LIMITED - processes outside Nimbrel's own PID namespace");
+    QTest::newRow("hidepid")
+        << u"unshare -m --propagation private sh -c 'mount -t proc -o hidepid=invisible proc "
+           u"/proc && exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\"' \"$0\""_qs
+        << QByteArray("⚠️ SCAN LIMITED - other users' processes (hidepid)");
+}
+
+void NimbrelScanTest::saysWhenBlinded()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, line);
+    if (::geteuid() != 0)
+        QSKIP("needs root to make namespaces and mounts");
+    QProcess scan;
+    scan.start(u"sh"_qs, {u"-c"_qs, command, QStringLiteral(NIMBREL_SCAN_PATH)});
+    QVERIFY(scan.waitForFinished(60'000));
+    const QByteArray out = scan.readAllStandardOutput();
+    QCOMPARE(scan.exitCode(), 1);
+    QVERIFY2(out.split('\n').contains(line), out + scan.readAllStandardError());
 }
 
 void NimbrelScanTest::jsonDocument()

@@ -128,22 +128,22 @@ void ProcProcessSourceTest::everyNameOfEachProcess()
     writeFile(proc.filePath(u"self/cmdline"_s), "not-a-process");
     QVERIFY(QDir().mkpath(proc.filePath(u"40"_s))); // a process that left
 
-    const QString longName = u"a"_s.repeated(255);
+    // A name is kept whole, up to what the bounded read of cmdline gives.
+    const QString longName = u"a"_s.repeated(64 * 1024 - 3);
     QCOMPARE(described(ProcProcessSource(proc.path(), u"/root"_s).runningProcesses()),
              (QStringList{
                  u"10: exe=gnome-shell, argv0=gnome-shell, comm=gnome-shell"_s,
                  u"11: exe=firefox, comm=firefox"_s,
-                 u"12: argv0=superstealthcluelyhelper, comm=superstealthcl"_s,
+                 u"12: argv0=superstealthcluelyhelper, comm=superstealthcl, argv0-folder=Cluely"_s,
                  u"13: comm=zoomhelper"_s,
                  u"14: comm=x) (y z"_s,
                  u"16: comm=blank-argv0"_s,
                  u"20: exe=python3.11, argv0=python3, comm=python3, script=main.py, "
                  u"script-folder=cluely"_s,
                  u"21: exe=python3.11, argv0=notes, comm=python3, module=cluely"_s,
-                 u"22: exe=perl, argv0=perl, comm=perl, script=cluely-copilot, "
-                 u"script-folder=bin"_s, // a folder in /home ends the walk
+                 u"22: exe=perl, argv0=perl, comm=perl, script=cluely-copilot"_s,
                  u"23: exe=wine64-preloader, argv0=Cluely.exe, comm=Cluely.exe, "
-                 u"script=Cluely.exe, script-folder=Cluely, script-folder=Apps"_s,
+                 u"script=Cluely.exe, script-folder=Cluely"_s, // folders only as they match
                  u"24: exe=notes, argv0=notes, comm=notes, package-name=cluely, "
                  u"package-product-name=Cluely"_s,
                  u"25: exe=notes, argv0=notes, comm=notes, package-name=cluely-app"_s,

@@ -12,8 +12,11 @@ struct Scripted : RunningApplicationsSource, ProcessSource
 {
     QList<RunningApplication> applications;
     QList<ObservedProcess> processes;
+    QStringList limits{};
     QList<RunningApplication> runningApplications() const override { return applications; }
     QList<ObservedProcess> runningProcesses() const override { return processes; }
+    QStringList applicationLimits() const override { return limits.mid(1); }
+    QStringList processLimits() const override { return limits.mid(0, 1); }
 };
 
 // Processes of one name each, as the ps reader gives them.
@@ -57,40 +60,45 @@ private slots:
     void pass()
     {
         // Applications are "name=bundle" separated by '|', with "?" for an
-        // unknown field; processes are separated by ','; in the expected lines,
+        // unknown field; processes are separated by ','; what the sources could
+        // not see by ';' (the process table's first); in the expected lines,
         // joined by newlines, "! " stands for the alarm prefix.
-        const char *const cases[][3] = {
+        const char *const cases[][4] = {
             // Applications: the name test, then the bundle, then the generic names.
             {"Cluely|Notes=com.cluely.notes|CheatTool", "cluely-agent,keylogger",
              "! App: Cluely\n! Bundle: com.cluely.notes (App: Notes)\nApp: CheatTool\n"
-             "! Process: cluely-agent\nProcess: keylogger"},
-            {"?", "", ""},
-            {"Cluely=com.cluely.app", "", "! App: Cluely"},
-            {"Helper=IO.CIUELY.HELPER", "", "! Bundle: IO.CIUELY.HELPER (App: Helper)"},
-            {"Ui=x.CLUELI\u0301", "", ""}, // the accent makes another letter
-            {"KeyLogger=com.clue1y.kl", "", "! Bundle: com.clue1y.kl (App: KeyLogger)"},
-            {"?=CLUELY", "", ""}, // no display name: the bundle is not examined
-            {"=com.cluely", "", "! Bundle: com.cluely (App: )"},
+             "! Process: cluely-agent\nProcess: keylogger", ""},
+            {"?", "", "", ""},
+            {"Cluely=com.cluely.app", "", "! App: Cluely", ""},
+            {"Helper=IO.CIUELY.HELPER", "", "! Bundle: IO.CIUELY.HELPER (App: Helper)", ""},
+            {"Ui=x.CLUELI\u0301", "", "", ""}, // the accent makes another letter
+            {"KeyLogger=com.clue1y.kl", "", "! Bundle: com.clue1y.kl (App: KeyLogger)", ""},
+            {"?=CLUELY", "", "", ""}, // no display name: the bundle is not examined
+            {"=com.cluely", "", "! Bundle: com.cluely (App: )", ""},
             {"KeyLogger Pro|Tools=com.example.cheattool", "zoomhelper",
-             "App: KeyLogger Pro\nProcess: zoomhelper"},
+             "App: KeyLogger Pro\nProcess: zoomhelper", ""},
+            // What the sources could not see comes first.
+            {"Cluely", "", "\u26A0\uFE0F SCAN LIMITED - pid namespace\n\u26A0\uFE0F SCAN LIMITED - "
+                            "windows: none\n! App: Cluely",
+             "pid namespace;windows: none"},
             // Source order and repeats kept, processes after.
             {"CheatTool|Files=org.gnome.Nautilus|Cluely|Cluely|x=cluely.ai",
              "bash,Y2x1ZWx5,cluely-keylogger",
              "App: CheatTool\n! App: Cluely\n! App: Cluely\n! Bundle: cluely.ai (App: x)\n"
-             "! Process: Y2x1ZWx5\n! Process: cluely-keylogger"},
+             "! Process: Y2x1ZWx5\n! Process: cluely-keylogger", ""},
             // A process whose name stands, case-sensitively, in an earlier line is dropped.
-            {"Cluely", "Cluely,cluely", "! App: Cluely\n! Process: cluely"},
-            {"", "cluely-helper,cluely", "! Process: cluely-helper"},
-            {"", "cluely,cluely-helper", "! Process: cluely\n! Process: cluely-helper"},
+            {"Cluely", "Cluely,cluely", "! App: Cluely\n! Process: cluely", ""},
+            {"", "cluely-helper,cluely", "! Process: cluely-helper", ""},
+            {"", "cluely,cluely-helper", "! Process: cluely\n! Process: cluely-helper", ""},
             {"zoomhelper=com.cluely.zoom|KeyLogger", "zoomhelper,keylogger",
-             "! Bundle: com.cluely.zoom (App: zoomhelper)\nApp: KeyLogger\nProcess: keylogger"},
+             "! Bundle: com.cluely.zoom (App: zoomhelper)\nApp: KeyLogger\nProcess: keylogger", ""},
             {"Cluely Caf\u00E9|Cluely Cafe\u0301s", "Cafe\u0301,Cluely Caf\u00E9s",
-             "! App: Cluely Caf\u00E9\n! App: Cluely Cafe\u0301s"},
+             "! App: Cluely Caf\u00E9\n! App: Cluely Cafe\u0301s", ""},
         };
         const auto field = [](const QString &text) {
             return text == u'?' ? std::nullopt : std::optional(text);
         };
-        for (const auto &[applications, processes, lines] : cases) {
+        for (const auto &[applications, processes, lines, limits] : cases) {
             Scripted sources;
             for (const QString &entry :
                  QString::fromUtf8(applications).split(u'|', Qt::SkipEmptyParts))
@@ -99,6 +107,7 @@ private slots:
                      entry.contains(u'=') ? field(entry.section(u'=', 1)) : std::nullopt});
             sources.processes =
                 namesOnly(QString::fromUtf8(processes).split(u',', Qt::SkipEmptyParts));
+            sources.limits = QString::fromUtf8(limits).split(u';', Qt::SkipEmptyParts);
             QCOMPARE(scanForSuspiciousProcesses(sources, sources).join(u'\n').toUtf8(),
                      QByteArray(lines).replace("! ", "\xF0\x9F\x9A\xA8 CLUELY DETECTED - "));
         }
@@ -128,19 +137,30 @@ void ScanPassTest::everyNameAndWindow_data()
         << QStringList{u"🚨 CLUELY DETECTED - Process: Cluely.exe [cluely/process] pids: 7 | "
                        u"argv0=Cluely.exe@7, comm=Cluely.exe@7, script=Cluely.exe@7, "
                        u"script-folder=Cluely@7"_s};
-    QTest::newRow("the tool's rules before the generic names, in name order")
+    // A folder or file only mentions the tool: a possible finding, after every
+    // program's line and outranked by any name of the program itself.
+    QTest::newRow("the tool's rules, the generic names, then mentions")
         << Applications{}
         << Processes{{8, {{u"notes"_s, Executable}, {u"zoomhelper"_s, Comm}}},
-                     {9, {{u"keylogger-x"_s, Executable}, {u"c1uely"_s, PackageName}}},
-                     {10,
-                      {{u"python3.11"_s, Executable},
-                       {u"app.py"_s, Script},
-                       {u"cheattool"_s, ScriptFolder}}}}
+                     {9, {{u"python3.11"_s, Executable}, {u"cluely-research"_s, ScriptFolder}}},
+                     {10, {{u"keylogger-x"_s, Executable}, {u"c1uely"_s, PackageName}}},
+                     {11, {{u"keylogger"_s, Executable}, {u"Cluely"_s, ExecutableFolder}}},
+                     {12, {{u"mousepad"_s, Executable}, {u"cluely-notes.txt"_s, File}}},
+                     {13, {{u"node"_s, Executable}, {u"cheattool"_s, Folder}}}}
         << QStringList{u"Process: zoomhelper [generic/process] pids: 8 | comm=zoomhelper@8"_s,
-                       u"🚨 CLUELY DETECTED - Process: c1uely [cluely/process] pids: 9 | "
-                       u"package-name=c1uely@9"_s,
-                       u"Process: cheattool [generic/process] pids: 10 | "
-                       u"script-folder=cheattool@10"_s};
+                       u"🚨 CLUELY DETECTED - Process: c1uely [cluely/process] pids: 10 | "
+                       u"package-name=c1uely@10"_s,
+                       u"Process: keylogger [generic/process] pids: 11 | exe=keylogger@11"_s,
+                       u"⚠️ POSSIBLE CLUELY - Folder: cluely-research (Process: python3.11) "
+                       u"[possible/process] pids: 9 | script-folder=cluely-research@9"_s,
+                       u"⚠️ POSSIBLE CLUELY - File: cluely-notes.txt (Process: mousepad) "
+                       u"[possible/process] pids: 12 | file=cluely-notes.txt@12"_s};
+    QTest::newRow("a mention never takes in a program")
+        << Applications{}
+        << Processes{{14, {{u"node"_s, Executable}, {u"Cluely"_s, Folder}}},
+                     {15, {{u"ld-linux-x86-64.so.2"_s, Executable}, {u"Cluely"_s, Script}}}}
+        << QStringList{u"🚨 CLUELY DETECTED - Process: Cluely [cluely/process] pids: 15,14 | "
+                       u"script=Cluely@15"_s};
     // Any matched name standing in an earlier line makes a process part of
     // that line: its id joins the line's.
     QTest::newRow("duplicates across names and processes")
@@ -157,10 +177,16 @@ void ScanPassTest::everyNameAndWindow_data()
     // An application shows the names of all its windows; a title gives its own form.
     ApplicationWindow titled{u"0x1"_s, u"Cluely"_s, u"Notes"_s, u"notes"_s};
     ApplicationWindow plain{u"0x2"_s, u"Shopping list"_s, u"Notes"_s, u"notes"_s};
-    QTest::newRow("a web app's title")
-        << Applications{{u"Notes"_s, u"org.example.Notes"_s, {30}, {plain, titled}}} << Processes{}
-        << QStringList{u"🚨 CLUELY DETECTED - Window: Cluely (App: Notes) [cluely/window] pids: "
-                       u"30 | window-title=Cluely"_s};
+    ApplicationWindow roled{u"0x9"_s, u"cluely notes"_s, u"Notes"_s, u"notes"_s};
+    roled.role = u"cluely-overlay"_s;
+    QTest::newRow("a title mentions, a role names")
+        << Applications{{u"Notes"_s, u"org.example.Notes"_s, {30}, {plain, titled}},
+                        {u"Editor"_s, {}, {34}, {roled}}}
+        << Processes{}
+        << QStringList{u"⚠️ POSSIBLE CLUELY - Window: Cluely (App: Notes) [possible/window] "
+                       u"pids: 30 | window-title=Cluely"_s,
+                       u"🚨 CLUELY DETECTED - App: cluely-overlay [cluely/window] pids: 34 | "
+                       u"window-role=cluely-overlay, window-title=cluely notes"_s};
     ApplicationWindow browser{u"0x3"_s, u"News"_s, u"Chromium"_s, u"chromium"_s};
     ApplicationWindow webApp{u"0x4"_s, u"Assistant"_s, u"Chromium"_s, u"crx_abc"_s, u"Cluely"_s};
     ApplicationWindow instance{u"0x5"_s, {}, u"Notes"_s, u"cluely"_s};

@@ -27,6 +27,10 @@ public:
     BoundedContent read(const char *file, qint64 limit) const;
     // A link's target, empty when it cannot be read.
     QByteArray readLink(const char *link) const;
+    // The open /proc tree and this folder's path inside it ("1234/" + relative),
+    // for the system calls that take a folder and a relative path.
+    int procRoot() const { return m_root; }
+    QByteArray pathOf(QByteArrayView relative) const { return m_prefix + relative.toByteArray(); }
 
     // `status`, at most its first 16 KiB (a real one is 1-2 KiB).
     const QByteArray &status();

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -54,7 +55,8 @@ quint32 littleEndianAt(const QByteArray &bytes, qsizetype offset)
 
 } // namespace
 
-QByteArray asarPackageJson(const std::function<QByteArray(qint64, qint64)> &readAt, qint64 maxBytes)
+QByteArray asarPackageJson(const std::function<QByteArray(qint64, qint64)> &readAt, qint64 maxBytes,
+                           bool *unpacked)
 {
     // A pickle holding the header's size, then the header: a pickle holding
     // a string, the JSON directory. File offsets count from the header's end.
@@ -74,6 +76,11 @@ QByteArray asarPackageJson(const std::function<QByteArray(qint64, qint64)> &read
                                   .toObject()
                                   .value(QStringLiteral("package.json"))
                                   .toObject();
+    if (entry.value(QStringLiteral("unpacked")).toBool()) {
+        if (unpacked)
+            *unpacked = true;
+        return {};
+    }
     bool offsetOk = false;
     const qint64 offset = entry.value(QStringLiteral("offset")).toString().toLongLong(&offsetOk);
     const double size = entry.value(QStringLiteral("size")).toDouble(-1);
@@ -93,17 +100,26 @@ PackageNames parsePackageJson(QByteArrayView json)
 PackageNames electronPackageNames(const QString &executableFolder)
 {
     const QString resources = executableFolder + QStringLiteral("/resources/");
+    const auto readWhole = [](const QString &path) -> std::optional<QByteArray> {
+        const int fd = openRegularFile(path);
+        if (fd < 0)
+            return std::nullopt;
+        QByteArray json = readAt(fd, 0, maxReadBytes);
+        ::close(fd);
+        return json;
+    };
     if (const int fd = openRegularFile(resources + QStringLiteral("app.asar")); fd >= 0) {
+        bool unpacked = false;
         const QByteArray json = asarPackageJson(
             [fd](qint64 offset, qint64 length) { return readAt(fd, offset, length); },
-            maxReadBytes);
+            maxReadBytes, &unpacked);
         ::close(fd);
-        return parsePackageJson(json);
+        if (!unpacked)
+            return parsePackageJson(json);
+        return parsePackageJson(
+            readWhole(resources + QStringLiteral("app.asar.unpacked/package.json")).value_or(""));
     }
-    if (const int fd = openRegularFile(resources + QStringLiteral("app/package.json")); fd >= 0) {
-        const QByteArray json = readAt(fd, 0, maxReadBytes);
-        ::close(fd);
-        return parsePackageJson(json);
-    }
+    if (const auto json = readWhole(resources + QStringLiteral("app/package.json")))
+        return parsePackageJson(*json);
     return {};
 }

@@ -23,8 +23,9 @@ struct InterpreterRules
 };
 
 // Options are space-separated; a short option is "-x", a long one "--name".
-const std::array<InterpreterRules, 16> interpreterRules = {{
+const std::array<InterpreterRules, 24> interpreterRules = {{
     {u"python", {}, u"-W -X -Q --check-hash-based-pycs", u"-c", u"-m", {}, {}, true},
+    {u"pypy", {}, u"-W -X", u"-c", u"-m", {}, {}, true},
     {u"node",
      {},
      u"-r --require --import --loader --experimental-loader -C --conditions --title",
@@ -56,7 +57,21 @@ const std::array<InterpreterRules, 16> interpreterRules = {{
     {u"ksh", {}, u"-o +o", u"-c -s", {}, {}, {}, true},
     {u"wine", u"start", u"/d", {}, {}, {}, u"/unix /wait /min /max /b /i /l /d"},
     {u"electron", {}, {}, u"-e --eval", {}, {}},
+    {u"tclsh", {}, {}, {}},
+    {u"wish", {}, {}, {}},
+    {u"lua", {}, u"-l", u"-e"},
+    {u"luajit", {}, u"-l -j", u"-e"},
+    {u"julia", {}, u"-L --load --project", u"-e -E --eval"},
+    {u"Rscript", {}, {}, u"-e"},
+    {u"gjs", {}, u"-I --include-path", u"-c --command"},
 }};
+
+// Python modules that run the program named after them.
+const std::array<QStringView, 8> runnerModules = {u"cProfile", u"profile", u"pdb", u"runpy",
+                                                  u"trace", u"pyinstrument", u"debugpy",
+                                                  u"viztracer"};
+// How many of a runner module's arguments may name its program.
+constexpr qsizetype maxRunnerArguments = 4;
 
 // Runs the Windows program its argv[0] names.
 const std::array<QStringView, 2> winePreloaders = {u"wine-preloader", u"wine64-preloader"};
@@ -179,7 +194,7 @@ private:
                 const QString module = valueOf(rest);
                 if (module.isEmpty())
                     return std::optional<InterpretedProgram>();
-                return std::optional(InterpretedProgram{module, true});
+                return std::optional(InterpretedProgram{module, true, runnerArguments(module)});
             }
             if (listed(m_rules.inlineCode, single))
                 return std::optional<InterpretedProgram>();
@@ -189,6 +204,19 @@ private:
             }
         }
         return std::nullopt;
+    }
+
+    // What a runner module runs: its arguments that are no options.
+    QStringList runnerArguments(const QString &module) const
+    {
+        if (std::find(runnerModules.begin(), runnerModules.end(), module) == runnerModules.end())
+            return {};
+        QStringList runs;
+        for (qsizetype i = m_next; i < m_arguments.size() && runs.size() < maxRunnerArguments; ++i) {
+            if (!m_arguments[i].isEmpty() && !m_arguments[i].startsWith(u'-'))
+                runs.append(m_arguments[i]);
+        }
+        return runs;
     }
 
     const InterpreterRules &m_rules;
@@ -201,16 +229,20 @@ bool isDrive(QStringView folder)
     return folder.size() == 2 && folder[1] == u':' && folder[0].isLetter();
 }
 
-bool isStopFolder(const QString &folder, const QString &homeFolder)
+} // namespace
+
+bool isWalkStop(const QString &folder, const QString &homeFolder)
 {
-    static const QStringList stops = {QStringLiteral("/"), QStringLiteral("/usr"),
-                                      QStringLiteral("/opt"), QStringLiteral("/home")};
-    return folder.isEmpty() || stops.contains(folder) || folder == homeFolder ||
+    return folder.isEmpty() || folder == u"/" || folder == u"/home" || folder == homeFolder ||
            (folder.startsWith(u"/home/") && folder.indexOf(u'/', 6) < 0) || isDrive(folder) ||
            folder == u"." || folder == u"..";
 }
 
-} // namespace
+bool isDynamicLoader(QStringView executable)
+{
+    return executable.startsWith(u"ld-linux") || executable.startsWith(u"ld-musl") ||
+           executable == u"ld.so" || executable.startsWith(u"ld64.so");
+}
 
 bool isInterpreter(QStringView executable)
 {
@@ -234,30 +266,13 @@ std::optional<InterpretedProgram> interpretedProgram(QStringView executable,
     return ArgumentWalk(*rules, arguments).program();
 }
 
-QStringList interpretedProgramNames(const InterpretedProgram &program, const QString &workingFolder,
-                                    const QString &homeFolder)
+QString interpretedProgramPath(const InterpretedProgram &program, const QString &workingFolder)
 {
-    if (program.isModule)
-        return {program.path};
-    // Windows paths use '\'; Wine's also start with a drive.
+    // Windows paths use '\\'; Wine's also start with a drive.
     QString path = QString(program.path).replace(u'\\', u'/');
     const bool absolute = path.startsWith(u'/') ||
                           isDrive(QStringView(path).first(std::min<qsizetype>(2, path.size())));
     if (!absolute && workingFolder.startsWith(u'/'))
         path = workingFolder + u'/' + path;
-    path = QDir::cleanPath(path);
-
-    QStringList names;
-    const qsizetype slash = path.lastIndexOf(u'/');
-    const QString fileName = path.sliced(slash + 1);
-    if (fileName.isEmpty() || fileName == u"." || fileName == u"..")
-        return {};
-    names.append(fileName);
-    QString folder = slash > 0 ? path.first(slash) : (slash == 0 ? QStringLiteral("/") : QString());
-    for (int above = 0; above < 3 && !isStopFolder(folder, homeFolder); ++above) {
-        const qsizetype up = folder.lastIndexOf(u'/');
-        names.append(folder.sliced(up + 1));
-        folder = up > 0 ? folder.first(up) : (up == 0 ? QStringLiteral("/") : QString());
-    }
-    return names;
+    return QDir::cleanPath(path);
 }
