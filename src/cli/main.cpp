@@ -4,6 +4,7 @@
 #include "ProcProcessSource.h"
 #include "PsProcessSource.h"
 #include "ScanPass.h"
+#include "TerminalText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -18,12 +19,12 @@ enum ExitStatus { NothingFound = 0, SomethingFound = 1, UsageError = 2 };
 
 void writeLine(std::FILE *stream, const QString &text)
 {
-    const QByteArray line = text.toUtf8() + '\n';
+    const QByteArray line = terminalText(text).toUtf8() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stream);
 }
 
 // The lines --explain prints under a finding, indented.
-QString explanation(const Finding &finding)
+QStringList explanation(const Finding &finding)
 {
     QStringList pids;
     for (qint64 pid : finding.pids)
@@ -39,7 +40,7 @@ QString explanation(const Finding &finding)
             line += QStringLiteral(" (") + evidence.traits.join(QStringLiteral(", ")) + u')';
         lines << line;
     }
-    return lines.join(u'\n');
+    return lines;
 }
 
 int usageError(const QString &message)
@@ -136,8 +137,10 @@ int main(int argc, char *argv[])
     }
     for (const Finding &finding : findings) {
         writeLine(stdout, finding.line);
-        if (parser.isSet(explainOption))
-            writeLine(stdout, explanation(finding));
+        if (parser.isSet(explainOption)) {
+            for (const QString &line : explanation(finding))
+                writeLine(stdout, line);
+        }
     }
     return findings.isEmpty() ? NothingFound : SomethingFound;
 }

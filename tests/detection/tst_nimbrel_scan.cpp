@@ -50,12 +50,15 @@ private slots:
         QTemporaryDir proc;
         writeFile(proc.filePath(u"found/7/cmdline"_qs), "/usr/bin/bash");
         writeFile(proc.filePath(u"found/8/cmdline"_qs), "/tmp/Y2x1ZWx5");
+        // A name that would erase its own line on a terminal, or read backwards.
+        writeFile(proc.filePath(u"found/9/cmdline"_qs), "cluely-zap\x1b[2K\r\xe2\x80\xae");
         QVERIFY(QDir(proc.path()).mkdir(u"empty"_qs));
         const std::tuple<QStringList, int, QByteArray> cases[] = {
             {{u"--proc-root"_qs, proc.filePath(u"empty"_qs)}, 0, ""},
             {{u"--proc-root"_qs, proc.filePath(u"found"_qs)},
              1,
-             "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: Y2x1ZWx5\n"},
+             "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: Y2x1ZWx5\n"
+             "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: cluely-zap\\x1b[2K\\x0d\\u{202e}\n"},
             {{u"--bogus"_qs}, 2, ""},
             {{u"now"_qs}, 2, ""},
             {{u"--proc-root"_qs}, 2, ""},
@@ -64,7 +67,12 @@ private slots:
         for (const auto &[arguments, status, expected] : cases) {
             QByteArray out, err;
             QCOMPARE(scan(arguments, out, &err), status);
-            QCOMPARE(out, expected);
+            // In the order the tree lists its folders.
+            QList<QByteArray> lines = out.split('\n');
+            QList<QByteArray> expectedLines = expected.split('\n');
+            std::sort(lines.begin(), lines.end());
+            std::sort(expectedLines.begin(), expectedLines.end());
+            QCOMPARE(lines, expectedLines);
             // Usage errors, and only they, point to the help.
             QCOMPARE(err.contains("Try 'nimbrel-scan --help'."), status == 2);
         }
