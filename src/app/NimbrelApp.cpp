@@ -1,5 +1,7 @@
 #include "NimbrelApp.h"
 
+#include <QDir>
+
 #include <QGuiApplication>
 #include <QQuickWindow>
 #include <QTimer>
@@ -27,6 +29,9 @@ QQuickWindow *NimbrelApp::openWindow()
         std::exit(EXIT_FAILURE);
     }
     auto *view = new ContentView(m_makeSender(), m_scanPass, m_scanResultsEmails);
+    view->setProcessWatch([] {
+        return std::make_unique<ProcessWatch>(ProcessWatch::Options{.homeFolder = QDir::homePath()});
+    });
     QObject *object = m_mainWindow.createWithInitialProperties(
         {{QStringLiteral("view"), QVariant::fromValue(view)}});
     auto *window = qobject_cast<QQuickWindow *>(object);

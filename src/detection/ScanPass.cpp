@@ -358,6 +358,18 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
     return findings;
 }
 
+QList<Finding> processFindings(const QList<ObservedProcess> &processes)
+{
+    struct Given : RunningApplicationsSource, ProcessSource
+    {
+        const QList<ObservedProcess> &processes;
+        explicit Given(const QList<ObservedProcess> &list) : processes(list) {}
+        QList<RunningApplication> runningApplications() const override { return {}; }
+        QList<ObservedProcess> runningProcesses() const override { return processes; }
+    } given(processes);
+    return scanFindings(given, given);
+}
+
 bool matchesDetectionRules(const QString &name)
 {
     return isSuspiciousName(name) || containsAnyIgnoringCase(name, genericSuspiciousNames);

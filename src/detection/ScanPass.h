@@ -15,6 +15,9 @@
 QList<Finding> scanFindings(const RunningApplicationsSource &applications,
                             const ProcessSource &processes);
 
+// The findings of `processes` alone, by the same rules.
+QList<Finding> processFindings(const QList<ObservedProcess> &processes);
+
 // The same pass as detection lines alone.
 QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applications,
                                        const ProcessSource &processes);

@@ -3,6 +3,7 @@
 #include "email/EmailSender.h"
 #include "email/ResendConfig.h"
 #include "monitoring/DetectionLog.h"
+#include "monitoring/ProcessWatch.h"
 
 #include <QColor>
 #include <QObject>
@@ -43,6 +44,8 @@ class ContentView : public QObject
     Q_PROPERTY(QString scanStatus READ scanStatus NOTIFY scanStatusChanged)
     Q_PROPERTY(bool isMonitoring READ isMonitoring NOTIFY isMonitoringChanged)
     Q_PROPERTY(qreal animationScale READ animationScale NOTIFY animationScaleChanged)
+    // Monitoring ticks that came while the previous scan still ran, and were skipped.
+    Q_PROPERTY(int skippedTicks READ skippedTicks NOTIFY skippedTicksChanged)
 
     // Palette
     Q_PROPERTY(QColor primaryBlue READ primaryBlue CONSTANT)
@@ -56,6 +59,8 @@ class ContentView : public QObject
 public:
     // Runs one scan pass and returns its detection lines; called on a worker thread.
     using ScanPass = std::function<QStringList()>;
+    // Makes the watch that runs between monitoring ticks.
+    using WatchFactory = std::function<std::unique_ptr<ProcessWatch>()>;
 
     ContentView(std::shared_ptr<EmailSender> resendService, ScanPass scanPass,
                 ScanResultsEmails scanResultsEmails = ScanResultsEmails::EveryScan,
@@ -77,6 +82,10 @@ public:
     bool isMonitoring() const { return m_isMonitoring; }
     bool hasScanTimer() const { return m_scanTimer != nullptr; }
     qreal animationScale() const { return m_animationScale; }
+    int skippedTicks() const { return m_skippedTicks; }
+
+    // While monitoring, a watch from `makeWatch` reports what ran between ticks.
+    void setProcessWatch(WatchFactory makeWatch) { m_makeWatch = std::move(makeWatch); }
 
     QColor primaryBlue() const { return m_primaryBlue; }
     QColor lightBlue() const { return m_lightBlue; }
@@ -97,7 +106,7 @@ public:
     Q_INVOKABLE void toggleMonitoring();
     Q_INVOKABLE void performScan() { performScan(ScanTrigger::Manual); }
     void performScan(ScanTrigger trigger);
-    void handleScanResults(const QStringList &lines, ScanTrigger trigger = ScanTrigger::Manual);
+    void handleScanResults(const QStringList &scanned, ScanTrigger trigger = ScanTrigger::Manual);
 
     // Ends the window's session before it closes: a window that monitors stops
     // as the button would, sending its stop notice; scans still running are
@@ -124,6 +133,7 @@ signals:
     void scanStatusChanged();
     void isMonitoringChanged();
     void animationScaleChanged();
+    void skippedTicksChanged();
     void noticesSettled();
 
 private:
@@ -145,6 +155,10 @@ private:
     QString m_scanStatus = QStringLiteral("Idle");
     bool m_isMonitoring = false;
     std::unique_ptr<QTimer> m_scanTimer; // present exactly while monitoring
+    std::unique_ptr<ProcessWatch> m_watch; // likewise, when there is a factory
+    WatchFactory m_makeWatch;
+    int m_scansRunning = 0;
+    int m_skippedTicks = 0;
     qreal m_animationScale = 1.0;
 
     // The address the current code was sent to: a code verifies only that address.

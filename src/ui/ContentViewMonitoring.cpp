@@ -50,9 +50,12 @@ void ContentView::toggleMonitoring()
         connect(m_scanTimer.get(), &QTimer::timeout, this,
                 [this] { performScan(ScanTrigger::Tick); });
         m_scanTimer->start();
+        if (m_makeWatch)
+            m_watch = m_makeWatch();
     } else {
         setScanStatus(QStringLiteral("Monitoring stopped."));
         m_scanTimer.reset();
+        m_watch.reset();
     }
 
     sendMonitoringStatusEmail(started);
@@ -62,31 +65,55 @@ void ContentView::performScan(ScanTrigger trigger)
 {
     if (m_sessionFinished)
         return;
+    // A tick never waits behind a slow pass, nor piles up beside it.
+    if (trigger == ScanTrigger::Tick && m_scansRunning > 0) {
+        ++m_skippedTicks;
+        emit skippedTicksChanged();
+        return;
+    }
     setScanStatus(QStringLiteral("Scanning..."));
+    ++m_scansRunning;
 
     // One watcher per scan, owned by this window: its finished signal arrives on
     // the GUI thread in the order the scans end, and a closed window takes its
-    // watchers along, so a late result is dropped unseen. Scans are not serialised.
+    // watchers along, so a late result is dropped unseen. A manual scan may
+    // run beside a tick's.
     auto *watcher = new QFutureWatcher<QStringList>(this);
     connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher, trigger] {
+        --m_scansRunning;
         handleScanResults(watcher->result(), trigger);
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), m_scanPass));
 }
 
-void ContentView::handleScanResults(const QStringList &lines, ScanTrigger trigger)
+void ContentView::handleScanResults(const QStringList &scanned, ScanTrigger trigger)
 {
     if (m_sessionFinished)
         return; // the window is closing: results arriving now go unseen
-    if (lines.isEmpty()) {
+    // What ran and ended since the last scan comes first, at the time it was
+    // seen, unless this scan found its line running again.
+    QList<Detection> ended = m_watch ? m_watch->takeEnded() : QList<Detection>();
+    ended.removeIf([&](const Detection &detection) {
+        return std::any_of(scanned.begin(), scanned.end(), [&](const QString &line) {
+            return detection.name.startsWith(line + QStringLiteral(" (seen at "));
+        });
+    });
+    if (scanned.isEmpty() && ended.isEmpty()) {
         setScanStatus(QStringLiteral("No suspicious processes found."));
         return;
     }
 
     setScanStatus(QStringLiteral("Suspicious processes detected."));
-    for (const QString &line : lines)
+    QStringList lines;
+    for (const Detection &detection : ended) {
+        m_detectedProcesses.append(detection);
+        lines.append(detection.name);
+    }
+    for (const QString &line : scanned) {
         m_detectedProcesses.append({QUuid::createUuid(), line, QDateTime::currentDateTime()});
+        lines.append(line);
+    }
     const QSet<QString> found(lines.begin(), lines.end());
     if (m_scanResultsEmails == ScanResultsEmails::OnChange && trigger == ScanTrigger::Tick &&
         found == m_lastEmailedLines)

@@ -3,13 +3,17 @@
 
 #include "monitoring/ShortDateTime.h"
 
+#include <QDir>
+#include <QProcess>
 #include <QSemaphore>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <thread>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 const QString kInterviewer = QStringLiteral("interviewer@example.com");
@@ -199,19 +203,71 @@ private slots:
         QVERIFY(!m_view->isMonitoring() && timers().isEmpty());
     }
 
-    // Scans are not serialised: a slow scan does not hold back a later one.
+    // A slow scan does not hold back a later manual one; a tick that comes
+    // while a scan runs is skipped and counted.
     void resultsAppliedInFinishingOrder()
     {
         const Gate first = std::make_shared<QSemaphore>(), second = std::make_shared<QSemaphore>();
         m_scans->script.append({{kApp}, first});
         m_scans->script.append({{kHelper}, second});
+        m_view->toggleMonitoring();
         m_view->performScan();
         m_view->performScan();
         QTRY_COMPARE(m_scans->started, 2);
+        QVERIFY(QMetaObject::invokeMethod(timers().value(0), "timeout"));
+        QCOMPARE(m_view->skippedTicks(), 1);
+        QCOMPARE(m_scans->started, 2);
         second->release();
         QTRY_COMPARE(logged(), QStringList{kHelper});
         first->release();
         QTRY_COMPARE(logged(), (QStringList{kHelper, kApp}));
+    }
+
+    // What ran for a moment between two ticks is reported by the next, with
+    // the time it was seen: from a scripted /proc, then from the real one.
+    void processesBetweenTicksAreReported()
+    {
+        QTemporaryDir proc;
+        ProcessWatch *watch = nullptr;
+        m_view->setProcessWatch([&] {
+            auto made = std::make_unique<ProcessWatch>(
+                ProcessWatch::Options{.procRoot = proc.path(), .interval = {}});
+            watch = made.get();
+            return made;
+        });
+        m_view->toggleMonitoring();
+        QVERIFY(watch && QDir(proc.path()).mkpath(u"10"_s) && QDir(proc.path()).mkpath(u"11"_s));
+        watch->look();
+        for (const auto &[pid, name] : {std::pair{"12", "cluely-blink"}, std::pair{"13", "vim"},
+                                        std::pair{"14", "cluely-stays"}}) {
+            QDir(proc.path()).mkpath(QString::fromLatin1(pid));
+            QFile cmdline(proc.filePath(QString::fromLatin1(pid) + u"/cmdline"_s));
+            QVERIFY(cmdline.open(QIODevice::WriteOnly) && cmdline.write(name));
+        }
+        watch->look();
+        const QString seen = QTime::currentTime().toString(u"HH:mm:ss"_s);
+        QVERIFY(QDir(proc.filePath(u"12"_s)).removeRecursively() &&
+                QDir(proc.filePath(u"13"_s)).removeRecursively() &&
+                QDir(proc.filePath(u"10"_s)).removeRecursively());
+        m_scans->script.append({QStringList(), Gate()});
+        QVERIFY(QMetaObject::invokeMethod(timers().value(0), "timeout"));
+        QTRY_COMPARE(logged(), QStringList{u"🚨 CLUELY DETECTED - Process: cluely-blink (seen at "_s +
+                                           seen + u", ended before the scan)"_s});
+        QCOMPARE(sent(&Sent::subject).last(), "Nimbrel Scan Results");
+        m_view->toggleMonitoring();
+
+        const QString name = u"cluelywatch"_s + QString::number(QCoreApplication::applicationPid());
+        m_view->setProcessWatch([] {
+            return std::make_unique<ProcessWatch>(ProcessWatch::Options{.interval = 100ms});
+        });
+        m_view->toggleMonitoring();
+        QProcess blink;
+        blink.start(u"bash"_s, {u"-c"_s, u"exec -a "_s + name + u" sleep 2"_s});
+        QVERIFY(blink.waitForFinished(10'000));
+        m_scans->script.append({QStringList(), Gate()});
+        QVERIFY(QMetaObject::invokeMethod(timers().value(0), "timeout"));
+        QTRY_VERIFY2(logged().last().startsWith(u"🚨 CLUELY DETECTED - Process: "_s + name +
+                                               u" (seen at "_s), qPrintable(logged().join(u"\n"_s)));
     }
 
     // A tick scans as Manual Scan does; the log outlives a stop and is not a set.

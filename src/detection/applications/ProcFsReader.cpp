@@ -6,8 +6,10 @@ namespace {
 
 // /proc files are small; anything bigger is not a real /proc.
 constexpr qint64 maxCgroupBytes = 16 * 1024;
-// The environment may be long; the hints are kept only when seen whole.
-constexpr qint64 maxEnvironBytes = 1024 * 1024;
+// Only the launchers' hints are read of the environment; a launcher adds
+// them to a few kilobytes of a desktop session's variables. A variable the
+// bound cuts is left out.
+constexpr qint64 maxEnvironBytes = 16 * 1024;
 constexpr qint64 maxFlatpakInfoBytes = 64 * 1024;
 
 QString lastPathComponent(const QString &path)
@@ -69,7 +71,13 @@ std::optional<ProcessRecord> ProcFsReader::read(ProcessDirectory &process) const
     record.launch = launchIdentity({
         .cgroup = process.read("cgroup", maxCgroupBytes).bytes,
         .flatpakInfo = [&] { return whole("root/.flatpak-info", maxFlatpakInfoBytes); },
-        .environment = [&] { return whole("environ", maxEnvironBytes); },
+        .environment =
+            [&] {
+                BoundedContent environment = process.read("environ", maxEnvironBytes);
+                if (environment.truncated)
+                    environment.bytes.truncate(environment.bytes.lastIndexOf('\0') + 1);
+                return environment.bytes;
+            },
     });
     return record;
 }

@@ -1,0 +1,151 @@
+#include "ProcessWatch.h"
+
+#include "ProcessNamesReader.h"
+#include "ScanPass.h"
+#include "applications/ProcessDirectory.h"
+
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// A name of digits only is a process's folder.
+qint64 pidOf(const char *name)
+{
+    qint64 pid = 0;
+    for (const char *digit = name; *digit; ++digit) {
+        if (*digit < '0' || *digit > '9' || pid > 1'000'000'000)
+            return 0;
+        pid = pid * 10 + (*digit - '0');
+    }
+    return pid;
+}
+
+QString endedLine(const QString &line, const QDateTime &seen)
+{
+    return line + QStringLiteral(" (seen at ") + seen.toString(QStringLiteral("HH:mm:ss")) +
+           QStringLiteral(", ended before the scan)");
+}
+
+} // namespace
+
+ProcessWatch::ProcessWatch(Options options) : m_options(std::move(options))
+{
+    if (m_options.interval.count() <= 0)
+        return;
+    m_thread = std::thread([this] {
+        std::unique_lock lock(m_mutex);
+        while (!m_stopping) {
+            lock.unlock();
+            look();
+            lock.lock();
+            m_wake.wait_for(lock, m_options.interval, [this] { return m_stopping; });
+        }
+    });
+}
+
+ProcessWatch::~ProcessWatch()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+QSet<qint64> ProcessWatch::listPids() const
+{
+    QSet<qint64> pids;
+    DIR *listing = ::opendir(QFile::encodeName(m_options.procRoot).constData());
+    if (!listing)
+        return pids;
+    while (const dirent *entry = ::readdir(listing)) {
+        if (const qint64 pid = pidOf(entry->d_name))
+            pids.insert(pid);
+    }
+    ::closedir(listing);
+    return pids;
+}
+
+void ProcessWatch::look()
+{
+    const QSet<qint64> pids = listPids();
+    QSet<qint64> known;
+    QSet<qint64> recheck;
+    {
+        std::lock_guard lock(m_mutex);
+        known = std::exchange(m_known, pids);
+        recheck = std::exchange(m_newcomers, {});
+        for (auto running = m_running.begin(); running != m_running.end();) {
+            if (pids.contains(running.key())) {
+                ++running;
+                continue;
+            }
+            m_ended.append(*running);
+            running = m_running.erase(running);
+        }
+    }
+
+    // Only the newcomers are read, outside the lock: a scan may take its
+    // findings meanwhile. A newcomer is read again at the next look, since
+    // the first may have caught it between fork and exec, still its parent.
+    QList<ObservedProcess> newcomers;
+    QSet<qint64> unreported;
+    ProcessNamesReader reader(m_options.homeFolder, matchesDetectionRules);
+    const int root = ::open(QFile::encodeName(m_options.procRoot).constData(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0)
+        return;
+    for (qint64 pid : pids) {
+        if (known.contains(pid) && !recheck.contains(pid))
+            continue;
+        if (!recheck.contains(pid))
+            unreported.insert(pid);
+        ProcessDirectory directory(root, QByteArray::number(pid).constData(), pid);
+        if (std::optional<ObservedProcess> process = reader.read(directory))
+            newcomers.append(std::move(*process));
+    }
+    ::close(root);
+    const QDateTime now = QDateTime::currentDateTime();
+    std::lock_guard lock(m_mutex);
+    for (const Finding &finding : processFindings(newcomers)) {
+        for (qint64 pid : finding.pids) {
+            if (!m_running.contains(pid))
+                m_running.insert(pid, {finding.line, now});
+            unreported.remove(pid);
+        }
+    }
+    m_newcomers = unreported;
+}
+
+QList<Detection> ProcessWatch::takeEnded()
+{
+    // A process may have ended since the last look.
+    const QSet<qint64> pids = listPids();
+    std::lock_guard lock(m_mutex);
+    for (auto running = m_running.begin(); running != m_running.end();) {
+        if (pids.contains(running.key())) {
+            ++running;
+            continue;
+        }
+        m_ended.append(*running);
+        running = m_running.erase(running);
+    }
+    // Processes that made one line together ended as one.
+    QList<Detection> ended;
+    QSet<QString> lines;
+    for (const Sighting &sighting : std::as_const(m_ended)) {
+        QString line = endedLine(sighting.line, sighting.seen);
+        if (!lines.contains(line)) {
+            lines.insert(line);
+            ended.append({QUuid::createUuid(), std::move(line), sighting.seen});
+        }
+    }
+    m_ended.clear();
+    return ended;
+}
