@@ -66,19 +66,20 @@ std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit)
     struct stat status = {};
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
-    QByteArray bytes(limit + 1, Qt::Uninitialized);
-    qsizetype filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+    // In pieces: a configuration is small, and a size of 0 may hide gigabytes.
+    QByteArray bytes;
+    char piece[64 * 1024];
+    while (bytes.size() <= limit) {
+        const ssize_t got =
+            ::read(fd, piece, size_t(std::min<qint64>(sizeof piece, limit + 1 - bytes.size())));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             return std::nullopt;
         if (got == 0)
             break;
-        filled += got;
+        bytes.append(piece, got);
     }
-    bytes.truncate(filled);
     return bytes;
 }
 

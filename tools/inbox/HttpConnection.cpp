@@ -88,8 +88,11 @@ HttpConnection::HttpConnection(QTcpSocket *socket, const HttpLimits &limits, Han
 
 void HttpConnection::close()
 {
+    // Between requests an orderly end, which a client reusing the connection
+    // takes as a cue to retry; otherwise at once, whatever is unsent.
+    const bool idle = m_state == State::Idle;
     m_state = State::Closing;
-    m_socket->abort();
+    idle ? m_socket->disconnectFromHost() : m_socket->abort();
 }
 
 void HttpConnection::readRequest()
