@@ -30,8 +30,8 @@ void sweepDeadInstances()
         if (lstat(directory.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
             status.st_uid != geteuid())
             continue;
-        const int lock = open((directory + lockName).constData(),
-                              O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int lock =
+            open((directory + lockName).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (lock < 0)
             continue;
         if (flock(lock, LOCK_EX | LOCK_NB) == 0)

@@ -64,9 +64,11 @@ std::optional<EmailError> failureOf(const HttpResponse &response, const QString 
         const QJsonValue id = QJsonDocument::fromJson(response.body)[QLatin1String("id")];
         if (id.isString() && !id.toString().isEmpty())
             return std::nullopt;
-        return EmailError{description + QCoreApplication::translate("ResendService",
-                                                                    " without a message id"),
-                          EmailError::Kind::Network};
+        return EmailError{
+            QCoreApplication::translate("ResendService",
+                                        "the e-mail service answered %1 without a message id")
+                .arg(status),
+            EmailError::Kind::Network};
     }
     if (const QString why = meaning(status, response.body, apiKey); !why.isEmpty())
         description += QStringLiteral(" (") + why + QLatin1Char(')');

@@ -58,8 +58,8 @@ std::optional<QString> stringValue(plist_t node)
 // report 0 and can yield gigabytes.
 std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     const auto closeFile = qScopeGuard([fd] { ::close(fd); });

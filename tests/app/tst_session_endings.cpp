@@ -155,8 +155,8 @@ private slots:
             return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
         };
         const auto cacheFolders = [&] {
-            return QDir(u"/dev/shm"_s).entryList({u"nimbrel-cache-"_s + pid + u"-*"_s},
-                                                 QDir::Dirs | QDir::Hidden);
+            return QDir(u"/dev/shm"_s)
+                .entryList({u"nimbrel-cache-"_s + pid + u"-*"_s}, QDir::Dirs | QDir::Hidden);
         };
         // Waits until the handlers are in place (SIGTERM among the caught
         // signals) and the key is read (no core file from then on).

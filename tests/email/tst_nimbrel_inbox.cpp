@@ -51,7 +51,8 @@ int readAnswer(QTcpSocket &socket)
         const qsizetype end = raw.indexOf("\r\n\r\n");
         if (end >= 0) {
             const qsizetype at = raw.indexOf("\r\nContent-Length: ");
-            const qint64 length = raw.mid(at + 18, raw.indexOf("\r\n", at + 2) - at - 18).toLongLong();
+            const qint64 length =
+                raw.mid(at + 18, raw.indexOf("\r\n", at + 2) - at - 18).toLongLong();
             if (at >= 0 && at < end && raw.size() >= end + 4 + length)
                 return raw.mid(9, 3).toInt();
         }

@@ -152,9 +152,8 @@ private slots:
         QTest::newRow("NUL in a binary string") << binaryKeyWithNul();
         QTest::newRow("NUL in a binary ASCII key")
             << binaryAsciiWithNul(dict("<string>ab#cd</string>"));
-        QTest::newRow("NUL in a binary ASCII base URL")
-            << binaryAsciiWithNul(dict("<string>k</string>",
-                                       "<key>ResendAPIBaseURL</key><string>ab#cd</string>"));
+        QTest::newRow("NUL in a binary ASCII base URL") << binaryAsciiWithNul(
+            dict("<string>k</string>", "<key>ResendAPIBaseURL</key><string>ab#cd</string>"));
         QTest::newRow("link to a /proc file of size 0") << QByteArray("pagemap");
         QTest::newRow("FIFO") << QByteArray("fifo");
         QTest::newRow("over the size limit")

@@ -31,8 +31,8 @@ struct HttpLimits
 {
     qsizetype maxHeadBytes = 64 * 1024;
     qint64 maxBodyBytes = 0;
-    quint16 port = 0; // a Host must name it, with a loopback name or address
-    std::chrono::milliseconds idle{5'000};     // between requests, before the first byte
+    quint16 port = 0;                      // a Host must name it, with a loopback name or address
+    std::chrono::milliseconds idle{5'000}; // between requests, before the first byte
     std::chrono::milliseconds receive{10'000}; // from a request's first byte to its last
     std::chrono::milliseconds send{30'000};    // for an answer to leave
 };

@@ -54,7 +54,8 @@ QString kept(const QString &text)
 {
     if (text.size() <= maxKeptBodyBytes)
         return text;
-    return text.first(maxKeptBodyBytes) + QStringLiteral("… [%1 characters in all]").arg(text.size());
+    return text.first(maxKeptBodyBytes) +
+           QStringLiteral("… [%1 characters in all]").arg(text.size());
 }
 
 QString oneLine(QString text)
@@ -107,11 +108,11 @@ void ResendInbox::handle(const HttpRequest &request, const HttpConnection::Answe
     }
     for (const InboxPageFile &file : inboxPageFiles()) {
         if (method == "GET" && path == file.path.toLatin1())
-            return answer({200,
-                           file.mimeType,
-                           {{"Content-Security-Policy", inboxPagePolicy},
-                            {"Cache-Control", "no-cache"}},
-                           file.content});
+            return answer(
+                {200,
+                 file.mimeType,
+                 {{"Content-Security-Policy", inboxPagePolicy}, {"Cache-Control", "no-cache"}},
+                 file.content});
     }
     const Rejection notFound{404, QStringLiteral("not_found"),
                              QStringLiteral("The requested endpoint does not exist.")};
