@@ -12,11 +12,20 @@ namespace {
 
 constexpr int handledSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-// Both ends of the pipe; written from the handler, so plain ints.
+// Both ends of the pipe; written from the handler, so plain ints. The pipe
+// lives as long as the process: a handler may run on another thread at any time.
 int pipeEnds[2] = {-1, -1};
+
+// Set by the first signal, and when the object goes: an ending is under way,
+// and a later signal must neither start another nor cut this one short (by the
+// default action, which would leave the in-memory cache folder behind).
+volatile sig_atomic_t endingBegun = 0;
 
 void onSignal(int signalNumber)
 {
+    if (endingBegun)
+        return;
+    endingBegun = 1;
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     // A full pipe already holds a pending ending; nothing is lost by dropping this one.
@@ -46,10 +55,8 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 
 TerminationSignals::~TerminationSignals()
 {
-    for (const int signalNumber : handledSignals)
-        signal(signalNumber, SIG_DFL);
+    // The handlers stay, doing nothing: unlike SIG_IGN, they are not passed on
+    // to programs this one starts.
+    endingBegun = 1;
     delete m_notifier;
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    pipeEnds[0] = pipeEnds[1] = -1;
 }

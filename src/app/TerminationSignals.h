@@ -4,10 +4,13 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM, SIGINT and SIGHUP (logout, Ctrl+C, a closed terminal) into a
-// Qt signal on the thread that made this object. The handler only writes a
-// byte to a pipe; the event loop reads it, so the ending runs as ordinary code.
-// One instance at a time; the default handlers return when it is destroyed.
+// Turns the first SIGTERM, SIGINT or SIGHUP (logout, Ctrl+C, a closed
+// terminal) into a Qt signal on the thread that made this object. The handler
+// only writes a byte to a pipe; the event loop reads it, so the ending runs as
+// ordinary code. Once that signal came, or this object is destroyed (the
+// process is ending anyway), further termination signals are ignored for the
+// rest of the process's life, so whatever ending is under way completes.
+// One instance per process.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

@@ -18,6 +18,10 @@ int main(int argc, char *argv[])
     const InMemoryCaches caches;
     WindowRenderer::prepare();
     QGuiApplication app(argc, argv);
+    // As early as the event loop allows: a signal before this ends the process
+    // at once, leaving its cache folder to the next start's sweep. One after it
+    // waits in the pipe until the event loop runs.
+    TerminationSignals terminationSignals;
     WindowRenderer::choose();
     QGuiApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));
@@ -32,8 +36,11 @@ int main(int argc, char *argv[])
         printMissingKeyMessage();
         // Started from a desktop launcher nobody sees standard error: say it in a window.
         if (QGuiApplication::platformName() != QLatin1String("offscreen") &&
-            QGuiApplication::platformName() != QLatin1String("minimal"))
+            QGuiApplication::platformName() != QLatin1String("minimal")) {
+            QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
+                             &QCoreApplication::quit);
             showMissingConfigWindow(*problem);
+        }
         return EXIT_FAILURE;
     }
     const ResendConfig &resend = std::get<ResendConfig>(config);
@@ -41,7 +48,6 @@ int main(int argc, char *argv[])
 
     NimbrelApp nimbrel([resend] { return std::make_shared<ResendService>(resend); },
                        [] { return scanForSuspiciousProcesses(); }, resend.scanResultsEmails);
-    TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &TerminationSignals::received, &nimbrel,
                      &NimbrelApp::quit);
     nimbrel.openWindow();

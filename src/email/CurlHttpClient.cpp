@@ -11,6 +11,12 @@ namespace {
 // Header values kept for the retry decision are short; anything longer is noise.
 constexpr qsizetype maxKeptHeaderBytes = 64;
 
+EmailError cutOff()
+{
+    return {QCoreApplication::translate("ResendService", "the e-mail service's answer was cut off"),
+            EmailError::Kind::Network};
+}
+
 void initialiseCurlOnce()
 {
     static std::once_flag once;
@@ -27,6 +33,8 @@ EmailError failureOf(CURLcode code, const char *detail, bool bodyTooLarge)
     if (bodyTooLarge || code == CURLE_FILESIZE_EXCEEDED)
         return {text("The e-mail service's answer was larger than 64 KiB."),
                 EmailError::Kind::Network};
+    if (code == CURLE_PARTIAL_FILE)
+        return cutOff();
     const QString description = QString::fromUtf8(detail[0] ? detail : curl_easy_strerror(code));
     return {description, EmailError::Kind::Network};
 }
@@ -40,6 +48,8 @@ struct CurlHttpClient::Transfer
     curl_slist *headers = nullptr;
     HttpResponse response;
     bool bodyTooLarge = false;
+    // libcurl reports success for an answer that ends inside its header block.
+    bool headersComplete = false;
     char error[CURL_ERROR_SIZE] = {};
 
     ~Transfer()
@@ -69,6 +79,12 @@ struct CurlHttpClient::Transfer
     {
         auto *transfer = static_cast<Transfer *>(self);
         const QByteArrayView line(data, qsizetype(size));
+        // Each block (a 1xx one, then the final one) starts with its status line
+        // and ends with an empty line.
+        if (line.startsWith("HTTP/"))
+            transfer->headersComplete = false;
+        else if (line == "\r\n" || line == "\n")
+            transfer->headersComplete = true;
         const qsizetype colon = line.indexOf(':');
         if (colon <= 0)
             return size;
@@ -176,6 +192,8 @@ void CurlHttpClient::runTransfers()
             if (message->data.result != CURLE_OK)
                 response.failure =
                     failureOf(message->data.result, transfer->error, transfer->bodyTooLarge);
+            else if (!transfer->headersComplete)
+                response.failure = cutOff();
             QMetaObject::invokeMethod(
                 this,
                 [this, id = transfer->id, response = std::move(response)]() mutable {

@@ -26,7 +26,8 @@ struct HttpRequest
 };
 
 // What came back. When the exchange did not complete (no connection, time-out,
-// an answer too large, cancelled) `failure` says why and the rest is partial.
+// an answer too large or cut off, cancelled) `failure` says why and the rest
+// is partial.
 struct HttpResponse
 {
     std::optional<EmailError> failure;

@@ -6,11 +6,13 @@
 #include <optional>
 
 // Why a send failed: a transport error, a time-out, the provider's refusal
-// (an HTTP status outside 200..299) or a message that could not be sent at all.
+// (an HTTP status outside 200..299), an answer that does not confirm the send
+// (no message id) or a message that could not be sent at all.
 struct EmailError
 {
     enum class Kind {
-        Network,        // the connection failed (refused, host not found, TLS, reset...)
+        Network,        // the connection failed (refused, host not found, TLS, reset...) or
+                        // the answer was cut off or confirmed no message
         Refused,        // the provider answered with a status outside 200..299
         TimedOut,       // no complete answer within the transfer time-out
         Cancelled,      // the sender was destroyed while the request was in flight

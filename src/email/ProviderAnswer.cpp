@@ -53,21 +53,32 @@ QString meaning(int status, const QByteArray &body, const QString &apiKey)
 
 } // namespace
 
-EmailError refusal(int status, const QByteArray &body, const QString &apiKey)
-{
-    QString description =
-        QCoreApplication::translate("ResendService", "the e-mail service answered %1").arg(status);
-    if (const QString why = meaning(status, body, apiKey); !why.isEmpty())
-        description += QStringLiteral(" (") + why + QLatin1Char(')');
-    return {description, EmailError::Kind::Refused};
-}
-
-bool isTransient(const HttpResponse &response)
+std::optional<EmailError> failureOf(const HttpResponse &response, const QString &apiKey)
 {
     if (response.failure)
-        return response.failure->kind == EmailError::Kind::Network ||
-               response.failure->kind == EmailError::Kind::TimedOut;
-    return response.status == 429 || (response.status >= 500 && response.status <= 599);
+        return response.failure;
+    const int status = response.status;
+    QString description =
+        QCoreApplication::translate("ResendService", "the e-mail service answered %1").arg(status);
+    if (status >= 200 && status <= 299) {
+        const QJsonValue id = QJsonDocument::fromJson(response.body)[QLatin1String("id")];
+        if (id.isString() && !id.toString().isEmpty())
+            return std::nullopt;
+        return EmailError{
+            QCoreApplication::translate("ResendService",
+                                        "the e-mail service answered %1 without a message id")
+                .arg(status),
+            EmailError::Kind::Network};
+    }
+    if (const QString why = meaning(status, response.body, apiKey); !why.isEmpty())
+        description += QStringLiteral(" (") + why + QLatin1Char(')');
+    return EmailError{description, EmailError::Kind::Refused};
+}
+
+bool isTransient(const HttpResponse &response, const EmailError &error)
+{
+    return error.kind == EmailError::Kind::Network || error.kind == EmailError::Kind::TimedOut ||
+           response.status == 429 || (response.status >= 500 && response.status <= 599);
 }
 
 std::optional<std::chrono::milliseconds> requestedWait(const HttpResponse &response,

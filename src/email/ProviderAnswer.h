@@ -11,14 +11,18 @@
 // What an answer of the provider means for one try of a send.
 namespace ProviderAnswer {
 
-// Why an answer outside 200..299 failed, as a Refused error: the status and
-// what it means, e.g. "the e-mail service answered 403 (the API key was
-// refused)". The provider's own message (from a 4xx body) is cut to one short
-// line and never shows apiKey.
-EmailError refusal(int status, const QByteArray &body, const QString &apiKey);
+// Why a try failed, or nothing when the provider took the e-mail: a complete
+// 2xx answer whose JSON body names the message's id. An answer outside
+// 200..299 is a Refused error with the status and what it means, e.g. "the
+// e-mail service answered 403 (the API key was refused)"; the provider's own
+// message (from a 4xx body) is cut to one short line and never shows apiKey.
+// A 2xx without an id (empty, a web page, "{}") says so, as a Network error:
+// something that is not the provider answered, and another try may reach it.
+std::optional<EmailError> failureOf(const HttpResponse &response, const QString &apiKey);
 
-// Whether another try may succeed: transport failures, 429 and 5xx.
-bool isTransient(const HttpResponse &response);
+// Whether another try may succeed: transport failures, answers without an
+// id, 429 and 5xx.
+bool isTransient(const HttpResponse &response, const EmailError &error);
 
 // The wait the provider asks for before another try (Retry-After in seconds
 // or as an HTTP date, else ratelimit-reset in seconds), if it names one.

@@ -1,14 +1,23 @@
 #include "ResendConfig.h"
 
+#include "BinaryPlistStrings.h"
+#include "NoCoreDumps.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
 #include <plist/plist.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -41,6 +50,37 @@ std::optional<QString> stringValue(plist_t node)
     if (bytes.contains('\0') || decode.hasError())
         return std::nullopt;
     return value;
+}
+
+// At most limit + 1 bytes of a regular file. Opened without blocking, so a FIFO
+// or a device planted as Config.plist is refused instead of waited on; read
+// one byte past the limit rather than trusting the size, since files in /proc
+// report 0 and can yield gigabytes.
+std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    struct stat status = {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    // In pieces: a configuration is small, and a size of 0 may hide gigabytes.
+    QByteArray bytes;
+    char piece[64 * 1024];
+    while (bytes.size() <= limit) {
+        const ssize_t got =
+            ::read(fd, piece, size_t(std::min<qint64>(sizeof piece, limit + 1 - bytes.size())));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        bytes.append(piece, got);
+    }
+    return bytes;
 }
 
 } // namespace
@@ -81,17 +121,16 @@ std::optional<QString> findConfigPlist(const QString &applicationDir)
 
 std::optional<ResendConfig> readResendConfig(const QString &plistPath)
 {
-    // Read one byte past the limit rather than trusting the size: files in
-    // /proc report 0 and can yield gigabytes.
-    QFile file(plistPath);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> bytes = readRegularFile(plistPath, maxConfigBytes);
+    if (!bytes || bytes->size() > maxConfigBytes)
         return std::nullopt;
-    const QByteArray bytes = file.read(maxConfigBytes + 1);
-    if (bytes.size() > maxConfigBytes)
+    // XML cannot carry a NUL at all; a binary list can, and libplist would cut
+    // the string there.
+    if (bytes->startsWith("bplist") && !binaryPlistStringsFreeOfNul(*bytes))
         return std::nullopt;
 
     plist_t rawRoot = nullptr;
-    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &rawRoot);
+    plist_from_memory(bytes->constData(), static_cast<uint32_t>(bytes->size()), &rawRoot);
     const PlistPtr root(rawRoot);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return std::nullopt;
@@ -124,6 +163,8 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
 
 std::variant<ResendConfig, ConfigProblem> loadResendConfig()
 {
+    // The key is about to enter this process.
+    keepOutOfCoreDumps();
     const QString applicationDir = QCoreApplication::applicationDirPath();
     const std::optional<QString> path = findConfigPlist(applicationDir);
     if (!path)

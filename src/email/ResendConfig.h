@@ -36,14 +36,16 @@ QStringList configPlistCandidates(const QString &applicationDir);
 // The first candidate that is an existing file.
 std::optional<QString> findConfigPlist(const QString &applicationDir);
 
-// Reads an XML or binary property list of at most 1 MiB. Empty when the file
-// cannot be read, its root is not a dictionary, "ResendAPIKey" is absent or
-// not a string, or a string read holds a NUL or invalid UTF-8.
+// Reads an XML or binary property list of at most 1 MiB from a regular file,
+// never waiting on a FIFO or device. Empty when the file cannot be read, its
+// root is not a dictionary, "ResendAPIKey" is absent or not a string, any
+// string holds a NUL, or a string read holds invalid UTF-8.
 // A "ResendAPIBaseURL" that is not a string yields an empty base URL, which the
 // service refuses to send to.
 std::optional<ResendConfig> readResendConfig(const QString &plistPath);
 
-// Finds and reads Config.plist for the running application.
+// Finds and reads Config.plist for the running application, which from then
+// on holds the key: it writes no core file and cannot be attached to.
 std::variant<ResendConfig, ConfigProblem> loadResendConfig();
 
 // The one fatal message, on standard error.

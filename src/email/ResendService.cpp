@@ -110,16 +110,15 @@ void ResendService::startTry(quint64 id)
 
 void ResendService::handleResponse(quint64 id, const HttpResponse &response)
 {
-    if (!response.failure && response.status >= 200 && response.status <= 299) {
+    const std::optional<EmailError> failure = ProviderAnswer::failureOf(response, m_apiKey);
+    if (!failure) {
         complete(id, true, std::nullopt);
         return;
     }
-    const EmailError error =
-        response.failure ? *response.failure
-                         : ProviderAnswer::refusal(response.status, response.body, m_apiKey);
+    const EmailError &error = *failure;
     Send &send = m_sends.at(id);
     if (m_closing || send.retry == Retry::Never || send.tries >= m_limits.maxTries ||
-        !ProviderAnswer::isTransient(response)) {
+        !ProviderAnswer::isTransient(response, error)) {
         complete(id, false, error);
         return;
     }

@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/file.h>
 #include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(NimbrelPlugin)
@@ -121,6 +122,58 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(subjects().count(stopped), stopNotices, 5'000);
         QTest::qWait(300); // a second notice would show up here
         QCOMPARE(subjects().count(stopped), stopNotices);
+    }
+
+    // A storm of SIGTERM 10 ms apart: the first one ends the application, the
+    // rest cannot cut that ending short, so its in-memory cache folder goes.
+    // Folders of dead instances (lock free) are swept at start, live ones kept.
+    // Holding the key, it writes no core file.
+    void signalStormLeavesNoCacheFolder()
+    {
+        QTemporaryDir dir;
+        const QString app = dir.filePath(u"nimbrel"_s);
+        QVERIFY(QFile::copy(QStringLiteral(NIMBREL_APP_PATH), app));
+        QVERIFY(InboxServer::writeConfigPlist(dir.filePath(u"Config.plist"_s), inboxKey,
+                                              QUrl(u"http://127.0.0.1:9"_s)));
+        const QString shm = u"/dev/shm/nimbrel-cache-0-"_s + QFileInfo(dir.path()).fileName();
+        const auto cleanUp = qScopeGuard([&] { QDir(shm + u"live"_s).removeRecursively(); });
+        QFile deadLock(shm + u"dead/instance.lock"_s), liveLock(shm + u"live/instance.lock"_s);
+        QVERIFY(QDir().mkpath(shm + u"dead"_s) && QDir().mkpath(shm + u"live"_s) &&
+                deadLock.open(QIODevice::WriteOnly) && liveLock.open(QIODevice::WriteOnly));
+        deadLock.close();
+        QCOMPARE(flock(liveLock.handle(), LOCK_EX), 0);
+
+        QProcess nimbrel;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        nimbrel.setProcessEnvironment(environment);
+        nimbrel.start(app);
+        QVERIFY(nimbrel.waitForStarted());
+        const QString pid = QString::number(nimbrel.processId());
+        const auto proc = [&](const QString &file) {
+            QFile f(u"/proc/"_s + pid + u'/' + file);
+            return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+        };
+        const auto cacheFolders = [&] {
+            return QDir(u"/dev/shm"_s)
+                .entryList({u"nimbrel-cache-"_s + pid + u"-*"_s}, QDir::Dirs | QDir::Hidden);
+        };
+        // Waits until the handlers are in place (SIGTERM among the caught
+        // signals) and the key is read (no core file from then on).
+        static const QRegularExpression caught(u"SigCgt:\\s*([0-9a-f]+)"_s),
+            noCore(u"Max core file size +0 +0 "_s);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (caught.match(proc(u"status"_s)).captured(1).toULongLong(nullptr, 16) &
+             (1ULL << (SIGTERM - 1))) &&
+                proc(u"limits"_s).contains(noCore),
+            15'000);
+        QCOMPARE(cacheFolders().size(), 1);
+        for (QDeadlineTimer storm(15'000); !storm.hasExpired() && !nimbrel.waitForFinished(10);)
+            ::kill(pid_t(nimbrel.processId()), SIGTERM);
+        QCOMPARE(nimbrel.state(), QProcess::NotRunning);
+        QCOMPARE(nimbrel.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cacheFolders(), QStringList());
+        QVERIFY(!QFileInfo::exists(shm + u"dead"_s) && QFileInfo::exists(shm + u"live"_s));
     }
 
     // Without a display to show the explanation on, the application keeps to

@@ -148,5 +148,25 @@ void HostilePeer::answer(int client)
         while (!m_stop && !readable(client, 20)) {
         }
         return;
+    case Answer::StatusLineOnly:
+        send("HTTP/1.1 200 OK\r\n");
+        return;
+    case Answer::CutInHeaders:
+        send("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Len");
+        return;
+    case Answer::Empty200:
+        send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+        return;
+    case Answer::Html200:
+        send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 27\r\n\r\n"
+             "<html><h1>Hello</h1></html>");
+        return;
+    case Answer::Http10WithoutBody:
+        send("HTTP/1.0 200 OK\r\nContent-Type: application/json\r\n\r\n");
+        return;
+    case Answer::EmptyId200:
+        send("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 9\r\n\r\n"
+             "{\"id\":\"\"}");
+        return;
     }
 }

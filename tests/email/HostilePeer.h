@@ -20,6 +20,12 @@ public:
         RedirectElsewhere,  // 307 to another port of this machine
         SwitchingProtocols, // 101, then bytes without end
         Status999,          // a status no HTTP version defines
+        StatusLineOnly,     // "200 OK", then the connection closes
+        CutInHeaders,       // closes in the middle of a header line
+        Empty200,           // 200 with an empty body
+        Html200,            // 200 with a web page
+        Http10WithoutBody,  // HTTP/1.0 200, no body, then the connection closes
+        EmptyId200,         // 200 whose JSON names an empty id
     };
 
     explicit HostilePeer(Answer answer);

@@ -58,7 +58,7 @@ private:
 
     bool openPage()
     {
-        return m_browser->open(m_inbox->baseUrl()) &&
+        return m_browser->open(m_inbox->baseUrl().resolved(QUrl(u"/#key=page-key"_s))) &&
                m_browser->waitUntil(u"document.getElementById('status').textContent"
                                     ".includes('updated')"_s,
                                     pageTimeout);

@@ -10,7 +10,9 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -48,6 +50,14 @@ QByteArray binaryKeyWithNul()
     const QByteArray utf16 = QByteArrayView("\0s\0\xe9", 4).toByteArray();
     const qsizetype at = bytes.indexOf(utf16);
     bytes[at + 2] = bytes[at + 3] = '\0';
+    return bytes;
+}
+
+// A binary list with an ASCII string "ab#cd" in root whose '#' is patched to NUL.
+QByteArray binaryAsciiWithNul(const QByteArray &root)
+{
+    QByteArray bytes = plist(root, true);
+    bytes[bytes.indexOf("ab#cd") + 2] = '\0';
     return bytes;
 }
 
@@ -124,6 +134,8 @@ private slots:
             QVERIFY(child.waitForFinished(30'000));
             QCOMPARE(child.exitStatus(), QProcess::NormalExit); // no signal, so no core dump
             QCOMPARE(child.exitCode() == 0, !read.isEmpty());
+            // Holding the key, it can be neither dumped nor attached to.
+            QCOMPARE(child.readAllStandardOutput(), read.isEmpty() ? "" : "ready, dumpable 0\n");
             QCOMPARE(child.readAllStandardError(),
                      QByteArray(read.isEmpty() ? "Nimbrel/ResendService: Fatal error: Could not "
                                                  "find API key in Config.plist file\n"
@@ -133,11 +145,17 @@ private slots:
 
     // Files a candidate can plant: each must end in the one message and status 1,
     // quickly and without a crash, whatever libplist or the file system reports.
+    // The child reads the file beside it directly first, as any caller may.
     void hostileFilesStopWithTheMessage_data()
     {
-        QTest::addColumn<QByteArray>("content"); // empty: a link to /proc/self/pagemap
+        QTest::addColumn<QByteArray>("content"); // "pagemap": a link to /proc/self/pagemap
         QTest::newRow("NUL in a binary string") << binaryKeyWithNul();
-        QTest::newRow("link to a /proc file of size 0") << QByteArray();
+        QTest::newRow("NUL in a binary ASCII key")
+            << binaryAsciiWithNul(dict("<string>ab#cd</string>"));
+        QTest::newRow("NUL in a binary ASCII base URL") << binaryAsciiWithNul(
+            dict("<string>k</string>", "<key>ResendAPIBaseURL</key><string>ab#cd</string>"));
+        QTest::newRow("link to a /proc file of size 0") << QByteArray("pagemap");
+        QTest::newRow("FIFO") << QByteArray("fifo");
         QTest::newRow("over the size limit")
             << plist(dict("<string>k</string>",
                           "<key>Pad</key><string>" + QByteArray(2 << 20, 'x') + "</string>"));
@@ -149,8 +167,11 @@ private slots:
         QTemporaryDir dir;
         const QString app = dir.filePath(u"app"_s), config = dir.filePath(u"Config.plist"_s);
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), app));
-        QVERIFY(content.isEmpty() ? QFile::link(u"/proc/self/pagemap"_s, config)
-                                  : writeFile(config, content));
+        if (content == "pagemap")
+            QVERIFY(QFile::link(u"/proc/self/pagemap"_s, config));
+        else
+            QVERIFY(content == "fifo" ? mkfifo(qPrintable(config), 0600) == 0
+                                      : writeFile(config, content));
         QProcess child;
 #ifndef __SANITIZE_ADDRESS__
         // A reader without a bound would take gigabytes before failing.
@@ -233,8 +254,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     if (app.arguments().contains(u"--as-application"_s)) {
+        (void)readResendConfig(QCoreApplication::applicationDirPath() + u"/Config.plist"_s);
         ResendService service;
-        return std::puts("ready") < 0;
+        return std::printf("ready, dumpable %d\n", prctl(PR_GET_DUMPABLE)) < 0;
     }
     TestResendConfig test;
     return QTest::qExec(&test, argc, argv);

@@ -137,6 +137,8 @@ private slots:
         QTest::newRow("connection dropped after delivery, then success")
             << QList{ScriptedFront::Action{PassThroughThenDrop, {}}} << to << true << QList{50}
             << QString();
+        QTest::newRow("200 without a message id, then success")
+            << QList{answer(200)} << to << true << QList{50} << QString();
         QTest::newRow("503 three times")
             << QList{answer(503), answer(502), answer(500)} << to << true << QList{50, 100}
             << u"the e-mail service answered 500 (the e-mail service failed)"_s;

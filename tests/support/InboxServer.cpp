@@ -14,7 +14,7 @@
 
 InboxServer::InboxServer() : InboxServer(Options{}) {}
 
-InboxServer::InboxServer(const Options &options)
+InboxServer::InboxServer(const Options &options) : m_apiKey(options.apiKey)
 {
     QStringList arguments{QStringLiteral("--port"), QStringLiteral("0")};
     // Through a file, as scripts/run hands it over, never on the command line.
@@ -106,6 +106,8 @@ QByteArray InboxServer::get(const QString &path, std::chrono::milliseconds timeo
     QNetworkAccessManager network;
     QNetworkRequest request(m_baseUrl.resolved(QUrl(path)));
     request.setTransferTimeout(int(timeout.count()));
+    if (m_apiKey)
+        request.setRawHeader("Authorization", "Bearer " + m_apiKey->toUtf8());
     QNetworkReply *reply = network.get(request);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);

@@ -68,7 +68,8 @@ public:
     // when the inbox does not answer within the timeout.
     QJsonArray emails(std::chrono::milliseconds timeout = std::chrono::seconds(5));
     QJsonArray requests(std::chrono::milliseconds timeout = std::chrono::seconds(5));
-    // GET of any path, e.g. "/" for the page; empty on failure.
+    // GET of any path, e.g. "/" for the page, with the inbox's key when it has
+    // one; empty on failure.
     QByteArray get(const QString &path,
                    std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
@@ -85,6 +86,7 @@ public:
 private:
     QJsonArray getArray(const QString &path, std::chrono::milliseconds timeout);
 
+    std::optional<QString> m_apiKey;
     QTemporaryFile m_keyFile;
     QProcess m_process;
     QUrl m_baseUrl;

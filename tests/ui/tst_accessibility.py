@@ -149,7 +149,9 @@ class Session:
 
     def latest_code(self, messages):
         def code():
-            with urllib.request.urlopen(self.base_url + "/api/emails", timeout=5) as answer:
+            request = urllib.request.Request(self.base_url + "/api/emails",
+                                             headers={"Authorization": "Bearer " + self.key})
+            with urllib.request.urlopen(request, timeout=5) as answer:
                 mails = json.load(answer)
             if len(mails) >= messages:
                 return re.search(r"<strong>(\d{6})</strong>", mails[0]["html"]).group(1)

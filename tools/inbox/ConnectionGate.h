@@ -1,38 +1,37 @@
 #pragma once
 
+#include "HttpConnection.h"
+
 #include <QTcpServer>
 
-// The inbox's listening socket. Each new connection's request head is read
-// (without consuming it) before the HTTP server sees any of it, and refused
-// when it cannot be for this inbox:
-//   421  a Host that is not a loopback name or address with this port, so a
-//        web page reached through DNS rebinding cannot read the inbox;
-//   413  a declared body over the limit (the provider's 40 MB), before reading it;
-//   411  a body without a declared length;
-//   431  a request head over 64 KiB, or none within 10 s.
-// It never holds more connections than its descriptor limit allows: accepting
-// pauses there (instead of failing to accept in a loop) and resumes as
-// connections close.
+// The inbox's listening socket: each connection it accepts becomes an
+// HttpConnection with these limits and this handler. It never holds more
+// connections than its descriptor limit allows: there, it first closes the
+// connections idle between requests, and pauses accepting (instead of
+// failing to accept in a loop) until connections close.
 class ConnectionGate : public QTcpServer
 {
     Q_OBJECT
 
 public:
-    ConnectionGate(qint64 maxBodyBytes, int maxConnections, QObject *parent = nullptr);
+    ConnectionGate(const HttpLimits &limits, int maxConnections, HttpConnection::Handler handler,
+                   QObject *parent = nullptr);
 
     // Raises this process's descriptor limit to its hard limit; returns the
     // connections that fit under it, leaving room for files and pipes.
     static int raiseDescriptorLimit();
 
+    // Listens on 127.0.0.1; requests must then name this port in their Host.
+    bool listenOnLoopback(quint16 port);
+
 protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
-    void inspect(QTcpSocket *socket);
-    void refuse(QTcpSocket *socket, int status, const QByteArray &reason);
     void connectionClosed();
 
-    const qint64 m_maxBodyBytes;
+    HttpLimits m_limits;
     const int m_maxConnections;
+    const HttpConnection::Handler m_handler;
     int m_open = 0;
 };

@@ -10,11 +10,8 @@
 #include <QUuid>
 
 #include <cstdio>
-#include <memory>
 
 namespace {
-
-using Status = QHttpServerResponder::StatusCode;
 
 // The provider's limit for one message, request included.
 constexpr qint64 maxRequestBodyBytes = 40'000'000;
@@ -41,6 +38,26 @@ QJsonObject headersJson(const HeaderList &headers)
     return object;
 }
 
+// Of any body kept or logged, its start: enough to read what a message was,
+// never the 40 MB a request may carry.
+constexpr qsizetype maxKeptBodyBytes = 16 * 1024;
+
+QString kept(const QByteArray &body)
+{
+    if (body.size() <= maxKeptBodyBytes)
+        return QString::fromUtf8(body);
+    return QString::fromUtf8(body.first(maxKeptBodyBytes)) +
+           QStringLiteral("… [%1 bytes in all]").arg(body.size());
+}
+
+QString kept(const QString &text)
+{
+    if (text.size() <= maxKeptBodyBytes)
+        return text;
+    return text.first(maxKeptBodyBytes) +
+           QStringLiteral("… [%1 characters in all]").arg(text.size());
+}
+
 QString oneLine(QString text)
 {
     for (QChar &c : text) {
@@ -56,53 +73,61 @@ ResendInbox::ResendInbox(const InboxOptions &options, QObject *parent)
     : QObject(parent), m_options(options), m_store(options.maxMessages),
       m_idempotency(std::max<qsizetype>(10'000, 2 * options.maxMessages)),
       m_limits(options.limitPerSecond, options.dailyQuota)
-{
-    m_server.route(QStringLiteral("/emails"), QHttpServerRequest::Method::Post,
-                   [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
-                       receiveSend(request, std::move(responder));
-                   });
-    m_server.route(QStringLiteral("/api/emails"), QHttpServerRequest::Method::Get,
-                   [this] { return QHttpServerResponse(m_store.messagesJson()); });
-    m_server.route(QStringLiteral("/api/requests"), QHttpServerRequest::Method::Get,
-                   [this] { return QHttpServerResponse(m_store.requestsJson()); });
-    m_server.route(QStringLiteral("/api/emails"), QHttpServerRequest::Method::Delete, [this] {
-        m_store.clearMessages();
-        return QHttpServerResponse(QHttpServerResponder::StatusCode::NoContent);
-    });
-    for (const InboxPageFile &file : inboxPageFiles()) {
-        m_server.route(file.path, QHttpServerRequest::Method::Get, [file] {
-            QHttpServerResponse page(file.mimeType, file.content);
-            page.setHeader("Content-Security-Policy", inboxPagePolicy);
-            page.setHeader("Cache-Control", "no-cache");
-            return page;
-        });
-    }
-    m_server.setMissingHandler([](const QHttpServerRequest &, QHttpServerResponder &&responder) {
-        const Rejection notFound{404, QStringLiteral("not_found"),
-                                 QStringLiteral("The requested endpoint does not exist.")};
-        responder.write(QJsonDocument(notFound.toJson()).toJson(QJsonDocument::Compact),
-                        "application/json", Status::NotFound);
-    });
-}
+{}
 
 quint16 ResendInbox::listen(quint16 port)
 {
-    auto *gate =
-        new ConnectionGate(maxRequestBodyBytes, ConnectionGate::raiseDescriptorLimit(), this);
-    if (!gate->listen(QHostAddress::LocalHost, port))
-        return 0;
-    m_server.bind(gate);
-    return gate->serverPort();
+    auto *gate = new ConnectionGate(
+        {.maxBodyBytes = maxRequestBodyBytes}, ConnectionGate::raiseDescriptorLimit(),
+        [this](const HttpRequest &request, HttpConnection::Answer answer) {
+            handle(request, answer);
+        },
+        this);
+    return gate->listenOnLoopback(port) ? gate->serverPort() : 0;
 }
 
-void ResendInbox::receiveSend(const QHttpServerRequest &request, QHttpServerResponder &&responder)
+void ResendInbox::handle(const HttpRequest &request, const HttpConnection::Answer &answer)
+{
+    const QByteArray &method = request.head.method, &path = request.head.path;
+    const auto json = [&](int status, const QJsonDocument &body) {
+        answer({status, "application/json", {}, body.toJson(QJsonDocument::Compact)});
+    };
+    if (method == "POST" && path == "/emails")
+        return receiveSend(request, answer);
+    if (path.startsWith("/api/") && m_options.apiKey) {
+        if (const auto refused = checkApiKey(request.head.headers, m_options.apiKey))
+            return json(refused->status, QJsonDocument(refused->toJson()));
+    }
+    if (method == "GET" && path == "/api/emails")
+        return json(200, QJsonDocument(m_store.messagesJson()));
+    if (method == "GET" && path == "/api/requests")
+        return json(200, QJsonDocument(m_store.requestsJson()));
+    if (method == "DELETE" && path == "/api/emails") {
+        m_store.clearMessages();
+        return answer({204, {}, {}, {}});
+    }
+    for (const InboxPageFile &file : inboxPageFiles()) {
+        if (method == "GET" && path == file.path.toLatin1())
+            return answer(
+                {200,
+                 file.mimeType,
+                 {{"Content-Security-Policy", inboxPagePolicy}, {"Cache-Control", "no-cache"}},
+                 file.content});
+    }
+    const Rejection notFound{404, QStringLiteral("not_found"),
+                             QStringLiteral("The requested endpoint does not exist.")};
+    json(404, QJsonDocument(notFound.toJson()));
+}
+
+void ResendInbox::receiveSend(const HttpRequest &request, const HttpConnection::Answer &answer)
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QString receivedAt = now.toString(Qt::ISODateWithMs);
-    const auto refuse = [&](const Rejection &rejection, const Headers &headers = {}) {
+    const HeaderList &headers = request.head.headers;
+    const auto refuse = [&](const Rejection &rejection, const HeaderList &extra = {}) {
         logRequest(request, rejection.status, receivedAt);
         printReceived(rejection.status, {}, {});
-        answer(std::move(responder), rejection.toJson(), rejection.status, headers);
+        answerSend(answer, rejection.toJson(), rejection.status, extra);
     };
     const auto tooMany = [&](const SendLimits::Exceeded &exceeded) {
         const QByteArray wait = QByteArray::number(exceeded.waitSeconds);
@@ -117,21 +142,21 @@ void ResendInbox::receiveSend(const QHttpServerRequest &request, QHttpServerResp
 
     // The same key and body again answer what the first request got, and store
     // nothing new; the same key with another body is a conflict.
-    const QByteArray key = headerValue(request.headers(), "idempotency-key").value_or(QByteArray());
+    const QByteArray key = headerValue(headers, "idempotency-key").value_or(QByteArray());
     if (key.size() > 256)
         return refuse({400, QStringLiteral("invalid_idempotency_key"),
                        QStringLiteral("The key must be between 1-256 chars.")});
     if (const auto kept = key.isEmpty() ? std::nullopt : m_idempotency.find(key, now)) {
-        if (kept->bodyHash != IdempotencyCache::hashOf(request.body()))
+        if (kept->bodyHash != IdempotencyCache::hashOf(request.body))
             return refuse({409, QStringLiteral("invalid_idempotent_request"),
                            QStringLiteral("Same idempotency key used with a different request "
                                           "payload.")});
         logRequest(request, 200, receivedAt);
         printReceived(200, {}, QStringLiteral("(repeated, not stored again)"));
-        return answer(std::move(responder), QJsonDocument::fromJson(kept->answer).object(), 200);
+        return answerSend(answer, QJsonDocument::fromJson(kept->answer).object(), 200);
     }
 
-    const auto outcome = validateSend(request.headers(), request.body(), m_options.apiKey);
+    const auto outcome = validateSend(headers, request.body, m_options.apiKey);
     const auto *email = std::get_if<AcceptedEmail>(&outcome);
     if (email && !m_options.forcedStatus) {
         if (const auto exceeded = m_limits.admitEmail(now))
@@ -160,49 +185,36 @@ void ResendInbox::receiveSend(const QHttpServerRequest &request, QHttpServerResp
                             {QStringLiteral("from"), email->from},
                             {QStringLiteral("to"), QJsonArray::fromStringList(email->to)},
                             {QStringLiteral("subject"), email->subject},
-                            {QStringLiteral("html"), email->html},
-                            {QStringLiteral("text"), email->text},
-                            {QStringLiteral("headers"), headersJson(request.headers())},
-                            {QStringLiteral("body"), QString::fromUtf8(request.body())}});
+                            {QStringLiteral("html"), kept(email->html)},
+                            {QStringLiteral("text"), kept(email->text)},
+                            {QStringLiteral("headers"), headersJson(headers)},
+                            {QStringLiteral("body"), kept(request.body)}});
         m_limits.countEmail(now);
         if (!key.isEmpty())
-            m_idempotency.keep(key, request.body(),
+            m_idempotency.keep(key, request.body,
                                QJsonDocument(reply).toJson(QJsonDocument::Compact), now);
     }
     printReceived(status, email ? email->to : QStringList(), email ? email->subject : QString());
-    answer(std::move(responder), reply, status);
+    answerSend(answer, reply, status);
 }
 
-void ResendInbox::logRequest(const QHttpServerRequest &request, int status,
-                             const QString &receivedAt)
+void ResendInbox::logRequest(const HttpRequest &request, int status, const QString &receivedAt)
 {
     m_store.addRequest({{QStringLiteral("receivedAt"), receivedAt},
                         {QStringLiteral("status"), status},
-                        {QStringLiteral("headers"), headersJson(request.headers())},
-                        {QStringLiteral("body"), QString::fromUtf8(request.body())}});
+                        {QStringLiteral("headers"), headersJson(request.head.headers)},
+                        {QStringLiteral("body"), kept(request.body)}});
 }
 
-void ResendInbox::answer(QHttpServerResponder &&responder, const QJsonObject &body, int status,
-                         const Headers &headers)
+void ResendInbox::answerSend(const HttpConnection::Answer &answer, const QJsonObject &body,
+                             int status, const HeaderList &headers)
 {
-    const QByteArray json = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    const auto code = static_cast<QHttpServerResponder::StatusCode>(status);
-    const auto write = [json, code, headers](QHttpServerResponder &out) {
-        out.writeStatusLine(code);
-        out.writeHeader("Content-Type", "application/json");
-        for (const auto &[name, value] : headers)
-            out.writeHeader(name, value);
-        out.writeHeader("Content-Length", QByteArray::number(json.size()));
-        out.writeBody(json);
-    };
-    if (m_options.delayMs <= 0) {
-        write(responder);
-        return;
-    }
-    // The responder is move-only and QTimer wants a copyable callable. The
-    // socket is the timer's context, so a client that gave up gets nothing.
-    auto pending = std::make_shared<QHttpServerResponder>(std::move(responder));
-    QTimer::singleShot(m_options.delayMs, pending->socket(), [pending, write] { write(*pending); });
+    const HttpAnswer reply{status, "application/json", headers,
+                           QJsonDocument(body).toJson(QJsonDocument::Compact)};
+    if (m_options.delayMs <= 0)
+        return answer(reply);
+    // A connection gone by then is not answered (see HttpConnection::Answer).
+    QTimer::singleShot(m_options.delayMs, this, [answer, reply] { answer(reply); });
 }
 
 void ResendInbox::printReceived(int status, const QStringList &to, const QString &subject) const

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "HttpConnection.h"
 #include "IdempotencyCache.h"
 #include "MessageStore.h"
 #include "SendLimits.h"
 #include "SendValidation.h"
 
-#include <QHttpServer>
 #include <QObject>
 
 #include <optional>
@@ -28,6 +28,9 @@ struct InboxOptions
 //   DELETE /api/emails forgets them
 //   GET  /api/requests every POST /emails with its answer status, newest first
 //   GET  /             the page that shows them (with /inbox.js, /inbox.css)
+// With a key set, every /api route wants it as the bearer token, as a send
+// does. Of each message and logged request, at most 16 KiB of its body, HTML
+// and text are kept.
 class ResendInbox : public QObject
 {
     Q_OBJECT
@@ -39,16 +42,16 @@ public:
     quint16 listen(quint16 port);
 
 private:
-    void receiveSend(const QHttpServerRequest &request, QHttpServerResponder &&responder);
-    using Headers = QList<std::pair<QByteArray, QByteArray>>;
-    void answer(QHttpServerResponder &&responder, const QJsonObject &body, int status,
-                const Headers &headers = {});
-    void logRequest(const QHttpServerRequest &request, int status, const QString &receivedAt);
+    void handle(const HttpRequest &request, const HttpConnection::Answer &answer);
+    void receiveSend(const HttpRequest &request, const HttpConnection::Answer &answer);
+    // Answers a send, after --delay-ms.
+    void answerSend(const HttpConnection::Answer &answer, const QJsonObject &body, int status,
+                    const HeaderList &headers = {});
+    void logRequest(const HttpRequest &request, int status, const QString &receivedAt);
     void printReceived(int status, const QStringList &to, const QString &subject) const;
 
     InboxOptions m_options;
     MessageStore m_store;
     IdempotencyCache m_idempotency;
     SendLimits m_limits;
-    QHttpServer m_server;
 };

@@ -38,8 +38,10 @@ bool isAbsent(const QJsonValue &value)
     return value.isUndefined() || value.isNull();
 }
 
-std::optional<Rejection> checkKey(const HeaderList &headers,
-                                  const std::optional<QString> &expectedKey)
+} // namespace
+
+std::optional<Rejection> checkApiKey(const HeaderList &headers,
+                                     const std::optional<QString> &expectedKey)
 {
     const Rejection missing{401, QStringLiteral("missing_api_key"),
                             QStringLiteral("Missing API key in the authorization header. Include "
@@ -57,8 +59,6 @@ std::optional<Rejection> checkKey(const HeaderList &headers,
                          QStringLiteral("API key is invalid")};
     return std::nullopt;
 }
-
-} // namespace
 
 QJsonObject Rejection::toJson() const
 {
@@ -80,7 +80,7 @@ std::variant<AcceptedEmail, Rejection> validateSend(const HeaderList &headers,
                                                     const QByteArray &body,
                                                     const std::optional<QString> &expectedKey)
 {
-    if (auto rejection = checkKey(headers, expectedKey))
+    if (auto rejection = checkApiKey(headers, expectedKey))
         return *rejection;
     if (headerValue(headers, "user-agent").value_or(QByteArray()).trimmed().isEmpty())
         return Rejection{403, QStringLiteral("validation_error"),

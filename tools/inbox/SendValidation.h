@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RequestHead.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -9,8 +11,6 @@
 
 #include <optional>
 #include <variant>
-
-using HeaderList = QList<QPair<QByteArray, QByteArray>>;
 
 // A send the provider would refuse, in its error shape.
 struct Rejection
@@ -34,6 +34,11 @@ struct AcceptedEmail
 
 // Case-insensitive header lookup.
 std::optional<QByteArray> headerValue(const HeaderList &headers, const QByteArray &name);
+
+// The provider's check of the bearer key: against expectedKey when one is
+// set, else any non-empty key; 401 when there is none, 403 when it is wrong.
+std::optional<Rejection> checkApiKey(const HeaderList &headers,
+                                     const std::optional<QString> &expectedKey);
 
 // Checks a POST /emails the way the provider does: the bearer key (against
 // expectedKey when one is set, else any non-empty key), the User-Agent, then

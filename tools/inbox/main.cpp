@@ -1,4 +1,5 @@
 // nimbrel-inbox: a local Resend-compatible inbox for development and tests.
+#include "NoCoreDumps.h"
 #include "ResendInbox.h"
 
 #include <QCommandLineParser>
@@ -28,6 +29,7 @@ int intOption(const QCommandLineParser &parser, const QString &name, int min, in
 
 int main(int argc, char *argv[])
 {
+    keepOutOfCoreDumps(); // it is given the API key
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("nimbrel-inbox"));
 

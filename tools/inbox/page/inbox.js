@@ -8,6 +8,21 @@ const pollMs = 2000;
 const codeSubject = 'Nimbrel Verification Code';
 
 const element = (id) => document.getElementById(id);
+
+// An inbox started with a key wants it on every /api request. The address
+// scripts/run prints carries it after '#', which the browser never sends; it
+// is kept for this tab and taken out of the address bar.
+const keyInAddress = new URLSearchParams(location.hash.slice(1)).get('key');
+if (keyInAddress) {
+  sessionStorage.setItem('inbox-key', keyInAddress);
+  history.replaceState(null, '', location.pathname);
+}
+const apiKey = sessionStorage.getItem('inbox-key');
+const api = (method) => ({
+  method,
+  cache: 'no-store',
+  headers: apiKey ? { Authorization: `Bearer ${apiKey}` } : {},
+});
 let messages = [];
 let selectedId = null;
 let shownSignature = null;
@@ -134,7 +149,12 @@ function setStatus(text, offline) {
 
 async function refresh() {
   try {
-    const response = await fetch('/api/emails', { cache: 'no-store' });
+    const response = await fetch('/api/emails', api('GET'));
+    if (response.status === 401 || response.status === 403) {
+      setStatus('This inbox wants its key: open the address scripts/run printed, '
+        + 'which ends in #key=…', true);
+      return;
+    }
     if (!response.ok) throw new Error(`HTTP ${response.status}`);
     messages = await response.json();
     const count = messages.length === 1 ? '1 message' : `${messages.length} messages`;
@@ -152,7 +172,7 @@ async function poll() {
 
 element('filter').addEventListener('input', render);
 element('clear').addEventListener('click', async () => {
-  await fetch('/api/emails', { method: 'DELETE' });
+  await fetch('/api/emails', api('DELETE'));
   await refresh();
 });
 poll();
