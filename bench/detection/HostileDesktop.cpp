@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <unistd.h>
+
 HostileDesktop::HostileDesktop(int processes, uint uid)
 {
     for (const QString &folder : {entryFolder(), ownFolder()})
@@ -29,6 +31,22 @@ void HostileDesktop::setEnvironment(const QByteArray &environment) const
     const QDir proc(procRoot());
     for (const QString &pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         writeWhole(proc.filePath(pid) + QStringLiteral("/environ"), environment);
+}
+
+void HostileDesktop::setNames(const std::function<QByteArray(int)> &nameOf) const
+{
+    const QDir proc(procRoot());
+    const QStringList pids = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (int i = 0; i < pids.size(); ++i) {
+        const QString dir = proc.filePath(pids[i]);
+        const QByteArray name = nameOf(i);
+        QFile::remove(dir + QStringLiteral("/exe"));
+        QFile::link(QStringLiteral("/usr/bin/") + QString::fromUtf8(name), dir + QStringLiteral("/exe"));
+        writeWhole(dir + QStringLiteral("/cmdline"), name + '\0');
+        writeWhole(dir + QStringLiteral("/status"),
+                   "Name:\t" + name.left(15) + "\nUid:\t" + QByteArray::number(getuid()) +
+                       "\t0\t0\t0\n");
+    }
 }
 
 QByteArray paddedDesktopEntry(const QByteArray &keys, qsizetype size)

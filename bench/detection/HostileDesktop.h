@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // A desktop a candidate has prepared against the scan: a /proc tree of
 // `processes` processes of the user, outside any launcher unit, and an XDG
 // data folder whose desktop entries the attack writes into entryFolder().
@@ -14,6 +16,8 @@ public:
 
     // Gives every process this environment (NUL-separated variables).
     void setEnvironment(const QByteArray &environment) const;
+    // Names the i-th process `nameOf(i)`: its executable, argv[0] and comm.
+    void setNames(const std::function<QByteArray(int)> &nameOf) const;
 
     QString procRoot() const { return m_dir.filePath(QStringLiteral("proc")); }
     QString dataDir() const { return m_dir.filePath(QStringLiteral("data")); }

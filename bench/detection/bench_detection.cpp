@@ -8,6 +8,7 @@
 #include "DesktopEntries.h"
 #include "DesktopProcessCorpus.h"
 #include "HostileDesktop.h"
+#include "ProcessWatch.h"
 #include "LinuxRunningApplications.h"
 #include "ProcFsReader.h"
 #include "ProcProcessSource.h"
@@ -187,6 +188,74 @@ template <bool combiningMarks> void hostileScanPass(benchmark::State &state)
     state.counters["lines"] = double(lines);
 }
 
+// Hostile process tables, each a whole pass over its /proc tree walked once
+// for both sources, as the application's pass does: names built to make the
+// matcher and the duplicate test slow, and environments built to be read.
+void hostileTreePass(benchmark::State &state, const HostileDesktop &desktop)
+{
+    const LinuxRunningApplications::Environment environment{
+        desktop.procRoot(), uint(getuid()), {desktop.dataDir()}, {}, std::nullopt};
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        const ProcSnapshotSources sources(environment, QStringLiteral("/home/user"));
+        lines = scanFindings(sources, sources).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = double(lines);
+}
+
+// 3,000 processes, each named by a distinct 240-character name holding "cluely".
+void longSuspiciousNames(benchmark::State &state)
+{
+    static const HostileDesktop desktop(3000, getuid());
+    static const bool prepared = [] {
+        desktop.setNames([](int i) {
+            return ("cluely-" + QByteArray::number(i) + '-').leftJustified(240, 'x');
+        });
+        return true;
+    }();
+    benchmark::DoNotOptimize(prepared);
+    hostileTreePass(state, desktop);
+}
+
+// 3,000 processes named "cluely-N" and combining marks, 240 characters in all.
+void combiningMarkNames(benchmark::State &state)
+{
+    static const HostileDesktop desktop(3000, getuid());
+    static const bool prepared = [] {
+        desktop.setNames([](int i) {
+            const QByteArray name = "cluely-" + QByteArray::number(i);
+            return name + combiningMarks(240 - name.size());
+        });
+        return true;
+    }();
+    benchmark::DoNotOptimize(prepared);
+    hostileTreePass(state, desktop);
+}
+
+// 100 processes with an environment of 1 MiB each.
+void hugeEnvironments(benchmark::State &state)
+{
+    static const HostileDesktop desktop(100, getuid());
+    static const bool prepared = [] {
+        desktop.setEnvironment(("PADDING=" + QByteArray(1024 * 1024 - 9, 'x')) + '\0');
+        return true;
+    }();
+    benchmark::DoNotOptimize(prepared);
+    hostileTreePass(state, desktop);
+}
+
+// One look of the watch that runs between monitoring ticks, over this
+// machine's /proc and over a desktop's 400 processes: it runs once a second.
+void watchLook(benchmark::State &state, const QString &procRoot)
+{
+    ProcessWatch watch(ProcessWatch::Options{.procRoot = procRoot, .interval = {}});
+    watch.look();
+    watch.look();
+    for (auto _ : state)
+        watch.look();
+}
+
 // Attacks on the desktop entries, each a whole pass: the applications of a
 // hostile desktop (its /proc tree and data folder, and the attack's window
 // handed over directly, so no X display is needed) and its process table.
@@ -327,7 +396,10 @@ public:
                             found->second.cpuMilliseconds);
         }
         for (const auto &[name, figures] : m_figures) {
-            if (name.starts_with("Attack/"))
+            if (name.starts_with("Watch/"))
+                std::printf("  %s: CPU %.3f ms per look, %.3f %% of a core at one look a second\n",
+                            name.c_str(), figures.cpuMilliseconds, figures.cpuMilliseconds / 10);
+            if (name.starts_with("Attack/") || name.starts_with("Hostile/"))
                 std::printf("  %s: %.2f ms, CPU %.2f ms per pass\n", name.c_str(),
                             figures.milliseconds, figures.cpuMilliseconds);
         }
@@ -382,6 +454,19 @@ int main(int argc, char **argv)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ScanPass/synthetic-proc-3000", syntheticScanPass<3000>)
         ->Unit(benchmark::kMillisecond);
+
+    benchmark::RegisterBenchmark("Hostile/names-240/3000", longSuspiciousNames)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Hostile/combining-marks-240/3000", combiningMarkNames)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Hostile/environ-1MiB/100", hugeEnvironments)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Watch/this-machine", [](benchmark::State &state) {
+        watchLook(state, QStringLiteral("/proc"));
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Watch/synthetic-proc", [](benchmark::State &state) {
+        watchLook(state, syntheticTree<400>().path());
+    })->Unit(benchmark::kMillisecond);
 
     benchmark::RegisterBenchmark("Attack/hinted-entry-name/10", hintedEntryWithHugeName<10>)
         ->Unit(benchmark::kMillisecond);

@@ -86,7 +86,7 @@ int NameOccurrences::child(int node, char16_t c) const
     return found != end && found->c == c ? found->child : -1;
 }
 
-void NameOccurrences::addLine(QStringView line, int lineIndex)
+void NameOccurrences::addLine(QStringView line, int lineIndex, int level)
 {
     int node = 0;
     for (QChar qc : line) {
@@ -97,10 +97,16 @@ void NameOccurrences::addLine(QStringView line, int lineIndex)
             next = child(node, c);
         }
         node = std::max(next, 0);
-        // Every name ending here; a marked node's whole chain is marked already.
+        // Every name ending here. A node marked at this level is marked at
+        // every level below, and so is its whole chain.
         for (int found = m_nodes[size_t(node)].terminal ? node : m_nodes[size_t(node)].nextTerminal;
-             found >= 0 && m_nodes[size_t(found)].firstLine < 0;
-             found = m_nodes[size_t(found)].nextTerminal)
-            m_nodes[size_t(found)].firstLine = lineIndex;
+             found >= 0 && m_nodes[size_t(found)].firstLine[size_t(level)] < 0;
+             found = m_nodes[size_t(found)].nextTerminal) {
+            for (int below = 0; below <= level; ++below) {
+                int &first = m_nodes[size_t(found)].firstLine[size_t(below)];
+                if (first < 0)
+                    first = lineIndex;
+            }
+        }
     }
 }

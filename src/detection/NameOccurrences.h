@@ -4,10 +4,12 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <array>
 #include <vector>
 
 // Which of a fixed set of names stand in lines added one by one, and in which
-// line each first stood: the duplicate test of a scan pass. An Aho-Corasick
+// line of at least a given level each first stood: the duplicate test of a
+// scan pass, where a name may join only a line as strong as its own. An Aho-Corasick
 // automaton over the names, so a whole pass costs time linear in the names and
 // the lines together, however many lines there are. The trie is built from
 // the sorted names into flat arrays, each node's edges one sorted run: a few
@@ -18,18 +20,24 @@ class NameOccurrences
 public:
     explicit NameOccurrences(const QStringList &names);
 
-    // Scans `line`, the `lineIndex`-th line (indices grow with every call).
-    void addLine(QStringView line, int lineIndex);
+    static constexpr int levels = 3;
 
-    // The first line `names[nameIndex]` stood in, or -1.
-    int firstLine(qsizetype nameIndex) const { return m_nodes[m_nameNode[nameIndex]].firstLine; }
+    // Scans `line`, the `lineIndex`-th line (indices grow with every call), of
+    // `level` (0 to levels - 1).
+    void addLine(QStringView line, int lineIndex, int level);
+
+    // The first line of `level` or above that `names[nameIndex]` stood in, or -1.
+    int firstLine(qsizetype nameIndex, int level) const
+    {
+        return m_nodes[m_nameNode[nameIndex]].firstLine[level];
+    }
 
 private:
     struct Node
     {
         int fail = 0;
         int nextTerminal = -1; // the nearest terminal node down the fail chain, or -1
-        int firstLine = -1;
+        std::array<int, levels> firstLine{-1, -1, -1};
         int firstEdge = 0;
         int edgeCount = 0;
         bool terminal = false;

@@ -100,7 +100,7 @@ public:
     // The names of the package a script of node's belongs to.
     void addPackage(const QString &scriptFolder)
     {
-        const PackageNames package = m_reader.packageOf(scriptFolder, false);
+        const PackageNames package = m_reader.packageOf(scriptFolder, &m_directory);
         add(package.name, NameSource::PackageName);
         add(package.productName, NameSource::PackageProductName);
     }
@@ -245,7 +245,7 @@ std::optional<ObservedProcess> ProcessNamesReader::read(ProcessDirectory &direct
     if (argv0Path.contains(u'/') && argv0Path != executablePath)
         reading.addFolders(argv0Path, NameSource::Argv0Folder);
     if (const qsizetype slash = executablePath.lastIndexOf(u'/'); slash > 0) {
-        const PackageNames package = packageOf(executablePath.first(slash), true);
+        const PackageNames package = packageOf(executablePath.first(slash), nullptr);
         reading.add(package.name, NameSource::PackageName);
         reading.add(package.productName, NameSource::PackageProductName);
     }
@@ -256,21 +256,23 @@ std::optional<ObservedProcess> ProcessNamesReader::read(ProcessDirectory &direct
     return process;
 }
 
-PackageNames ProcessNamesReader::packageOf(const QString &folder, bool electronApp)
+PackageNames ProcessNamesReader::packageOf(const QString &folder, const ProcessDirectory *script)
 {
-    const QString key = (electronApp ? u'e' : u's') + folder;
+    const QString key = (script ? u's' : u'e') + folder;
     if (const auto known = m_packagesByFolder.constFind(key); known != m_packagesByFolder.constEnd())
         return *known;
     PackageNames names;
-    if (electronApp) {
+    if (!script) {
         names = electronPackageNames(folder);
     } else {
-        // The nearest package.json above a script.
+        // The nearest package.json above a script, in the process's own view.
         QString above = folder;
         for (int level = 0; level < maxPackageLevels && !isWalkStop(above, m_homeFolder);
              ++level) {
+            const QByteArray path =
+                script->pathOf("root") + QFile::encodeName(above) + "/package.json";
             const BoundedContent json =
-                readBounded(above + QStringLiteral("/package.json"), maxPackageJsonBytes);
+                readBounded(script->procRoot(), path.constData(), maxPackageJsonBytes);
             if (!json.bytes.isEmpty()) {
                 names = parsePackageJson(json.bytes);
                 break;

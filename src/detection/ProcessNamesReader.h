@@ -40,7 +40,9 @@ public:
 private:
     class Reading;
 
-    PackageNames packageOf(const QString &folder, bool electronApp);
+    // The names of the Electron-style app whose executable lies in `folder`,
+    // or, for a `script` process, of the package its script in `folder` belongs to.
+    PackageNames packageOf(const QString &folder, const ProcessDirectory *script);
 
     QString m_homeFolder;
     NameFilter m_mayMatter;

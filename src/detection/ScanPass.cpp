@@ -288,6 +288,20 @@ std::optional<Finding> processFinding(const ObservedProcess &process, NameVerdic
     return finding;
 }
 
+// How strong a finding is, for the duplicate test: the alarm, a generic
+// name, then what only mentions or hints (possible findings, overlays).
+int strength(const Finding &finding)
+{
+    switch (finding.kind) {
+    case FindingKind::Cluely:
+        return 2;
+    case FindingKind::Generic:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 QList<Finding> scanFindings(const RunningApplicationsSource &applications,
@@ -316,7 +330,8 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
     });
 
     // A name already standing in an earlier line (typically an application's
-    // own executable) is not reported twice: its process joins that line.
+    // own executable) is not reported twice: its process joins that line,
+    // when the line is as strong as the process's own would be.
     // Compared case-sensitively in canonical form, each name and line
     // normalised once.
     QHash<QString, qsizetype> nameIndex;
@@ -335,12 +350,14 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
         candidateNames.append(indices);
     }
     NameOccurrences earlierLines(names);
-    for (qsizetype i = 0; i < findings.size(); ++i)
-        earlierLines.addLine(canonicalForm(findings[i].line), int(i));
+    for (qsizetype i = 0; i < findings.size(); ++i) {
+        if (findings[i].kind != FindingKind::Limited)
+            earlierLines.addLine(canonicalForm(findings[i].line), int(i), strength(findings[i]));
+    }
     for (qsizetype i = 0; i < candidates.size(); ++i) {
         int earlier = -1;
         for (qsizetype name : candidateNames[i]) {
-            const int line = earlierLines.firstLine(name);
+            const int line = earlierLines.firstLine(name, strength(candidates[i]));
             if (line >= 0 && (earlier < 0 || line < earlier))
                 earlier = line;
         }
@@ -352,7 +369,8 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
             }
             continue;
         }
-        earlierLines.addLine(canonicalForm(candidate.line), int(findings.size()));
+        earlierLines.addLine(canonicalForm(candidate.line), int(findings.size()),
+                             strength(candidate));
         findings.append(std::move(candidate));
     }
     return findings;

@@ -1,6 +1,6 @@
 // The duplicate test's automaton against the plain search it replaces, on
-// random names and lines over a small alphabet (so that names overlap, nest
-// and repeat).
+// random names and lines of random levels over a small alphabet (so that
+// names overlap, nest and repeat).
 
 #include "NameOccurrences.h"
 
@@ -27,14 +27,20 @@ private slots:
                 names << text(5);
             QStringList lines;
             NameOccurrences occurrences(names);
+            QList<int> lineLevels;
             for (int line = 0; line < 8; ++line) {
                 lines << text(20);
-                occurrences.addLine(lines.last(), line);
+                lineLevels << random.bounded(NameOccurrences::levels);
+                occurrences.addLine(lines.last(), line, lineLevels.last());
                 for (qsizetype n = 0; n < names.size(); ++n) {
-                    int expected = -1;
-                    for (qsizetype l = 0; l < lines.size() && expected < 0; ++l)
-                        expected = lines[l].contains(names[n]) ? int(l) : -1;
-                    QCOMPARE(occurrences.firstLine(n), expected);
+                    for (int level = 0; level < NameOccurrences::levels; ++level) {
+                        int expected = -1;
+                        for (qsizetype l = 0; l < lines.size() && expected < 0; ++l)
+                            expected = lineLevels[l] >= level && lines[l].contains(names[n])
+                                           ? int(l)
+                                           : -1;
+                        QCOMPARE(occurrences.firstLine(n, level), expected);
+                    }
                 }
             }
         }

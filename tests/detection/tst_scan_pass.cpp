@@ -156,10 +156,12 @@ void ScanPassTest::everyNameAndWindow_data()
                        u"⚠️ POSSIBLE CLUELY - File: cluely-notes.txt (Process: mousepad) "
                        u"[possible/process] pids: 12 | file=cluely-notes.txt@12"_s};
     QTest::newRow("a mention never takes in a program")
-        << Applications{}
+        << Applications{{u"Terminal"_s, {}, {16}, {{u"0x10"_s, u"~/Cluely"_s}}}}
         << Processes{{14, {{u"node"_s, Executable}, {u"Cluely"_s, Folder}}},
                      {15, {{u"ld-linux-x86-64.so.2"_s, Executable}, {u"Cluely"_s, Script}}}}
-        << QStringList{u"🚨 CLUELY DETECTED - Process: Cluely [cluely/process] pids: 15,14 | "
+        << QStringList{u"⚠️ POSSIBLE CLUELY - Window: ~/Cluely (App: Terminal) "
+                       u"[possible/window] pids: 16,14 | window-title=~/Cluely"_s,
+                       u"🚨 CLUELY DETECTED - Process: Cluely [cluely/process] pids: 15 | "
                        u"script=Cluely@15"_s};
     // Any matched name standing in an earlier line makes a process part of
     // that line: its id joins the line's.
