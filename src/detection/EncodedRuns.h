@@ -7,8 +7,9 @@
 // it, as a decoder handed the run from each of its first characters would:
 // four Base64 streams (0 to 3, from the run's first, fourth, third and second
 // character; any later start gives a suffix of one of them) and two
-// hexadecimal streams (4 and 5, from the run's first and second digit). Each decoded
-// byte is handed over as soon as it is complete, so no decoded text is kept.
+// hexadecimal streams (4 and 5, from the run's first and second digit). Each
+// decoded byte is handed over as soon as it is complete, so no decoded text
+// is kept.
 class EncodedRunDecoder
 {
 public:
@@ -52,8 +53,8 @@ public:
         if (const int value = base64Value(c); value >= 0) {
             m_base64Bits = (m_base64Bits << 6) | std::uint32_t(value);
             m_base64BitCount += 6;
-            // A byte ends at each of the last three even bit positions; the
-            // stream it belongs to follows from that position modulo 8.
+            // Each of the last three even bit positions ends a byte of one
+            // stream, the position modulo 8 says which.
             for (unsigned back : {0u, 2u, 4u}) {
                 const std::uint64_t end = m_base64BitCount - back;
                 const unsigned stream = unsigned(end % 8) / 2;
