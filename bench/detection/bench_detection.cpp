@@ -54,6 +54,63 @@ template <bool (*matcher)(const QString &)> void matchCorpus(benchmark::State &s
     state.counters["suspicious"] = double(found);
 }
 
+// 3,000 distinct long names run through the matcher, one pass each: ASCII
+// names of 240 characters holding the target word, names of 240 combining
+// marks (the slowest text to normalise) and of 240 letters of other scripts.
+QStringList longSuspiciousNames()
+{
+    QStringList names;
+    for (int i = 0; i < 3000; ++i) {
+        QString name = QStringLiteral("helper-%1-cluely-").arg(i);
+        for (int j = 0; name.size() < 240; ++j)
+            name += QChar(u'a' + (i * 7 + j * 13) % 26);
+        names.append(name);
+    }
+    return names;
+}
+
+QStringList combiningMarkNames()
+{
+    QStringList names;
+    for (int i = 0; i < 3000; ++i) {
+        QString name = QString(QChar(0x0300 + i % 112)) + QChar(0x0300 + i / 112);
+        for (int j = 2; j < 240; ++j)
+            name += QChar(0x0300 + (i * 7 + j * 13) % 112);
+        names.append(name);
+    }
+    return names;
+}
+
+// Names of 240 letters of other scripts (Cyrillic, Greek, Han), read
+// through their skeletons.
+QStringList otherScriptNames()
+{
+    const QString letters =
+        u"\u0430\u0431\u0432\u0433\u0434\u0435\u0436\u0437\u0438\u043A\u043B"
+        u"\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u4E2D\u6587\u540D"_qs;
+    QStringList names;
+    for (int i = 0; i < 3000; ++i) {
+        QString name = QString::number(i);
+        for (int j = 0; name.size() < 240; ++j)
+            name += letters[(i * 7 + j * 13) % letters.size()];
+        names.append(name);
+    }
+    return names;
+}
+
+template <QStringList (*makeNames)()> void matchNames(benchmark::State &state)
+{
+    static const QStringList names = makeNames();
+    qsizetype found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (const QString &name : names)
+            found += isSuspiciousName(name);
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["suspicious"] = double(found);
+}
+
 // The scan passes measured, one row per process reader: /proc as the
 // application's pass reads it (one walk for both sources), and `ps` beside
 // the default application source. Each reader is also measured alone, as
@@ -377,6 +434,12 @@ public:
                                 optimized->second.namesPerSecond / found->second.namesPerSecond);
             }
         }
+        for (const char *pass : {"Matcher/3000x240-cluely", "Matcher/3000x240-combining-marks",
+                                 "Matcher/3000x240-other-scripts"}) {
+            if (const auto found = m_figures.find(pass); found != m_figures.end())
+                std::printf("  %s: %.2f ms, CPU %.2f ms per pass\n", pass,
+                            found->second.milliseconds, found->second.cpuMilliseconds);
+        }
         for (const ScanPassRow &row : scanPassRows) {
             if (const auto found = m_figures.find(row.name); found != m_figures.end())
                 std::printf("  %s: %.2f ms per pass\n", row.name, found->second.milliseconds);
@@ -432,6 +495,12 @@ int main(int argc, char **argv)
                                  matchCorpus<byteLiteralPrebuiltIsSuspiciousName>)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Matcher/reference", matchCorpus<referenceIsSuspiciousName>)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Matcher/3000x240-cluely", matchNames<longSuspiciousNames>)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Matcher/3000x240-combining-marks", matchNames<combiningMarkNames>)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Matcher/3000x240-other-scripts", matchNames<otherScriptNames>)
         ->Unit(benchmark::kMillisecond);
     for (const ScanPassRow &row : scanPassRows) {
         benchmark::RegisterBenchmark(row.name, [&row](benchmark::State &state) {

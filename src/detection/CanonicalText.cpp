@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-// Qt normalises and lowercases in place: every character that decomposes or
-// lowercases to more than one shifts the rest of the string, and a run of
-// combining marks is sorted by exchanges. All cost time quadratic in the
-// length, so a long text is handled in pieces.
+// Qt normalises in place: every character that decomposes into more than one
+// shifts the rest of the string, and a run of combining marks is sorted by
+// exchanges. Both cost time quadratic in the length, so a long text is
+// handled in pieces.
 
 namespace {
 
@@ -59,31 +59,7 @@ QString normalisedInPieces(const QString &text)
     return result;
 }
 
-QString lowercasedInPieces(const QString &text)
-{
-    QString result;
-    result.reserve(text.size());
-    qsizetype start = 0;
-    for (qsizetype i = 1; i < text.size(); ++i) {
-        // Lowercasing maps each code point on its own, so any cut between
-        // code points is exact.
-        if (i - start >= pieceLength && !text.at(i).isLowSurrogate()) {
-            result.append(text.sliced(start, i - start).toLower());
-            start = i;
-        }
-    }
-    result.append(text.sliced(start).toLower());
-    return result;
-}
-
 } // namespace
-
-QString lowercased(const QString &text)
-{
-    if (text.size() <= wholeLimit)
-        return text.toLower();
-    return lowercasedInPieces(text);
-}
 
 QString canonicalForm(const QString &text)
 {
@@ -92,15 +68,4 @@ QString canonicalForm(const QString &text)
     if (text.size() <= wholeLimit)
         return text.normalized(QString::NormalizationForm_C);
     return normalisedInPieces(text);
-}
-
-bool containsCanonically(const QString &text, const QString &pattern)
-{
-    return !pattern.isEmpty() && canonicalForm(text).contains(canonicalForm(pattern));
-}
-
-bool containsIgnoringCase(const QString &text, const QString &pattern)
-{
-    return !pattern.isEmpty() &&
-           canonicalForm(text).contains(canonicalForm(pattern), Qt::CaseInsensitive);
 }

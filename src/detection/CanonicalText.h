@@ -2,23 +2,11 @@
 
 #include <QString>
 
-// Text comparison with Unicode canonical equivalence: a precomposed letter and
-// the same letter followed by its combining mark are the same text.
+// Unicode canonical equivalence: a precomposed letter and the same letter
+// followed by its combining mark are the same text.
 
 // The NFC form of `text`, in time linear in its length. A text longer than a
 // few hundred characters is normalised in pieces; it may then differ from the
 // exact NFC form only where it runs for over a hundred characters without a
 // character below U+0300, which no real name does.
 QString canonicalForm(const QString &text);
-
-// The Unicode default lowercase of `text` (QString::toLower), in time linear
-// in its length.
-QString lowercased(const QString &text);
-
-// Whether `text` holds `pattern`, case-sensitively. An empty pattern is never
-// contained.
-bool containsCanonically(const QString &text, const QString &pattern);
-
-// Whether `text` holds `pattern`, ignoring case. An empty pattern is never
-// contained.
-bool containsIgnoringCase(const QString &text, const QString &pattern);

@@ -1,212 +1,282 @@
 #include "SuspiciousNameMatcher.h"
 
-#include "CanonicalText.h"
+#include "EncodedRuns.h"
+#include "NameSkeleton.h"
+#include "ShiftAndAutomaton.h"
 #include "SuspiciousNamePatterns.h"
 
-#include <QByteArray>
+#include <algorithm>
+#include <bitset>
 
-#include <cstdint>
+// Every search is one pass of a shift-and automaton over the forms' rows,
+// each position a class of characters: the skeletons of the characters the
+// tables list there (both readings, see NameSkeleton.h).
+// - A name of ASCII characters alone is read character by character, each
+//   position admitting the characters whose skeleton it admits; a row is
+//   built for either reading (once when one admits all the other does).
+// - Any other name is read through both its skeletons.
+// - Base64 and hexadecimal runs are decoded and the decoded bytes read as an
+//   ASCII name (a byte outside ASCII ends a match). Reading an ASCII name,
+//   the automaton also looks for the first three bytes of a form as a run
+//   could encode them, so that only the rare name that may hold one is
+//   decoded.
 
 namespace {
 
-constexpr qsizetype lookalikeLength = cluelyTargetWord.size();
-static_assert(lookalikeLength <= 8, "position masks are eight bits wide");
+using Row = QList<QString>;
 
-// Bit k is set when `c` may stand at position k of the target word.
-constexpr std::uint8_t positionMask(char16_t c)
+QStringView view(std::u16string_view text)
 {
-    std::uint8_t mask = 0;
-    for (qsizetype position = 0; position < lookalikeLength; ++position) {
-        if (lookalikeAlternatives(cluelyTargetWord[position]).find(c) != std::u16string_view::npos)
-            mask |= std::uint8_t(1u << position);
-    }
-    return mask;
+    return QStringView(text.data(), qsizetype(text.size()));
 }
 
-constexpr std::array<std::uint8_t, 256> latin1PositionMasks = [] {
-    std::array<std::uint8_t, 256> masks{};
-    for (char16_t c = 0; c < 256; ++c)
-        masks[c] = positionMask(c);
-    return masks;
-}();
+// The look-alike row, then each written form it does not already find.
+QList<Row> formRows()
+{
+    Row lookalike;
+    for (char16_t letter : cluelyTargetWord)
+        lookalike.append(view(lookalikeAlternatives(letter)).toString());
+    ShiftAndAutomaton lookalikeAlone;
+    const std::uint64_t lookalikeEnd = lookalikeAlone.addRow(lookalike);
+    QList<Row> rows{lookalike};
+    for (std::u16string_view pattern : cluelyNamePatterns) {
+        if (lookalikeAlone.holds(view(pattern), lookalikeEnd))
+            continue;
+        Row row;
+        for (QChar c : view(pattern))
+            row.append(QString(c));
+        rows.append(row);
+    }
+    return rows;
+}
 
-// The look-alike alphabet outside Latin-1 (Greek and Cyrillic letters).
-constexpr std::array<std::pair<char16_t, std::uint8_t>, 5> otherPositionMasks = {{
-    {u'\u03B3', positionMask(u'\u03B3')},
-    {u'\u03B5', positionMask(u'\u03B5')},
-    {u'\u03BC', positionMask(u'\u03BC')},
-    {u'\u03C5', positionMask(u'\u03C5')},
-    {u'\u0454', positionMask(u'\u0454')},
-}};
+// The skeletons of `characters`, both readings. Only a character whose
+// skeleton is one character can stand at one position; all of the tables'
+// characters do.
+QString skeletonClass(const QString &characters)
+{
+    QString skeletons;
+    for (QChar c : characters) {
+        const Skeletons read = nameSkeletons(c);
+        for (const QString &skeleton : {read.folded, read.shown}) {
+            if (skeleton.size() == 1 && !skeletons.contains(skeleton))
+                skeletons.append(skeleton);
+        }
+    }
+    return skeletons;
+}
 
-static_assert(
-    [] {
-        for (const LookalikeEntry &entry : lookalikeSubstitutions) {
-            for (char16_t c : entry.alternatives) {
-                bool covered = c < 256;
-                for (const auto &[other, mask] : otherPositionMasks)
-                    covered = covered || other == c;
-                if (!covered)
-                    return false;
+// The ASCII characters whose skeleton, folded or shown, is one of `skeletons`.
+QString asciiReadAs(const QString &skeletons, QString Skeletons::*reading)
+{
+    QString admitted;
+    for (char16_t c = 0; c < 128; ++c) {
+        if (const QString skeleton = nameSkeletons(QChar(c)).*reading;
+            skeleton.size() == 1 && skeletons.contains(skeleton))
+            admitted.append(QChar(c));
+    }
+    return admitted;
+}
+
+bool admitsAll(const Row &row, const Row &other)
+{
+    for (qsizetype k = 0; k < row.size(); ++k) {
+        for (QChar c : other[k]) {
+            if (!row[k].contains(c))
+                return false;
+        }
+    }
+    return true;
+}
+
+// A row of skeletons as ASCII rows: one per reading, or one for both.
+QList<Row> asciiRows(const Row &skeletons)
+{
+    Row folded;
+    Row shown;
+    for (const QString &position : skeletons) {
+        folded.append(asciiReadAs(position, &Skeletons::folded));
+        shown.append(asciiReadAs(position, &Skeletons::shown));
+    }
+    if (admitsAll(shown, folded))
+        return {shown};
+    if (admitsAll(folded, shown))
+        return {folded};
+    return {folded, shown};
+}
+
+// For each of the first three positions of the forms, the bytes that may
+// stand there.
+using LeadingBytes = std::array<std::bitset<128>, 3>;
+
+// Whether the Base64 digit `value`, whose first bit is bit `digitStart` of a
+// run that holds leading bytes from bit `offset`, agrees with some byte of
+// each position it overlaps.
+bool digitFits(int value, int digitStart, int offset, const LeadingBytes &leading)
+{
+    for (int position = 0; position < 3; ++position) {
+        const int byteStart = offset + 8 * position;
+        const int from = std::max(digitStart, byteStart);
+        const int to = std::min(digitStart + 6, byteStart + 8);
+        if (from >= to)
+            continue;
+        bool fits = false;
+        for (int byte = 0; byte < 128 && !fits; ++byte) {
+            if (!leading[position][byte])
+                continue;
+            fits = true;
+            for (int bit = from; bit < to; ++bit) {
+                fits = fits && ((value >> (5 - (bit - digitStart))) & 1) ==
+                                   ((byte >> (7 - (bit - byteStart))) & 1);
             }
         }
-        return true;
-    }(),
-    "every look-alike character needs a position mask");
-
-std::uint8_t positionMaskOf(char16_t c)
-{
-    if (c < 256)
-        return latin1PositionMasks[c];
-    for (const auto &[other, mask] : otherPositionMasks) {
-        if (other == c)
-            return mask;
+        if (!fits)
+            return false;
     }
-    return 0;
+    return true;
 }
 
-// One pass over the text (shift-and): bit k of `state` says that the last
-// k + 1 characters can spell the first k + 1 letters of the target word.
-bool holdsLookalike(QStringView canonicalLower)
+// The Base64 digits of a run that holds the leading bytes from bit `offset`
+// (0, 2 or 4) of its first digit, one class per digit.
+Row base64Window(const LeadingBytes &leading, int offset)
 {
-    constexpr std::uint8_t complete = std::uint8_t(1u << (lookalikeLength - 1));
-    std::uint8_t state = 0;
-    for (QChar c : canonicalLower) {
-        state = std::uint8_t(((state << 1) | 1u) & positionMaskOf(c.unicode()));
-        if (state & complete)
-            return true;
+    Row classes;
+    for (int digitStart = 0; digitStart < offset + 24; digitStart += 6) {
+        QString admitted;
+        for (char16_t c = 0; c < 128; ++c) {
+            const int value = EncodedRunDecoder::base64Value(c);
+            if (value >= 0 && digitFits(value, digitStart, offset, leading))
+                admitted.append(QChar(c));
+        }
+        classes.append(admitted);
     }
-    return false;
+    return classes;
 }
 
-// The ASCII fast path: for a name of ASCII characters alone, lowercasing is
-// ASCII's and normalisation changes nothing, so every test above becomes one
-// class-per-position pattern over the raw characters. All of them run side by
-// side in one 64-bit shift-and state: the look-alike form, the written forms
-// it does not already cover, and the two encoded forms.
-
-constexpr char16_t asciiLower(char16_t c)
+// The hexadecimal digits of a run that holds the leading bytes.
+Row hexWindow(const LeadingBytes &leading)
 {
-    return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
-}
-
-// Whether the look-alike test alone finds `text`, an ASCII text in lower case.
-constexpr bool holdsAsciiLookalike(std::u16string_view text)
-{
-    std::uint8_t state = 0;
-    for (char16_t c : text) {
-        state = std::uint8_t(((state << 1) | 1u) & latin1PositionMasks[c]);
-        if (state & (1u << (lookalikeLength - 1)))
-            return true;
+    Row classes;
+    for (int digit = 0; digit < 6; ++digit) {
+        QString admitted;
+        for (char16_t c = 0; c < 128; ++c) {
+            const int value = EncodedRunDecoder::hexValue(c);
+            for (int byte = 0; byte < 128 && value >= 0; ++byte) {
+                if (leading[digit / 2][byte] && value == (digit % 2 ? byte & 0xF : byte >> 4)) {
+                    admitted.append(QChar(c));
+                    break;
+                }
+            }
+        }
+        classes.append(admitted);
     }
-    return false;
+    return classes;
 }
 
-constexpr std::u16string_view asciiBase64Form = u"Y2x1ZWx5";
-constexpr std::u16string_view asciiHexForm = u"636c75656c79";
-
-struct AsciiAutomaton
+struct MatcherTables
 {
-    std::array<std::uint64_t, 128> masks{};
-    std::uint64_t starts = 0;
-    std::uint64_t ends = 0;
-    int width = 0;
+    // Over ASCII names and decoded bytes: the forms, and the Base64 and
+    // hexadecimal text of their first three bytes.
+    ShiftAndAutomaton ascii;
+    std::uint64_t formEnds = 0;
+    std::uint64_t encodedEnds = 0;
+    // Over skeletons.
+    ShiftAndAutomaton skeleton;
+    std::uint64_t skeletonEnds = 0;
 
-    // Appends a pattern whose position k admits the characters `admits(c, k)`.
-    template <typename Admits> constexpr void add(qsizetype length, Admits admits)
+    MatcherTables()
     {
-        for (qsizetype k = 0; k < length; ++k) {
-            for (char16_t c = 0; c < 128; ++c) {
-                if (admits(c, k))
-                    masks[c] |= std::uint64_t(1) << (width + k);
+        LeadingBytes leading;
+        for (const Row &row : formRows()) {
+            Row skeletons;
+            for (const QString &written : row)
+                skeletons.append(skeletonClass(written));
+            skeletonEnds |= skeleton.addRow(skeletons);
+            for (const Row &asciiRow : asciiRows(skeletons)) {
+                for (int position = 0; position < 3; ++position) {
+                    for (QChar c : asciiRow[position])
+                        leading[position].set(c.unicode());
+                }
+                formEnds |= ascii.addRow(asciiRow);
             }
         }
-        starts |= std::uint64_t(1) << width;
-        ends |= std::uint64_t(1) << (width + length - 1);
-        width += int(length);
+        for (int offset : {0, 2, 4})
+            encodedEnds |= ascii.addRow(base64Window(leading, offset));
+        encodedEnds |= ascii.addRow(hexWindow(leading));
     }
 };
 
-constexpr AsciiAutomaton asciiAutomaton = [] {
-    AsciiAutomaton automaton;
-    automaton.add(lookalikeLength, [](char16_t c, qsizetype k) {
-        return (latin1PositionMasks[asciiLower(c)] >> k) & 1u;
-    });
-    for (std::u16string_view pattern : cluelyNamePatterns) {
-        if (holdsAsciiLookalike(pattern))
-            continue; // the look-alike form already finds every name holding it
-        automaton.add(pattern.size(),
-                      [pattern](char16_t c, qsizetype k) { return asciiLower(c) == pattern[k]; });
-    }
-    automaton.add(asciiHexForm.size(),
-                  [](char16_t c, qsizetype k) { return asciiLower(c) == asciiHexForm[k]; });
-    automaton.add(asciiBase64Form.size(),
-                  [](char16_t c, qsizetype k) { return c == asciiBase64Form[k]; });
-    return automaton;
-}();
-static_assert(asciiAutomaton.width <= 64, "the patterns must fit one 64-bit state");
-
-static_assert(
-    [] {
-        for (std::u16string_view pattern : cluelyNamePatterns) {
-            for (char16_t c : pattern) {
-                if (c >= 128 || asciiLower(c) != c)
-                    return false;
-            }
-        }
-        return true;
-    }(),
-    "the written forms are lower-case ASCII");
-
-enum class AsciiAnswer { Suspicious, Clean, NotAscii };
-
-AsciiAnswer asciiAnswer(QStringView name)
+const MatcherTables &tables()
 {
-    std::uint64_t state = 0;
-    bool found = false;
-    for (QChar qc : name) {
-        const char16_t c = qc.unicode();
-        if (c >= 128)
-            return AsciiAnswer::NotAscii;
-        state = ((state << 1) | asciiAutomaton.starts) & asciiAutomaton.masks[c];
-        found = found || (state & asciiAutomaton.ends);
+    static const MatcherTables matcherTables;
+    return matcherTables;
+}
+
+// Reads each decoded stream with the ASCII rows.
+struct DecodedBytesReader
+{
+    const ShiftAndAutomaton &ascii;
+    std::array<std::uint64_t, EncodedRunDecoder::base64Streams + EncodedRunDecoder::hexStreams>
+        states{};
+    std::uint64_t seen = 0;
+
+    void decoded(int stream, std::uint8_t byte)
+    {
+        states[stream] = ascii.next(states[stream], byte < 128 ? ascii.asciiMask(byte) : 0);
+        seen |= states[stream];
     }
-    return found ? AsciiAnswer::Suspicious : AsciiAnswer::Clean;
+    void runEnded(int firstStream, int count)
+    {
+        std::fill_n(states.begin() + firstStream, count, 0);
+    }
+};
+
+bool holdsEncodedForm(QStringView name, const MatcherTables &tables)
+{
+    EncodedRunDecoder decoder;
+    DecodedBytesReader reader{tables.ascii};
+    for (QChar c : name) {
+        decoder.read(c.unicode(), reader);
+        if (reader.seen & tables.formEnds)
+            return true;
+    }
+    return false;
+}
+
+// Both skeletons of the name, read side by side.
+bool readsAsForm(const QString &name, const MatcherTables &tables)
+{
+    const ShiftAndAutomaton &automaton = tables.skeleton;
+    std::uint64_t folded = 0;
+    std::uint64_t shown = 0;
+    std::uint64_t seen = 0;
+    forEachCharacterSkeletons(name, [&](const Skeletons &character) {
+        for (QChar c : character.folded) {
+            folded = automaton.next(folded, automaton.mask(c.unicode()));
+            seen |= folded;
+        }
+        for (QChar c : character.shown) {
+            shown = automaton.next(shown, automaton.mask(c.unicode()));
+            seen |= shown;
+        }
+    });
+    return seen & tables.skeletonEnds;
 }
 
 } // namespace
 
-QString cluelyBase64Form()
-{
-    static const QString form = QString::fromLatin1(
-        QString::fromUtf16(cluelyTargetWord.data(), cluelyTargetWord.size()).toUtf8().toBase64());
-    return form;
-}
-
-QString cluelyHexForm()
-{
-    static const QString form = QString::fromLatin1(
-        QString::fromUtf16(cluelyTargetWord.data(), cluelyTargetWord.size()).toUtf8().toHex());
-    return form;
-}
-
-bool containsLookalikeForm(const QString &lower)
-{
-    return holdsLookalike(canonicalForm(lower));
-}
-
 bool isSuspiciousName(const QString &name)
 {
-    if (const AsciiAnswer answer = asciiAnswer(name); answer != AsciiAnswer::NotAscii)
-        return answer == AsciiAnswer::Suspicious;
-    const QString lower = canonicalForm(lowercased(name));
-    for (std::u16string_view pattern : cluelyNamePatterns) {
-        if (lower.contains(QStringView(pattern.data(), pattern.size())))
-            return true;
+    const MatcherTables &t = tables();
+    std::uint64_t state = 0;
+    std::uint64_t seen = 0;
+    for (QChar qc : name) {
+        const char16_t c = qc.unicode();
+        if (c >= 128) {
+            return holdsEncodedForm(name, t) || readsAsForm(name, t);
+        }
+        state = t.ascii.next(state, t.ascii.asciiMask(c));
+        seen |= state;
     }
-    if (holdsLookalike(lower))
-        return true;
-    if (canonicalForm(name).contains(cluelyBase64Form()))
-        return true;
-    return lower.contains(cluelyHexForm());
+    return (seen & t.formEnds) || ((seen & t.encodedEnds) && holdsEncodedForm(name, t));
 }

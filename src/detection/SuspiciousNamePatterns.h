@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <array>
 #include <string_view>
 
@@ -10,7 +8,7 @@
 // The word every form is derived from.
 inline constexpr std::u16string_view cluelyTargetWord = u"cluely";
 
-// Written forms searched for in the lowercased name, in the order tested.
+// Written forms, searched for in the lowercased name and in its skeleton.
 inline constexpr std::array<std::u16string_view, 21> cluelyNamePatterns = {
     u"cluely",           u"cluely.com",    u"cluelly",     u"clueli",       u"cluly",
     u"c1uely",           u"cluely",        u"clue1y",      u"cluely-",      u"cluely_",
@@ -43,8 +41,3 @@ constexpr std::u16string_view lookalikeAlternatives(char16_t letter)
     }
     return {};
 }
-
-// The target word's UTF-8 bytes in Base64 (standard alphabet) and in
-// lower-case hexadecimal.
-QString cluelyBase64Form();
-QString cluelyHexForm();

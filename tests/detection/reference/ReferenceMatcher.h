@@ -18,5 +18,13 @@ bool referenceContainsLookalikeForm(const QString &lower, const QStringList &can
 // lowercased name.
 bool referenceHoldsWrittenOrEncodedForm(const QString &name);
 
-// The whole matcher, building the spellings afresh on every call.
+// The whole matcher as written first, building the spellings afresh on every
+// call.
 bool referenceIsSuspiciousName(const QString &name);
+
+// What reading names as people do adds: the skeletons of every written form
+// and look-alike spelling searched for in the name's skeletons, and in the
+// skeletons of the texts decoded from each Base64 run (from each of its first
+// four characters) and each hexadecimal run (from each of its first two
+// digits), bytes outside ASCII read as U+FFFD.
+bool referenceReadsAsForm(const QString &name);
