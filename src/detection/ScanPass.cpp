@@ -2,6 +2,7 @@
 
 #include "CanonicalText.h"
 #include "NameOccurrences.h"
+#include "NameSkeleton.h"
 #include "ProcSnapshotSources.h"
 #include "SuspiciousNameMatcher.h"
 #include "ProcessNameList.h"
@@ -33,14 +34,27 @@ constexpr std::array<QStringView, 3> genericSuspiciousNames = {u"ZoomHelper", u"
 
 const QString alarm = QStringLiteral("🚨 CLUELY DETECTED - ");
 
-// The text is normalised once for all the patterns (all of them are ASCII,
-// so already in canonical form).
+// Whether `text` holds one of `patterns` ignoring case, or does so as people
+// read it: its skeleton holds a pattern's skeleton. The text is normalised
+// once for all the patterns (all of them are ASCII, so already in canonical
+// form).
 template <size_t N>
 bool containsAnyIgnoringCase(const QString &text, const std::array<QStringView, N> &patterns)
 {
     const QString canonical = canonicalForm(text);
-    return std::any_of(patterns.begin(), patterns.end(), [&](QStringView pattern) {
-        return canonical.contains(pattern, Qt::CaseInsensitive);
+    if (std::any_of(patterns.begin(), patterns.end(), [&](QStringView pattern) {
+            return canonical.contains(pattern, Qt::CaseInsensitive);
+        }))
+        return true;
+    static const std::array<QString, N> patternSkeletons = [&] {
+        std::array<QString, N> skeletons;
+        for (size_t i = 0; i < N; ++i)
+            skeletons[i] = nameSkeleton(patterns[i].toString());
+        return skeletons;
+    }();
+    const Skeletons skeletons = nameSkeletons(text);
+    return std::any_of(patternSkeletons.begin(), patternSkeletons.end(), [&](const QString &pattern) {
+        return skeletons.folded.contains(pattern) || skeletons.shown.contains(pattern);
     });
 }
 

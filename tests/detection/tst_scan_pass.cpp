@@ -71,7 +71,10 @@ private slots:
             {"?", "", "", ""},
             {"Cluely=com.cluely.app", "", "! App: Cluely", ""},
             {"Helper=IO.CIUELY.HELPER", "", "! Bundle: IO.CIUELY.HELPER (App: Helper)", ""},
-            {"Ui=x.CLUELI\u0301", "", "", ""}, // the accent makes another letter
+            // Read as people read it: the accent aside, a look-alike letter, a generic name.
+            {"Ui=x.CLUELI\u0301", "", "! Bundle: x.CLUELI\u0301 (App: Ui)", ""},
+            {"Ui=org.\u0441luely", "Key\u13DEogger", "! Bundle: org.\u0441luely (App: Ui)\n"
+                                                       "Process: Key\u13DEogger", ""},
             {"KeyLogger=com.clue1y.kl", "", "! Bundle: com.clue1y.kl (App: KeyLogger)", ""},
             {"?=CLUELY", "", "", ""}, // no display name: the bundle is not examined
             {"=com.cluely", "", "! Bundle: com.cluely (App: )", ""},
