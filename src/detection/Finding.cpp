@@ -41,6 +41,8 @@ QString nameSourceLabel(NameSource source)
         return QStringLiteral("folder");
     case NameSource::File:
         return QStringLiteral("file");
+    case NameSource::Argument:
+        return QStringLiteral("argument");
     case NameSource::WindowTitle:
         return QStringLiteral("window-title");
     case NameSource::WindowIconName:

@@ -26,6 +26,7 @@ enum class NameSource {
     ScriptFolder,     // a folder above the program file
     Folder,           // a folder a process names in its arguments, has open or works in
     File,             // a file that is no program, named in the arguments or open
+    Argument,         // an argument that names no file
     WindowTitle,      // _NET_WM_NAME, else WM_NAME
     WindowIconName,   // _NET_WM_ICON_NAME, else WM_ICON_NAME
     // Neither.

@@ -94,7 +94,6 @@ public:
         addFolders(path, NameSource::ScriptFolder);
         if (isScriptOfNode(fileNameOf(path)))
             addPackage(folderOf(path));
-        m_programFound = true;
     }
 
     // The names of the package a script of node's belongs to.
@@ -107,11 +106,12 @@ public:
 
     // A path named in the arguments or held open: looked at only when a name
     // on it may matter. Whether it is a program decides what its name is.
-    void addNamedPath(QString path, bool executableMapping = false)
+    // Says whether it was looked at and found.
+    bool addNamedPath(QString path, bool executableMapping = false)
     {
         if (!path.startsWith(u'/')) {
             if (workingFolder().isEmpty())
-                return;
+                return false;
             path = workingFolder() + u'/' + path;
         }
         path = QDir::cleanPath(path);
@@ -120,14 +120,14 @@ public:
             if (isScriptOfNode(fileNameOf(path)) &&
                 examinePath(m_directory, path) == PathKind::Program)
                 addPackage(folderOf(path));
-            return;
+            return false;
         }
         switch (executableMapping ? PathKind::Program : examinePath(m_directory, path)) {
         case PathKind::Missing:
-            return;
+            return false;
         case PathKind::Program:
             addProgram(path);
-            return;
+            return true;
         case PathKind::File:
             add(fileNameOf(path).toString(), NameSource::File);
             break;
@@ -136,15 +136,19 @@ public:
             break;
         }
         addFolders(path, NameSource::Folder);
+        return true;
     }
 
-    // An argument may be a path, or an option whose value is one.
+    // An argument may be a path, or an option whose value is one; any other
+    // that names the tool mentions it (a web address, inline code, a search).
     void addArgument(const QString &argument)
     {
-        if (!argument.startsWith(u'-'))
-            return addNamedPath(argument);
-        if (const qsizetype equals = argument.indexOf(u'='); equals > 0)
-            addNamedPath(argument.sliced(equals + 1));
+        const qsizetype equals = argument.indexOf(u'=');
+        const QString path = !argument.startsWith(u'-') ? argument
+                             : equals > 0              ? argument.sliced(equals + 1)
+                                                       : QString();
+        if (path.isEmpty() || !addNamedPath(path))
+            add(argument, NameSource::Argument);
     }
 
     const QString &workingFolder()
@@ -154,7 +158,6 @@ public:
         return *m_workingFolder;
     }
 
-    bool programFound() const { return m_programFound; }
     QList<ProcessName> names() const { return m_identities + m_mentions; }
 
 private:
@@ -163,7 +166,6 @@ private:
     QList<ProcessName> m_identities;
     QList<ProcessName> m_mentions;
     std::optional<QString> m_workingFolder;
-    bool m_programFound = false;
 };
 
 ProcessNamesReader::ProcessNamesReader(QString homeFolder, NameFilter mayMatter)
@@ -205,8 +207,9 @@ std::optional<ObservedProcess> ProcessNamesReader::read(ProcessDirectory &direct
     // Another user's executable is unreadable; its argv[0] names the interpreter then.
     const QString &interpreter = executablePath.isEmpty() ? argv0 : executable;
     const bool runner = isInterpreter(interpreter) || isDynamicLoader(executable);
-    if (const std::optional<InterpretedProgram> program =
-            isInterpreter(interpreter) ? interpretedProgram(interpreter, decoded) : std::nullopt) {
+    const std::optional<InterpretedProgram> program =
+        isInterpreter(interpreter) ? interpretedProgram(interpreter, decoded) : std::nullopt;
+    if (program) {
         if (program->isModule) {
             reading.add(program->path, NameSource::Module);
         } else {
@@ -221,14 +224,18 @@ std::optional<ObservedProcess> ProcessNamesReader::read(ProcessDirectory &direct
                 reading.add(ran, NameSource::Module);
         }
     }
-    for (qsizetype i = 1; i < decoded.size(); ++i)
-        reading.addArgument(decoded[i]);
+    for (qsizetype i = 1; i < decoded.size(); ++i) {
+        if (!program || (decoded[i] != program->path && !program->runs.contains(decoded[i])))
+            reading.addArgument(decoded[i]);
+    }
 
-    // A process whose names no longer tell its executable (a title it wrote
-    // itself, as node's process.title or perl's $0 do) is known by its files.
+    // A runtime may hold its program open (a shell its script, standard input
+    // a script piped in). A process whose names no longer tell its executable
+    // (a title it wrote itself, as node's process.title or perl's $0 do) is
+    // known by its files.
     const bool retitled = !executable.isEmpty() && !namesExecutable(argv0, executable) &&
                           !namesExecutable(commName, executable);
-    if ((runner && !reading.programFound()) || retitled) {
+    if (runner || retitled) {
         for (const HeldFile &file : openFiles(directory, maxOpenFiles))
             reading.addNamedPath(file.path);
     }

@@ -119,6 +119,8 @@ QString placeOf(NameSource source)
     switch (source) {
     case NameSource::File:
         return QStringLiteral("File: ");
+    case NameSource::Argument:
+        return QStringLiteral("Argument: ");
     case NameSource::WindowTitle:
     case NameSource::WindowIconName:
         return QStringLiteral("Window: ");

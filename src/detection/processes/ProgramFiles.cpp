@@ -17,12 +17,12 @@
 namespace {
 
 // File names of code that an interpreter, a runtime or a loader runs.
-constexpr std::array<QStringView, 44> programExtensions = {
+constexpr std::array<QStringView, 45> programExtensions = {
     u"py",   u"pyc", u"pyw", u"pyz",    u"js",    u"mjs",  u"cjs",  u"ts",   u"mts",
     u"jar",  u"war", u"class", u"java", u"kt",    u"kts",  u"groovy", u"scala", u"clj",
     u"pl",   u"pm",  u"rb",  u"php",    u"phar",  u"tcl",  u"tk",   u"lua",  u"sh",
     u"bash", u"zsh", u"fish", u"ps1",   u"r",     u"jl",   u"exs",  u"erl",  u"dart",
-    u"swift", u"exe", u"dll", u"so",    u"node",  u"wasm", u"asar", u"appimage",
+    u"swift", u"exe", u"dll", u"so",    u"node",  u"wasm", u"asar", u"appimage", u"awk",
 };
 
 bool hasProgramExtension(QStringView fileName)
