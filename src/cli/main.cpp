@@ -17,9 +17,13 @@ namespace {
 
 enum ExitStatus { NothingFound = 0, SomethingFound = 1, UsageError = 2 };
 
-void writeLine(std::FILE *stream, const QString &text)
+// Writes `fields` joined by tabs, each escaped for the terminal.
+void writeLine(std::FILE *stream, const QStringList &fields)
 {
-    const QByteArray line = terminalText(text).toUtf8() + '\n';
+    QStringList printable;
+    for (const QString &field : fields)
+        printable << terminalText(field);
+    const QByteArray line = printable.join(u'\t').toUtf8() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stream);
 }
 
@@ -45,8 +49,8 @@ QStringList explanation(const Finding &finding)
 
 int usageError(const QString &message)
 {
-    writeLine(stderr, message);
-    writeLine(stderr, QStringLiteral("Try 'nimbrel-scan --help'."));
+    writeLine(stderr, {message});
+    writeLine(stderr, {QStringLiteral("Try 'nimbrel-scan --help'.")});
     return UsageError;
 }
 
@@ -116,8 +120,8 @@ int main(int argc, char *argv[])
         };
         for (const RunningApplication &application :
              defaultRunningApplicationsSource()->runningApplications())
-            writeLine(stdout, orUnknown(application.displayName) + u'\t' +
-                                  orUnknown(application.bundleIdentifier));
+            writeLine(stdout, {orUnknown(application.displayName),
+                               orUnknown(application.bundleIdentifier)});
         return NothingFound;
     }
 
@@ -136,10 +140,10 @@ int main(int argc, char *argv[])
         return findings.isEmpty() ? NothingFound : SomethingFound;
     }
     for (const Finding &finding : findings) {
-        writeLine(stdout, finding.line);
+        writeLine(stdout, {finding.line});
         if (parser.isSet(explainOption)) {
             for (const QString &line : explanation(finding))
-                writeLine(stdout, line);
+                writeLine(stdout, {line});
         }
     }
     return findings.isEmpty() ? NothingFound : SomethingFound;

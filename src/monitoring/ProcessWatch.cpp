@@ -77,10 +77,15 @@ void ProcessWatch::look()
     const QSet<qint64> pids = listPids();
     QSet<qint64> known;
     QSet<qint64> recheck;
+    QHash<qint64, QDateTime> firstSeenAt;
     {
         std::lock_guard lock(m_mutex);
         known = std::exchange(m_known, pids);
         recheck = std::exchange(m_newcomers, {});
+        for (qint64 pid : recheck) {
+            if (const auto running = m_running.constFind(pid); running != m_running.constEnd())
+                firstSeenAt.insert(pid, running->seen);
+        }
         for (auto running = m_running.begin(); running != m_running.end();) {
             if (pids.contains(running.key())) {
                 ++running;
@@ -95,7 +100,7 @@ void ProcessWatch::look()
     // findings meanwhile. A newcomer is read again at the next look, since
     // the first may have caught it between fork and exec, still its parent.
     QList<ObservedProcess> newcomers;
-    QSet<qint64> unreported;
+    QSet<qint64> firstSeen;
     ProcessNamesReader reader(m_options.homeFolder, matchesDetectionRules);
     const int root = ::open(QFile::encodeName(m_options.procRoot).constData(),
                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -105,7 +110,7 @@ void ProcessWatch::look()
         if (known.contains(pid) && !recheck.contains(pid))
             continue;
         if (!recheck.contains(pid))
-            unreported.insert(pid);
+            firstSeen.insert(pid);
         ProcessDirectory directory(root, QByteArray::number(pid).constData(), pid);
         if (std::optional<ObservedProcess> process = reader.read(directory))
             newcomers.append(std::move(*process));
@@ -113,14 +118,17 @@ void ProcessWatch::look()
     ::close(root);
     const QDateTime now = QDateTime::currentDateTime();
     std::lock_guard lock(m_mutex);
+    // A process its second reading clears was only its parent at the first.
+    for (qint64 pid : recheck)
+        m_running.remove(pid);
     for (const Finding &finding : processFindings(newcomers)) {
         for (qint64 pid : finding.pids) {
-            if (!m_running.contains(pid))
-                m_running.insert(pid, {finding.line, now});
-            unreported.remove(pid);
+            // The second reading is the process's own program: its line
+            // replaces the first's, seen when the process was first seen.
+            m_running.insert(pid, {finding.line, firstSeenAt.value(pid, now)});
         }
     }
-    m_newcomers = unreported;
+    m_newcomers = firstSeen;
 }
 
 QList<Detection> ProcessWatch::takeEnded()

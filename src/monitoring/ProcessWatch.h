@@ -57,7 +57,7 @@ private:
     const Options m_options;
     std::mutex m_mutex;
     QSet<qint64> m_known;
-    QSet<qint64> m_newcomers; // first seen at the last look, and not reported
+    QSet<qint64> m_newcomers; // first seen at the last look
     QHash<qint64, Sighting> m_running;
     QList<Sighting> m_ended;
 
