@@ -14,7 +14,7 @@
 //   override      one override-redirect window, such as no window manager lists
 //   overlay       an overlay (32-bit, above, hidden from the task bar,
 //                 click-through), and windows that are none: the same without
-//                 those properties, too small, a tooltip and a notification
+//                 those properties, a tiny one, a tooltip and a notification
 //   input-only-overlay  an override-redirect window with an empty input shape
 
 #include <xcb/shape.h>
@@ -173,7 +173,8 @@ int main(int argc, char *argv[])
         plain.states.clear();
         plain.clickThrough = false;
         Look small = overlay;
-        small.width = 100;
+        small.width = 60;
+        small.height = 40;
         Look tooltip = overlay;
         tooltip.overrideRedirect = true;
         tooltip.type = "_NET_WM_WINDOW_TYPE_TOOLTIP";

@@ -154,16 +154,16 @@ void ApplicationsX11Test::everyWindowAndOverlay_data()
     QTest::addColumn<int>("overlayWindows"); // explained under it
 
     // A web app's title in a window whose class says otherwise; an
-    // override-redirect window no window manager lists; a client list that
-    // hides the window among 100,000 bogus ids.
+    // override-redirect window no window manager lists (an overlay too); a
+    // client list that hides the window among 100,000 bogus ids.
     QTest::newRow("title") << u"notes"_s << u"title"_s
                            << u"🚨 CLUELY DETECTED - Window: Cluely (App: notes)"_s << 0;
     QTest::newRow("override-redirect")
-        << u"Cluely"_s << u"override"_s << u"🚨 CLUELY DETECTED - App: Cluely"_s << 0;
+        << u"Cluely"_s << u"override"_s << u"🚨 CLUELY DETECTED - App: Cluely"_s << 1;
     QTest::newRow("hostile client list")
         << u"Cluely"_s << u"hostile-list"_s << u"🚨 CLUELY DETECTED - App: Cluely"_s << 0;
     // Of five windows only the real overlay counts: not the same window
-    // without its properties, a small one, a tooltip or a notification.
+    // without its properties, a tiny one, a tooltip or a notification.
     QTest::newRow("overlay")
         << u"notes"_s << u"overlay"_s
         << u"⚠️ OVERLAY WINDOW - App: notes (always on top, hidden from the "

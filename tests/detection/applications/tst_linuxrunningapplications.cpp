@@ -74,6 +74,7 @@ private slots:
     void readsThisMachinesOwnProcesses();
     void groupsWindowsWithTheirProcesses_data();
     void groupsWindowsWithTheirProcesses();
+    void weighsOverlayTraits();
 
 private:
     void add(const FakeProcesses &processes);
@@ -435,6 +436,68 @@ void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses()
     QFETCH(QString, applications);
     QCOMPARE(described(groupApplications(processes, windows, entries())),
              applications.split(u", "_s));
+}
+
+void LinuxRunningApplicationsTest::weighsOverlayTraits()
+{
+    // Each trait adds its weight (always on top 3, or 2 when only above the
+    // active window; hidden from the task bar 2; click-through 3; transparent,
+    // undecorated, shaped 1 each); 5 makes an overlay.
+    const auto window = [](int width, int height, auto &&set) {
+        WindowLayering layering{.viewable = true, .width = width, .height = height};
+        set(layering);
+        return layering;
+    };
+    const std::tuple<const char *, WindowLayering, QString> cases[] = {
+        {"assistant",
+         window(400, 200,
+                [](auto &w) { w.above = w.skipTaskbar = w.emptyInputShape = w.argbVisual = true; }),
+         u"always on top, hidden from the task bar, click-through, transparent"_s},
+        {"frameless, see-through, on top, in the task bar",
+         window(400, 200, [](auto &w) { w.above = w.undecorated = w.translucent = true; }),
+         u"always on top, transparent, undecorated"_s},
+        {"pinned on top by its user", window(800, 600, [](auto &w) { w.above = true; }), {}},
+        {"raising itself",
+         window(400, 200,
+                [](auto &w) { w.aboveActiveWindow = w.skipTaskbar = w.argbVisual = true; }),
+         u"above the active window, hidden from the task bar, transparent"_s},
+        {"left above by focus without raise",
+         window(800, 600,
+                [](auto &w) { w.aboveActiveWindow = w.argbVisual = w.undecorated = true; }),
+         {}},
+        {"700x50 strip", window(700, 50, [](auto &w) { w.above = w.skipTaskbar = true; }),
+         u"always on top, hidden from the task bar"_s},
+        {"kept out of the client list",
+         window(400, 300, [](auto &w) { w.above = w.unlisted = true; }),
+         u"always on top, hidden from the task bar"_s},
+        {"shaped override-redirect",
+         window(300, 80, [](auto &w) { w.overrideRedirect = w.shaped = true; }),
+         u"always on top, hidden from the task bar, shaped"_s},
+        {"below the others, hidden from the task bar",
+         window(300, 600, [](auto &w) { w.skipTaskbar = w.argbVisual = w.undecorated = true; }),
+         {}},
+        {"tiny", window(90, 100, [](auto &w) { w.overrideRedirect = w.argbVisual = true; }), {}},
+        {"a line too thin to read",
+         window(2000, 9, [](auto &w) { w.overrideRedirect = w.argbVisual = true; }),
+         {}},
+        {"the desktop's own",
+         window(1920, 40,
+                [](auto &w) {
+                    w.above = w.skipTaskbar = w.emptyInputShape = w.argbVisual = w.desktopType =
+                        true;
+                }),
+         {}},
+        {"not on screen",
+         window(400, 200,
+                [](auto &w) {
+                    w.viewable = false;
+                    w.overrideRedirect = w.emptyInputShape = true;
+                }),
+         {}},
+    };
+    for (const auto &[name, layering, traits] : cases)
+        QCOMPARE(QLatin1StringView(name) + u": "_s + overlayTraits(layering).join(u", "_s),
+                 QLatin1StringView(name) + u": "_s + traits);
 }
 
 QTEST_GUILESS_MAIN(LinuxRunningApplicationsTest)
