@@ -36,10 +36,12 @@ QList<RunningApplication>
 LinuxRunningApplications::applicationsOf(const QList<ProcessRecord> &processes,
                                          QStringList *limits) const
 {
-    Q_UNUSED(limits)
     const DesktopEntries entries(m_environment.dataDirs, m_environment.locale);
+    QStringList windowLimits;
     const QList<TopLevelWindow> windows = m_environment.x11Display
-                                              ? x11TopLevelWindows(*m_environment.x11Display)
+                                              ? x11Windows(*m_environment.x11Display, &windowLimits)
                                               : QList<TopLevelWindow>{};
+    if (limits)
+        *limits += windowLimits;
     return groupApplications(processes, windows, entries);
 }

@@ -10,7 +10,7 @@
 
 // The applications of the user's Linux desktop: from the processes in /proc
 // (systemd units, Flatpak, Snap, launcher hints) and, when an X display is
-// given, from its top-level windows. Names come from the desktop entries.
+// given, from its client windows. Names come from the desktop entries.
 class LinuxRunningApplications : public RunningApplicationsSource
 {
 public:
@@ -34,7 +34,8 @@ public:
 
     // The same from processes already read from `procRoot` (the user's, as
     // ProcFsReader gives them), for a pass that walks /proc once for all.
-    // What the desktop's windows could not show is added to `limits`.
+    // What the desktop's windows could not show is added to `limits`, each
+    // text starting "windows: ".
     QList<RunningApplication> applicationsOf(const QList<ProcessRecord> &userProcesses,
                                              QStringList *limits = nullptr) const;
 

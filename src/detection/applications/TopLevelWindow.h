@@ -5,17 +5,21 @@
 
 #include <optional>
 
-// What one top-level window of the desktop tells about its application.
+// What one client window of the desktop (a top-level window, or one a client
+// put inside another's) tells about its application.
 struct TopLevelWindow
 {
-    std::optional<qint64> pid{}; // _NET_WM_PID
+    std::optional<qint64> pid{}; // the client that made it, as the X server knows it;
+                                 // else its _NET_WM_PID
     QString instanceName{};      // WM_CLASS, first part
     QString className{};         // WM_CLASS, second part
     QString applicationId{};     // _GTK_APPLICATION_ID
     QString desktopFile{};       // _KDE_NET_WM_DESKTOP_FILE
     QString id{};                // the window's id, e.g. "0x3a00007"
-    QString title{};             // _NET_WM_NAME, else WM_NAME
+    QString title{};             // _NET_WM_NAME, else WM_NAME; whitespace runs as one space
     QStringList overlayTraits{}; // see overlayTraits(): empty unless an overlay
+    QString iconName{};          // _NET_WM_ICON_NAME, else WM_ICON_NAME
+    QString role{};              // WM_WINDOW_ROLE
 
     bool operator==(const TopLevelWindow &) const = default;
 };

@@ -416,17 +416,19 @@ void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses_data()
            u"Google Chrome | google-chrome, Other | from.Unit"_s;
 
     // No properties at all, no _NET_WM_PID, another user's or a remote client,
-    // an identifier that is a path, only an instance name.
+    // an identifier that is a path, only an instance name: a window that names
+    // no application and has no known process is one of its own.
     QTest::newRow("windows without a process or properties")
         << Processes{{700, 1, 700, "silent"}}
         << Windows{{700},
-                   {},
+                   {.id = u"0x1"_s},
                    {{}, {}, "Cluely"},
                    {99999, {}, "Cluely"},
                    {99998, {}, {}, "google-chrome"},
-                   {{}, {}, {}, "../../etc/passwd"},
-                   {{}, "only-instance"}}
-        << u"Cluely | -, Google Chrome | google-chrome"_s;
+                   {.applicationId = u"../../etc/passwd"_s, .id = u"0x2"_s},
+                   {.instanceName = u"only-instance"_s, .title = u"Notes"_s}}
+        << u"an unnamed window (0x1) | -, Cluely | -, Google Chrome | google-chrome, "
+           u"an unnamed window (0x2) | -, Notes | -"_s;
 }
 
 void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses()
