@@ -7,7 +7,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
+
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -45,6 +50,22 @@ QByteArray stat(const QByteArray &comm, char state, const char *flags, qint64 pa
            " 1 0 0 0 0 0 0 0 20 0 1 0 " + QByteArray::number(start) + " 10\n";
 }
 
+// A Unix socket at `path`, and whether a server listens on it or has ended.
+int unixSocket(const QString &path, bool listening)
+{
+    sockaddr_un address{AF_UNIX, {}};
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        (listening && ::listen(socket, 1) != 0))
+        qFatal("no socket at %s", name.constData());
+    if (listening)
+        return socket;
+    ::close(socket);
+    return -1;
+}
+
 void put(const QString &path, const QByteArray &content)
 {
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
@@ -75,6 +96,7 @@ private slots:
     void groupsWindowsWithTheirProcesses_data();
     void groupsWindowsWithTheirProcesses();
     void weighsOverlayTraits();
+    void saysWhatWindowsItCannotRead();
 
 private:
     void add(const FakeProcesses &processes);
@@ -500,6 +522,66 @@ void LinuxRunningApplicationsTest::weighsOverlayTraits()
     for (const auto &[name, layering, traits] : cases)
         QCOMPARE(QLatin1StringView(name) + u": "_s + overlayTraits(layering).join(u", "_s),
                  QLatin1StringView(name) + u": "_s + traits);
+}
+
+void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
+{
+    // A folder of X11 sockets and a runtime folder per case, never the
+    // machine's own: other tests run X servers meanwhile.
+    const QString displayUnset =
+        u"windows: a graphical session is running but DISPLAY is not set"_s;
+    const QString wayland = u"windows: a Wayland session is running, and no program can list the "
+                            u"windows of its Wayland programs (only X11 programs' windows, "
+                            u"through Xwayland)"_s;
+    struct Case
+    {
+        const char *name;
+        std::optional<QString> display;
+        QString sessionType;
+        QStringList listening; // sockets a server listens on, "x11/X0" or "run/wayland-0"
+        QStringList ended;     // sockets of servers that ended
+        QStringList limits;
+    };
+    const Case cases[] = {
+        {"no graphical session", {}, u"tty"_s, {}, {u"x11/X0"_s}, {}},
+        {"an X server, DISPLAY unset", {}, {}, {u"x11/X0"_s}, {}, {displayUnset}},
+        {"an X11 login session, DISPLAY unset", {}, u"x11"_s, {}, {}, {displayUnset}},
+        {"a Wayland socket, DISPLAY unset",
+         {},
+         {},
+         {u"run/wayland-0"_s},
+         {u"run/wayland-1"_s},
+         {displayUnset, wayland}},
+        {"a Wayland login session, DISPLAY unreachable",
+         u":99999"_s,
+         u"wayland"_s,
+         {},
+         {},
+         {u"windows: the X display :99999 cannot be reached"_s, wayland}},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir session;
+        QVERIFY(QDir(session.path()).mkpath(u"x11"_s) && QDir(session.path()).mkpath(u"run"_s));
+        put(session.filePath(u"run/wayland-0.lock"_s), {}); // not a socket
+        QList<int> servers;
+        for (const QString &socket : c.listening)
+            servers << unixSocket(session.filePath(socket), true);
+        for (const QString &socket : c.ended)
+            unixSocket(session.filePath(socket), false);
+        LinuxRunningApplications source({m_proc->path(),
+                                         1000,
+                                         {},
+                                         {},
+                                         c.display,
+                                         session.filePath(u"x11"_s),
+                                         session.filePath(u"run"_s),
+                                         c.sessionType});
+        source.runningApplications();
+        for (int server : servers)
+            ::close(server);
+        QCOMPARE(QLatin1StringView(c.name) + u": "_s + source.applicationLimits().join(u" + "_s),
+                 QLatin1StringView(c.name) + u": "_s + c.limits.join(u" + "_s));
+    }
 }
 
 QTEST_GUILESS_MAIN(LinuxRunningApplicationsTest)
