@@ -21,6 +21,7 @@
 //   unmapped      one unmapped window of class "Cluely"
 //   under-unmapped  5,000 unmapped windows without a name, then one of class
 //                 "Cluely"
+//   many-named    4,100 unmapped windows of class "Hidden", more than a scan reads
 //   override      one override-redirect window, such as no window manager lists
 //   grab          one window, then it holds the server grabbed
 //   guest ID      one window, put inside the window ID of another client
@@ -248,6 +249,9 @@ int main(int argc, char *argv[])
         for (int i = 0; i < 5000; ++i)
             unmapped.push_back(createWindow({.pid = Pid::None, .wmClass = {}}));
         mapped = {createWindow({.wmClass = "Cluely"})};
+    } else if (mode == "many-named") {
+        for (int i = 0; i < 4100; ++i)
+            unmapped.push_back(createWindow({.wmClass = "Hidden"}));
     } else if (mode == "override") {
         mapped = {createWindow({.overrideRedirect = true})};
     } else if (mode == "overlay") {

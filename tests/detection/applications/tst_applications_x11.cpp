@@ -199,7 +199,8 @@ void ApplicationsX11Test::blindedPassSaysSo()
 {
     // A stopped server accepts connections but answers nothing; a client
     // holding the server grabbed has it answer nobody else. Neither is a
-    // desktop without windows, and neither holds the pass.
+    // desktop without windows, and neither holds the pass; nor are more
+    // windows than a pass reads.
     XvfbServer stopped;
     QVERIFY(stopped.start());
     QCOMPARE(::kill(pid_t(stopped.processId()), SIGSTOP), 0);
@@ -217,6 +218,10 @@ void ApplicationsX11Test::blindedPassSaysSo()
     QTRY_COMPARE(seenOn(m_server.display(), m_dir.path()).limits,
                  QStringList{u"windows: the X server of "_s + m_server.display() +
                              u" stopped answering (a client may hold it grabbed)"_s});
+    startTool({u"many-named"_s}, u"notes"_s);
+    QTRY_VERIFY(seenOn().limits.contains(u"windows: "_s + m_server.display() +
+                                         u" shows more than 4096 windows on screen or with a "
+                                         u"name; the rest were not read"_s));
     // Once the server answers again the abandoned attempt ends, and passes
     // read windows again.
     startTool({});
