@@ -11,37 +11,28 @@
 //                 the two tool windows in the root's _NET_CLIENT_LIST
 //   hostile-list  one window, and a _NET_CLIENT_LIST of 100,000 bogus ids
 //                 without it
-//   plain         one window
-//   cluely        one window of class "Cluely"
 //   title         windows titled "Shopping list" and "Cluely", without
 //                 WM_CLASS or _NET_WM_PID
 //   names         a window named only by a 3 KiB title with runs of
-//                 whitespace, icon names and a role; an unmapped one of class
-//                 "Hidden"
-//   unmapped      one unmapped window of class "Cluely"
-//   under-unmapped  5,000 unmapped windows without a name, then one of class
-//                 "Cluely"
-//   many-named    4,100 unmapped windows of class "Hidden", more than a scan reads
-//   override      one override-redirect window, such as no window manager lists
-//   grab          one window, then it holds the server grabbed
-//   guest ID      one window, put inside the window ID of another client
-// Overlays, all claiming the parent process's _NET_WM_PID:
+//                 whitespace, icon names and a role; an unmapped one of class "Hidden"
+//   under-unmapped  5,000 unmapped windows without a name, then one of class "Cluely"
+//   many-named    4,100 unmapped windows of class "Hidden"
 //   overlay       an overlay (32-bit, above, hidden from the task bar,
 //                 click-through), and windows that are none: the same without
 //                 those properties, a tiny one, a tooltip and a notification
-//   input-only-overlay  an override-redirect window with an empty input shape
-//   on-top-in-taskbar   above, translucent, undecorated, in the task bar
-//   raises-itself an overlay that raises itself above the active window every
-//                 200 ms instead of asking to be kept above, and the window
-//                 that is active
-//   strip         a 700x50 overlay
-//   panel         an opaque, clickable window, above and hidden from the task bar
-//   type-list     an overlay whose type list starts with UTILITY and holds DND
-//   shaped-osd    an override-redirect window of two rectangles
+//   raises-itself a window (hidden from the task bar, 32-bit) that raises
+//                 itself every 200 ms, and another made the active one
+//   window FLAG...  one window claiming its parent's _NET_WM_PID, as the flags
+//                 say: WIDTHxHEIGHT, above, skip (the task bar), argb,
+//                 translucent, undecorated, click-through, shaped (two bars),
+//                 override (redirect), unmapped, class=NAME (empty: none),
+//                 pid=own|none, type=TYPE,... (UTILITY, DND, ...); grab (then
+//                 hold the server grabbed), into=ID (put it inside window ID)
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,16 +74,26 @@ void setText(xcb_window_t window, const char *property, const std::string &text)
                         atom("UTF8_STRING"), 8, uint32_t(text.size()), text.data());
 }
 
-void setAtoms(xcb_window_t window, const char *property, const std::vector<const char *> &names)
+void setAtoms(xcb_window_t window, const char *property, const std::vector<std::string> &names)
 {
     std::vector<xcb_atom_t> atoms;
-    for (const char *name : names)
-        atoms.push_back(atom(name));
+    for (const std::string &name : names)
+        atoms.push_back(atom(name.c_str()));
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom(property), XCB_ATOM_ATOM,
                         32, uint32_t(atoms.size()), atoms.data());
 }
 
 enum class Pid { Own, None, Parents };
+
+std::vector<std::string> split(const std::string &text)
+{
+    std::vector<std::string> parts;
+    for (size_t begin = 0, end; begin <= text.size(); begin = end + 1) {
+        end = std::min(text.find(',', begin), text.size());
+        parts.push_back(text.substr(begin, end - begin));
+    }
+    return parts;
+}
 
 struct Look
 {
@@ -101,14 +102,15 @@ struct Look
     bool argb = false;
     bool overrideRedirect = false;
     Pid pid = Pid::Own;
-    std::vector<const char *> states{};
-    std::vector<const char *> types{};
+    std::vector<std::string> states{};
+    std::vector<std::string> types{};
     bool clickThrough = false;
     const char *title = nullptr;
     std::optional<std::string> wmClass = className;
     bool undecorated = false;
     std::optional<uint32_t> opacity{};
     bool shaped = false;
+    bool mapped = true;
 };
 
 xcb_window_t createWindow(const Look &look)
@@ -167,6 +169,49 @@ xcb_window_t createWindow(const Look &look)
     return window;
 }
 
+// The window the flags of the "window" mode describe; null for an unknown flag.
+std::optional<Look> lookOf(const std::vector<std::string> &flags, bool *grab, xcb_window_t *into)
+{
+    Look look{.pid = Pid::Parents};
+    for (const std::string &flag : flags) {
+        const std::string value = flag.substr(flag.find('=') + 1);
+        if (flag == "above")
+            look.states.push_back("_NET_WM_STATE_ABOVE");
+        else if (flag == "skip")
+            look.states.push_back("_NET_WM_STATE_SKIP_TASKBAR");
+        else if (flag == "argb")
+            look.argb = true;
+        else if (flag == "translucent")
+            look.opacity = 0xc0000000;
+        else if (flag == "undecorated")
+            look.undecorated = true;
+        else if (flag == "click-through")
+            look.clickThrough = true;
+        else if (flag == "shaped")
+            look.shaped = true;
+        else if (flag == "override")
+            look.overrideRedirect = true;
+        else if (flag == "unmapped")
+            look.mapped = false;
+        else if (flag == "grab")
+            *grab = true;
+        else if (flag.starts_with("class="))
+            look.wmClass = value.empty() ? std::nullopt : std::optional(value);
+        else if (flag.starts_with("pid="))
+            look.pid = value == "own" ? Pid::Own : Pid::None;
+        else if (flag.starts_with("type="))
+            for (const std::string &type : split(value))
+                look.types.push_back("_NET_WM_WINDOW_TYPE_" + type);
+        else if (flag.starts_with("into="))
+            *into = xcb_window_t(std::stoul(value, nullptr, 0));
+        else if (int width, height; std::sscanf(flag.c_str(), "%dx%d", &width, &height) == 2)
+            look.width = uint16_t(width), look.height = uint16_t(height);
+        else
+            return std::nullopt;
+    }
+    return look;
+}
+
 // Everything sent so far is carried out once a round trip returns.
 void roundTrip()
 {
@@ -202,15 +247,14 @@ int main(int argc, char *argv[])
     screen = screens.data;
 
     std::vector<xcb_window_t> mapped;
-    std::vector<xcb_window_t> unmapped;
     xcb_window_t raiser = XCB_NONE;
-    const char *above = "_NET_WM_STATE_ABOVE";
-    const char *skipTaskbar = "_NET_WM_STATE_SKIP_TASKBAR";
+    xcb_window_t into = XCB_NONE;
+    bool grab = false;
     const Look overlay{.width = 400,
                        .height = 200,
                        .argb = true,
                        .pid = Pid::Parents,
-                       .states = {above, skipTaskbar},
+                       .states = {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR"},
                        .clickThrough = true};
     if (mode.empty() || mode == "no-pid" || mode == "client-list") {
         const Pid pid = mode == "no-pid" ? Pid::None : Pid::Own;
@@ -229,10 +273,6 @@ int main(int argc, char *argv[])
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root,
                             atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32, uint32_t(bogus.size()),
                             bogus.data());
-    } else if (mode == "plain" || mode == "grab" || (mode == "guest" && argc > 2)) {
-        mapped = {createWindow({})};
-    } else if (mode == "cluely") {
-        mapped = {createWindow({.wmClass = "Cluely"})};
     } else if (mode == "title") {
         mapped = {createWindow({.pid = Pid::None, .title = "Shopping list", .wmClass = {}}),
                   createWindow({.pid = Pid::None, .title = "Cluely", .wmClass = {}})};
@@ -242,18 +282,14 @@ int main(int argc, char *argv[])
         setText(mapped[0], "_NET_WM_ICON_NAME", "Cluely  icon");
         setText(mapped[0], "WM_ICON_NAME", "old icon");
         setText(mapped[0], "WM_WINDOW_ROLE", "cluely-answers");
-        unmapped = {createWindow({.wmClass = "Hidden"})};
-    } else if (mode == "unmapped") {
-        unmapped = {createWindow({.wmClass = "Cluely"})};
-    } else if (mode == "under-unmapped") {
-        for (int i = 0; i < 5000; ++i)
-            unmapped.push_back(createWindow({.pid = Pid::None, .wmClass = {}}));
-        mapped = {createWindow({.wmClass = "Cluely"})};
-    } else if (mode == "many-named") {
-        for (int i = 0; i < 4100; ++i)
-            unmapped.push_back(createWindow({.wmClass = "Hidden"}));
-    } else if (mode == "override") {
-        mapped = {createWindow({.overrideRedirect = true})};
+        createWindow({.wmClass = "Hidden"});
+    } else if (mode == "under-unmapped" || mode == "many-named") {
+        for (int i = 0; i < (mode == "many-named" ? 4100 : 5000); ++i)
+            createWindow({.pid = Pid::None,
+                          .wmClass = mode == "many-named" ? std::optional<std::string>("Hidden")
+                                                          : std::nullopt});
+        if (mode == "under-unmapped")
+            mapped = {createWindow({.wmClass = "Cluely"})};
     } else if (mode == "overlay") {
         Look plain = overlay;
         plain.argb = false;
@@ -269,48 +305,24 @@ int main(int argc, char *argv[])
         notification.types = {"_NET_WM_WINDOW_TYPE_NOTIFICATION"};
         mapped = {createWindow(plain), createWindow(tiny), createWindow(tooltip),
                   createWindow(notification), createWindow(overlay)};
-    } else if (mode == "input-only-overlay") {
-        mapped = {createWindow({.width = 300,
-                                .height = 120,
-                                .overrideRedirect = true,
-                                .pid = Pid::Parents,
-                                .clickThrough = true})};
-    } else if (mode == "on-top-in-taskbar") {
-        mapped = {createWindow({.width = 400,
-                                .pid = Pid::Parents,
-                                .states = {above},
-                                .undecorated = true,
-                                .opacity = 0xc0000000})};
     } else if (mode == "raises-itself") {
-        raiser = createWindow(
-            {.width = 400, .argb = true, .pid = Pid::Parents, .states = {skipTaskbar}});
+        raiser = createWindow({.width = 400,
+                               .argb = true,
+                               .pid = Pid::Parents,
+                               .states = {"_NET_WM_STATE_SKIP_TASKBAR"}});
         mapped = {raiser, createWindow({.width = 300, .pid = Pid::Parents})};
-    } else if (mode == "strip") {
-        Look strip = overlay;
-        strip.width = 700;
-        strip.height = 50;
-        mapped = {createWindow(strip)};
-    } else if (mode == "panel") {
-        mapped = {createWindow(
-            {.width = 400, .height = 300, .pid = Pid::Parents, .states = {above, skipTaskbar}})};
-    } else if (mode == "type-list") {
-        Look utility = overlay;
-        utility.types = {"_NET_WM_WINDOW_TYPE_UTILITY", "_NET_WM_WINDOW_TYPE_DND"};
-        mapped = {createWindow(utility)};
-    } else if (mode == "shaped-osd") {
-        mapped = {createWindow({.width = 300,
-                                .height = 80,
-                                .overrideRedirect = true,
-                                .pid = Pid::Parents,
-                                .shaped = true})};
+    } else if (const auto look = lookOf({argv + 2, argv + argc}, &grab, &into);
+               mode == "window" && look) {
+        const xcb_window_t window = createWindow(*look);
+        if (look->mapped)
+            mapped = {window};
     } else {
         return 2;
     }
     for (xcb_window_t window : mapped)
         xcb_map_window(connection, window);
-    if (mode == "guest")
-        xcb_reparent_window(connection, mapped[0], xcb_window_t(std::strtoul(argv[2], nullptr, 0)),
-                            5, 5);
+    if (into)
+        xcb_reparent_window(connection, mapped[0], into, 5, 5);
     if (raiser) { // the other window is made the active one, as a pager would
         xcb_client_message_event_t activate{};
         activate.response_type = XCB_CLIENT_MESSAGE;
@@ -322,7 +334,7 @@ int main(int argc, char *argv[])
                        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char *>(&activate));
     }
-    if (mode == "grab")
+    if (grab)
         xcb_grab_server(connection);
     roundTrip();
 

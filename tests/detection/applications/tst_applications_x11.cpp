@@ -75,7 +75,7 @@ private slots:
     void osdCatIsAnOverlay();
 
 private:
-    void startTool(QStringList arguments, const QString &name = u"Cluely"_s, int screen = 0);
+    void startTool(const QString &arguments, const QString &name = u"Cluely"_s, int screen = 0);
     std::unique_ptr<QProcess> launch(const QStringList &arguments, const QString &name, int screen);
     QString scanReport();
 
@@ -122,7 +122,7 @@ std::unique_ptr<QProcess> ApplicationsX11Test::launch(const QStringList &argumen
     return tool;
 }
 
-void ApplicationsX11Test::startTool(QStringList arguments, const QString &name, int screen)
+void ApplicationsX11Test::startTool(const QString &arguments, const QString &name, int screen)
 {
     // The last tools and their helpers leave as their standard input closes.
     for (auto *tool : {&m_host, &m_tool}) {
@@ -133,13 +133,12 @@ void ApplicationsX11Test::startTool(QStringList arguments, const QString &name, 
         }
     }
     QTRY_COMPARE(applicationsOn().filter(QRegularExpression(u"^(Cluely|notes)\t"_s)).size(), 0);
-    if (arguments.value(0) == u"guest") { // into the window of another application
-        m_host = launch({u"plain"_s}, u"notes"_s, screen);
-        const QStringList ready = QString::fromLatin1(m_host->readLine()).trimmed().split(u' ');
-        QCOMPARE(ready.size(), 2);
-        arguments << ready[1];
+    QStringList split = arguments.split(u' ', Qt::SkipEmptyParts);
+    if (const qsizetype at = split.indexOf(u"into=host"_s); at >= 0) { // another application's
+        m_host = launch({u"window"_s}, u"notes"_s, screen);
+        split[at] = u"into="_s + QString::fromLatin1(m_host->readLine()).trimmed().section(u' ', 1);
     }
-    m_tool = launch(arguments, name, screen);
+    m_tool = launch(split, name, screen);
     QVERIFY(m_tool->canReadLine());
     QVERIFY(m_tool->readLine().startsWith("ready"));
 }
@@ -154,16 +153,16 @@ QString ApplicationsX11Test::scanReport()
 
 void ApplicationsX11Test::seesTheToolOnce_data()
 {
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("arguments");
     QTest::addColumn<int>("screen");
-    QTest::newRow("in the window manager's frames") << QStringList() << 0;
-    QTest::newRow("windows without _NET_WM_PID") << QStringList{u"no-pid"_s} << 0;
-    QTest::newRow("a client list that leaves one out") << QStringList{u"client-list"_s} << 1;
+    QTest::newRow("in the window manager's frames") << QString() << 0;
+    QTest::newRow("windows without _NET_WM_PID") << u"no-pid"_s << 0;
+    QTest::newRow("a client list that leaves one out") << u"client-list"_s << 1;
 }
 
 void ApplicationsX11Test::seesTheToolOnce()
 {
-    QFETCH(QStringList, arguments);
+    QFETCH(QString, arguments);
     QFETCH(int, screen);
     startTool(arguments, u"Cluely"_s, screen);
     // Two windows, the "Unlisted" one (unmapped, or left out of the client
@@ -214,11 +213,11 @@ void ApplicationsX11Test::blindedPassSaysSo()
     qInfo("pass against a stopped X server: %lld ms, then %lld ms", first, timer.elapsed());
     QCOMPARE(::kill(pid_t(stopped.processId()), SIGCONT), 0);
 
-    startTool({u"grab"_s}, u"notes"_s);
+    startTool(u"window grab"_s, u"notes"_s);
     QTRY_COMPARE(seenOn(m_server.display(), m_dir.path()).limits,
                  QStringList{u"windows: the X server of "_s + m_server.display() +
                              u" stopped answering (a client may hold it grabbed)"_s});
-    startTool({u"many-named"_s}, u"notes"_s);
+    startTool(u"many-named"_s, u"notes"_s);
     QTRY_VERIFY(seenOn().limits.contains(u"windows: "_s + m_server.display() +
                                          u" shows more than 4096 windows on screen or with a "
                                          u"name; the rest were not read"_s));
@@ -233,7 +232,7 @@ void ApplicationsX11Test::readsEveryName()
     // A window without WM_CLASS or _NET_WM_PID is still its process's; its
     // title is read whole, whitespace runs made one space. A hidden window
     // counts by its name.
-    startTool({u"names"_s}, u"notes"_s);
+    startTool(u"names"_s, u"notes"_s);
     const auto names = [this] {
         QStringList names;
         for (const RunningApplication &application : seenOn().applications) {
@@ -270,31 +269,34 @@ void ApplicationsX11Test::everyWindowAndOverlay_data()
     // window manager lists (an overlay as well); a client list that hides the
     // window among 100,000 bogus ids.
     row("title", u"notes"_s, u"title"_s, 0, u"🚨 CLUELY DETECTED - Window: Cluely (App: notes)"_s);
-    row("second screen", u"notes"_s, u"cluely"_s, 1, cluely);
-    row("unmapped", u"notes"_s, u"unmapped"_s, 0, cluely);
+    row("second screen", u"notes"_s, u"window class=Cluely"_s, 1, cluely);
+    row("unmapped", u"notes"_s, u"window unmapped class=Cluely"_s, 0, cluely);
     row("under 5,000 unmapped windows", u"notes"_s, u"under-unmapped"_s, 0, cluely);
-    row("inside another application's window", u"Cluely"_s, u"guest"_s, 0, cluely);
-    row("override-redirect", u"Cluely"_s, u"override"_s, 0, cluely, 1);
+    row("inside another application's window", u"Cluely"_s, u"window into=host"_s, 0, cluely);
+    row("override-redirect", u"Cluely"_s, u"window override"_s, 0, cluely, 1);
     row("hostile client list", u"Cluely"_s, u"hostile-list"_s, 1, cluely);
     // Overlays, each claiming the test's process id. Of five windows only the
     // real overlay counts: not the same window without its properties, a
     // tiny one, a tooltip or a notification.
-    const QString overlay = u"⚠️ OVERLAY WINDOW - App: notes ("_s;
-    const QString floating =
-        u"always on top, hidden from the task bar, click-through, transparent)"_s;
-    row("overlay", u"notes"_s, u"overlay"_s, 0, overlay + floating, 1);
-    row("click-through override-redirect", u"notes"_s, u"input-only-overlay"_s, 0,
-        overlay + u"always on top, hidden from the task bar, click-through)"_s, 1);
-    row("on top, in the task bar", u"notes"_s, u"on-top-in-taskbar"_s, 0,
-        overlay + u"always on top, transparent, undecorated)"_s, 1);
+    const QString overlay = u"⚠️ OVERLAY WINDOW - App: notes (always on top, "_s;
+    const QString floating = overlay + u"hidden from the task bar, click-through, transparent)"_s;
+    row("overlay", u"notes"_s, u"overlay"_s, 0, floating, 1);
+    row("click-through override-redirect", u"notes"_s, u"window 300x120 override click-through"_s,
+        0, overlay + u"hidden from the task bar, click-through)"_s, 1);
+    row("on top, in the task bar", u"notes"_s, u"window 400x100 above translucent undecorated"_s, 0,
+        overlay + u"transparent, undecorated)"_s, 1);
     row("raises itself", u"notes"_s, u"raises-itself"_s, 0,
-        overlay + u"above the active window, hidden from the task bar, transparent)"_s, 1);
-    row("700x50 strip", u"notes"_s, u"strip"_s, 0, overlay + floating, 1);
-    row("opaque clickable panel", u"notes"_s, u"panel"_s, 0,
-        overlay + u"always on top, hidden from the task bar)"_s, 1);
-    row("utility type holding DnD", u"notes"_s, u"type-list"_s, 0, overlay + floating, 1);
-    row("shaped override-redirect", u"notes"_s, u"shaped-osd"_s, 0,
-        overlay + u"always on top, hidden from the task bar, shaped)"_s, 1);
+        u"⚠️ OVERLAY WINDOW - App: notes (above the active window, hidden from the task bar, "
+        u"transparent)"_s,
+        1);
+    row("700x50 strip", u"notes"_s, u"window 700x50 above skip argb click-through"_s, 0, floating,
+        1);
+    row("opaque clickable panel", u"notes"_s, u"window 400x300 above skip"_s, 0,
+        overlay + u"hidden from the task bar)"_s, 1);
+    row("utility type holding DnD", u"notes"_s,
+        u"window 400x200 above skip argb click-through type=UTILITY,DND"_s, 0, floating, 1);
+    row("shaped override-redirect", u"notes"_s, u"window 300x80 override shaped"_s, 0,
+        overlay + u"hidden from the task bar, shaped)"_s, 1);
 }
 
 void ApplicationsX11Test::everyWindowAndOverlay()
@@ -307,7 +309,7 @@ void ApplicationsX11Test::everyWindowAndOverlay()
     QFETCH(int, screen);
     QFETCH(QString, line);
     QFETCH(int, overlayWindows);
-    startTool({mode}, tool, screen);
+    startTool(mode, tool, screen);
     // The window manager and a window that raises itself act meanwhile.
     QString output;
     QTRY_VERIFY2_WITH_TIMEOUT((output = scanReport()).split(u'\n').contains(line),

@@ -467,58 +467,27 @@ void LinuxRunningApplicationsTest::weighsOverlayTraits()
     // Each trait adds its weight (always on top 3, or 2 when only above the
     // active window; hidden from the task bar 2; click-through 3; transparent,
     // undecorated, shaped 1 each); 5 makes an overlay.
-    const auto window = [](int width, int height, auto &&set) {
-        WindowLayering layering{.viewable = true, .width = width, .height = height};
-        set(layering);
-        return layering;
-    };
+    // clang-format off
     const std::tuple<const char *, WindowLayering, QString> cases[] = {
-        {"assistant",
-         window(400, 200,
-                [](auto &w) { w.above = w.skipTaskbar = w.emptyInputShape = w.argbVisual = true; }),
+        {"assistant", {.viewable = true, .above = true, .skipTaskbar = true, .width = 400, .height = 200, .emptyInputShape = true, .argbVisual = true},
          u"always on top, hidden from the task bar, click-through, transparent"_s},
-        {"frameless, see-through, on top, in the task bar",
-         window(400, 200, [](auto &w) { w.above = w.undecorated = w.translucent = true; }),
+        {"frameless, see-through, on top, in the task bar", {.viewable = true, .above = true, .width = 400, .height = 200, .undecorated = true, .translucent = true},
          u"always on top, transparent, undecorated"_s},
-        {"pinned on top by its user", window(800, 600, [](auto &w) { w.above = true; }), {}},
-        {"raising itself",
-         window(400, 200,
-                [](auto &w) { w.aboveActiveWindow = w.skipTaskbar = w.argbVisual = true; }),
+        {"pinned on top by its user", {.viewable = true, .above = true, .width = 800, .height = 600}, {}},
+        {"raising itself", {.viewable = true, .skipTaskbar = true, .width = 400, .height = 200, .argbVisual = true, .aboveActiveWindow = true},
          u"above the active window, hidden from the task bar, transparent"_s},
-        {"left above by focus without raise",
-         window(800, 600,
-                [](auto &w) { w.aboveActiveWindow = w.argbVisual = w.undecorated = true; }),
-         {}},
-        {"700x50 strip", window(700, 50, [](auto &w) { w.above = w.skipTaskbar = true; }),
+        {"left above the active one by focus without raise", {.viewable = true, .width = 800, .height = 600, .argbVisual = true, .aboveActiveWindow = true, .undecorated = true}, {}},
+        {"700x50 strip, kept out of the client list", {.viewable = true, .above = true, .width = 700, .height = 50, .unlisted = true},
          u"always on top, hidden from the task bar"_s},
-        {"kept out of the client list",
-         window(400, 300, [](auto &w) { w.above = w.unlisted = true; }),
-         u"always on top, hidden from the task bar"_s},
-        {"shaped override-redirect",
-         window(300, 80, [](auto &w) { w.overrideRedirect = w.shaped = true; }),
+        {"shaped override-redirect", {.viewable = true, .overrideRedirect = true, .width = 300, .height = 80, .shaped = true},
          u"always on top, hidden from the task bar, shaped"_s},
-        {"below the others, hidden from the task bar",
-         window(300, 600, [](auto &w) { w.skipTaskbar = w.argbVisual = w.undecorated = true; }),
-         {}},
-        {"tiny", window(90, 100, [](auto &w) { w.overrideRedirect = w.argbVisual = true; }), {}},
-        {"a line too thin to read",
-         window(2000, 9, [](auto &w) { w.overrideRedirect = w.argbVisual = true; }),
-         {}},
-        {"the desktop's own",
-         window(1920, 40,
-                [](auto &w) {
-                    w.above = w.skipTaskbar = w.emptyInputShape = w.argbVisual = w.desktopType =
-                        true;
-                }),
-         {}},
-        {"not on screen",
-         window(400, 200,
-                [](auto &w) {
-                    w.viewable = false;
-                    w.overrideRedirect = w.emptyInputShape = true;
-                }),
-         {}},
+        {"kept below, hidden from the task bar", {.viewable = true, .skipTaskbar = true, .width = 300, .height = 600, .argbVisual = true, .undecorated = true}, {}},
+        {"tiny", {.viewable = true, .overrideRedirect = true, .width = 90, .height = 100}, {}},
+        {"too thin to read", {.viewable = true, .overrideRedirect = true, .width = 2000, .height = 9}, {}},
+        {"the desktop's own", {.viewable = true, .above = true, .skipTaskbar = true, .desktopType = true, .width = 1920, .height = 40, .emptyInputShape = true}, {}},
+        {"not on screen", {.overrideRedirect = true, .width = 400, .height = 200}, {}},
     };
+    // clang-format on
     for (const auto &[name, layering, traits] : cases)
         QCOMPARE(QLatin1StringView(name) + u": "_s + overlayTraits(layering).join(u", "_s),
                  QLatin1StringView(name) + u": "_s + traits);
@@ -526,61 +495,43 @@ void LinuxRunningApplicationsTest::weighsOverlayTraits()
 
 void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
 {
-    // A folder of X11 sockets and a runtime folder per case, never the
-    // machine's own: other tests run X servers meanwhile.
-    const QString displayUnset =
-        u"windows: a graphical session is running but DISPLAY is not set"_s;
+    // Sockets ("x11/X0", "run/wayland-0") in folders of each case's own, never
+    // the machine's: other tests run X servers meanwhile.
+    const QString unset = u"windows: a graphical session is running but DISPLAY is not set"_s;
     const QString wayland = u"windows: a Wayland session is running, and no program can list the "
                             u"windows of its Wayland programs (only X11 programs' windows, "
                             u"through Xwayland)"_s;
-    struct Case
-    {
-        const char *name;
-        std::optional<QString> display;
-        QString sessionType;
-        QStringList listening; // sockets a server listens on, "x11/X0" or "run/wayland-0"
-        QStringList ended;     // sockets of servers that ended
-        QStringList limits;
-    };
-    const Case cases[] = {
-        {"no graphical session", {}, u"tty"_s, {}, {u"x11/X0"_s}, {}},
-        {"an X server, DISPLAY unset", {}, {}, {u"x11/X0"_s}, {}, {displayUnset}},
-        {"an X11 login session, DISPLAY unset", {}, u"x11"_s, {}, {}, {displayUnset}},
-        {"a Wayland socket, DISPLAY unset",
-         {},
-         {},
-         {u"run/wayland-0"_s},
-         {u"run/wayland-1"_s},
-         {displayUnset, wayland}},
-        {"a Wayland login session, DISPLAY unreachable",
-         u":99999"_s,
-         u"wayland"_s,
-         {},
-         {},
-         {u"windows: the X display :99999 cannot be reached"_s, wayland}},
-    };
-    for (const Case &c : cases) {
+    const std::tuple<std::optional<QString>, QString, QStringList, QStringList, QStringList>
+        cases[] = {
+            // DISPLAY, session type, listening sockets, sockets left behind, limits
+            {{}, u"tty"_s, {}, {u"x11/X0"_s}, {}},
+            {{}, {}, {u"x11/X0"_s}, {}, {unset}},
+            {{}, u"x11"_s, {}, {}, {unset}},
+            {{}, {}, {u"run/wayland-0"_s}, {u"run/wayland-1"_s}, {unset, wayland}},
+            {u":99999"_s,
+             u"wayland"_s,
+             {},
+             {},
+             {u"windows: the X display :99999 cannot be reached"_s, wayland}},
+        };
+    for (const auto &[display, type, listening, ended, limits] : cases) {
         QTemporaryDir session;
-        QVERIFY(QDir(session.path()).mkpath(u"x11"_s) && QDir(session.path()).mkpath(u"run"_s));
+        put(session.filePath(u"x11/.keep"_s), {});
         put(session.filePath(u"run/wayland-0.lock"_s), {}); // not a socket
         QList<int> servers;
-        for (const QString &socket : c.listening)
+        for (const QString &socket : listening)
             servers << unixSocket(session.filePath(socket), true);
-        for (const QString &socket : c.ended)
+        for (const QString &socket : ended)
             unixSocket(session.filePath(socket), false);
-        LinuxRunningApplications source({m_proc->path(),
-                                         1000,
-                                         {},
-                                         {},
-                                         c.display,
-                                         session.filePath(u"x11"_s),
-                                         session.filePath(u"run"_s),
-                                         c.sessionType});
+        LinuxRunningApplications source({.procRoot = m_proc->path(),
+                                         .x11Display = display,
+                                         .x11SocketDir = session.filePath(u"x11"_s),
+                                         .runtimeDir = session.filePath(u"run"_s),
+                                         .sessionType = type});
         source.runningApplications();
         for (int server : servers)
             ::close(server);
-        QCOMPARE(QLatin1StringView(c.name) + u": "_s + source.applicationLimits().join(u" + "_s),
-                 QLatin1StringView(c.name) + u": "_s + c.limits.join(u" + "_s));
+        QCOMPARE(source.applicationLimits(), limits);
     }
 }
 
