@@ -268,7 +268,8 @@ void ApplicationsX11Test::everyWindowAndOverlay_data()
     // inside another application's window; an override-redirect window no
     // window manager lists (an overlay as well); a client list that hides the
     // window among 100,000 bogus ids.
-    row("title", u"notes"_s, u"title"_s, 0, u"🚨 CLUELY DETECTED - Window: Cluely (App: notes)"_s);
+    row("title", u"notes"_s, u"title"_s, 0,
+        u"⚠️ POSSIBLE CLUELY - Window: Cluely (App: notes)"_s);
     row("second screen", u"notes"_s, u"window class=Cluely"_s, 1, cluely);
     row("unmapped", u"notes"_s, u"window unmapped class=Cluely"_s, 0, cluely);
     row("under 5,000 unmapped windows", u"notes"_s, u"under-unmapped"_s, 0, cluely);
