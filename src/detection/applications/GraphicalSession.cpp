@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -18,9 +19,7 @@ namespace {
 // A connection the server never sees completed: the socket is closed at once.
 bool isListening(const QByteArray &path)
 {
-    struct stat status
-    {
-    };
+    struct stat status = {};
     sockaddr_un address{};
     if (lstat(path.constData(), &status) != 0 || !S_ISSOCK(status.st_mode) ||
         size_t(path.size()) >= sizeof address.sun_path)
@@ -37,29 +36,28 @@ bool isListening(const QByteArray &path)
     return listening;
 }
 
-} // namespace
-
-QStringList listeningSockets(const QString &folder, QStringView prefix)
+// Whether a server listens on one of the sockets in `folder` named `prefix`...
+bool anyListening(const QString &folder, QStringView prefix)
 {
-    QStringList sockets;
     if (folder.isEmpty())
-        return sockets;
+        return false;
     const QDir dir(folder);
-    for (const QString &name : dir.entryList({prefix.toString() + u'*'},
-                                             QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        if (isListening(QFile::encodeName(dir.filePath(name))))
-            sockets << name;
-    }
-    return sockets;
+    const QStringList names = dir.entryList({prefix.toString() + u'*'},
+                                            QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    return std::any_of(names.begin(), names.end(), [&](const QString &name) {
+        return isListening(QFile::encodeName(dir.filePath(name)));
+    });
 }
+
+} // namespace
 
 QStringList graphicalSessionLimits(const LinuxRunningApplications::Environment &environment)
 {
-    const bool wayland = environment.sessionType == u"wayland" ||
-                         !listeningSockets(environment.runtimeDir, u"wayland-").isEmpty();
+    const bool wayland =
+        environment.sessionType == u"wayland" || anyListening(environment.runtimeDir, u"wayland-");
     QStringList limits;
     if (!environment.x11Display && (wayland || environment.sessionType == u"x11" ||
-                                    !listeningSockets(environment.x11SocketDir, u"X").isEmpty()))
+                                    anyListening(environment.x11SocketDir, u"X")))
         limits << u"windows: a graphical session is running but DISPLAY is not set"_s;
     if (wayland)
         limits << u"windows: a Wayland session is running, and no program can list the windows "

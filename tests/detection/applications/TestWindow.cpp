@@ -25,9 +25,9 @@
 //   window FLAG...  one window claiming its parent's _NET_WM_PID, as the flags
 //                 say: WIDTHxHEIGHT, above, skip (the task bar), argb,
 //                 translucent, undecorated, click-through, shaped (two bars),
-//                 override (redirect), unmapped, class=NAME (empty: none),
-//                 pid=own|none, type=TYPE,... (UTILITY, DND, ...); grab (then
-//                 hold the server grabbed), into=ID (put it inside window ID)
+//                 override (redirect), unmapped, class=NAME, type=TYPE,...
+//                 (UTILITY, DND, ...); grab (then hold the server grabbed),
+//                 into=ID (put it inside window ID)
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -196,9 +196,7 @@ std::optional<Look> lookOf(const std::vector<std::string> &flags, bool *grab, xc
         else if (flag == "grab")
             *grab = true;
         else if (flag.starts_with("class="))
-            look.wmClass = value.empty() ? std::nullopt : std::optional(value);
-        else if (flag.starts_with("pid="))
-            look.pid = value == "own" ? Pid::Own : Pid::None;
+            look.wmClass = value;
         else if (flag.starts_with("type="))
             for (const std::string &type : split(value))
                 look.types.push_back("_NET_WM_WINDOW_TYPE_" + type);
