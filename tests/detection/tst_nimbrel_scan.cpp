@@ -2,6 +2,7 @@
 
 #include "SchemaCheck.h"
 #include "WriteFile.h"
+#include "XvfbServer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +19,17 @@ class NimbrelScanTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        // The scans read a display of their own and no graphical session of
+        // the machine's: X servers of tests running meanwhile would be sessions
+        // they do not read, and say so.
+        QVERIFY2(m_display.start(), "Xvfb did not start");
+        m_scanEnvironment.insert(u"DISPLAY"_qs, m_display.display());
+        m_scanEnvironment.insert(u"XDG_RUNTIME_DIR"_qs, m_programs.path());
+        m_scanEnvironment.remove(u"XDG_SESSION_TYPE"_qs);
+    }
+
     void reportsRealProcessesByEveryName_data();
     void reportsRealProcessesByEveryName();
 
@@ -83,11 +95,14 @@ private slots:
 
 private:
     QTemporaryDir m_programs;
+    XvfbServer m_display;
+    QProcessEnvironment m_scanEnvironment = QProcessEnvironment::systemEnvironment();
 
     // Runs nimbrel-scan; returns its exit status and fills `out` and `err`.
-    static int scan(const QStringList &arguments, QByteArray &out, QByteArray *err = nullptr)
+    int scan(const QStringList &arguments, QByteArray &out, QByteArray *err = nullptr) const
     {
         QProcess scan;
+        scan.setProcessEnvironment(m_scanEnvironment);
         scan.start(QStringLiteral(NIMBREL_SCAN_PATH), arguments);
         if (!scan.waitForFinished(60'000) || scan.exitStatus() != QProcess::NormalExit)
             return -1;

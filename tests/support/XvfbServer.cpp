@@ -10,12 +10,14 @@ XvfbServer::~XvfbServer()
     m_process.waitForFinished(5000);
 }
 
-bool XvfbServer::start(QSize screen)
+bool XvfbServer::start(QSize screen, int screens)
 {
     QStringList arguments{QStringLiteral("-displayfd"), QStringLiteral("1"),
                           QStringLiteral("-nolisten"), QStringLiteral("tcp")};
-    if (!screen.isEmpty())
-        arguments << QStringLiteral("-screen") << QStringLiteral("0")
+    if (screen.isEmpty() && screens > 1)
+        screen = {1280, 1024};
+    for (int number = 0; number < screens && !screen.isEmpty(); ++number)
+        arguments << QStringLiteral("-screen") << QString::number(number)
                   << QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height());
     m_process.start(QStringLiteral("Xvfb"), arguments);
     const QDeadlineTimer deadline(10'000);

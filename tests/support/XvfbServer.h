@@ -18,9 +18,9 @@ public:
     XvfbServer(const XvfbServer &) = delete;
     XvfbServer &operator=(const XvfbServer &) = delete;
 
-    // Starts the server with one screen of this size (Xvfb's default when
-    // empty) and waits at most 10 s for it to report its display.
-    bool start(QSize screen = {});
+    // Starts the server with `screens` screens of this size (Xvfb's default,
+    // 1280x1024, when empty) and waits at most 10 s for it to report its display.
+    bool start(QSize screen = {}, int screens = 1);
     QString display() const { return m_display; } // ":N"
     qint64 processId() const { return m_process.processId(); }
 

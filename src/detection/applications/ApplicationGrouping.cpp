@@ -41,15 +41,17 @@ struct Instance
     QString className;
     QString leaderExecutable;
     QString hintedFile{};
+    QString windowName{}; // for a window known by nothing else: its title
     QList<qint64> pids{};
     QList<const TopLevelWindow *> windows{};
 };
 
-// Windows worth an application of their own even without a name: an overlay
-// or a title may still give them away.
+// Windows worth an application of their own even without a class: an overlay,
+// a title, an icon name or a role may still give them away.
 bool isNoteworthy(const TopLevelWindow &window)
 {
-    return !window.overlayTraits.isEmpty() || !window.title.isEmpty();
+    return !window.overlayTraits.isEmpty() || !window.title.isEmpty() ||
+           !window.iconName.isEmpty() || !window.role.isEmpty();
 }
 
 // Whether a window belongs to the application its process was launched as.
@@ -168,8 +170,16 @@ void Grouping::addProcess(const ProcessRecord &process,
 void Grouping::addWindowWithoutProcess(const TopLevelWindow &window)
 {
     const WindowIdentity identity = identify(window, m_entries);
-    if (identity.isEmpty())
-        return; // nothing to name it by
+    if (identity.isEmpty()) {
+        // Nothing names its application: it is one of its own, never left out.
+        const QString name = window.title.isEmpty()
+                                 ? QStringLiteral("an unnamed window (%1)").arg(window.id)
+                                 : cutText(window.title, maxDisplayNameLength);
+        Instance &own = m_instances[instanceFor(QStringLiteral("window:") + window.id, {})];
+        own.windowName = name;
+        own.windows.append(&window);
+        return;
+    }
     const QString key = identity.identifier.isEmpty()
                             ? QStringLiteral("class:") + identity.className
                             : QStringLiteral("id:") + identity.identifier;
@@ -188,7 +198,8 @@ std::optional<DesktopEntry> Grouping::entryFor(const Instance &instance) const
 ApplicationWindow Grouping::describe(const TopLevelWindow &window) const
 {
     ApplicationWindow described{window.id,           window.title, window.className,
-                                window.instanceName, {},           window.overlayTraits};
+                                window.instanceName, {},           window.overlayTraits,
+                                window.iconName,     window.role};
     std::optional<DesktopEntry> entry = m_entries.findForStartupWmClass(window.instanceName);
     if (!entry)
         entry = m_entries.find(identify(window, m_entries).identifier);
@@ -205,8 +216,8 @@ QList<RunningApplication> Grouping::applications() const
         if (!instance.identifier.isEmpty())
             application.bundleIdentifier = cutText(instance.identifier, maxIdentifierLength);
         const auto entry = entryFor(instance);
-        for (const QString &name :
-             {entry ? entry->name : QString(), instance.className, instance.leaderExecutable}) {
+        for (const QString &name : {entry ? entry->name : QString(), instance.className,
+                                    instance.leaderExecutable, instance.windowName}) {
             if (!name.isEmpty()) {
                 application.displayName = name;
                 break;

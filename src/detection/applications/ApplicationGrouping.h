@@ -11,8 +11,9 @@
 // a person counts them: helper processes of one instance (same unit, or
 // children carrying the same identity) make one entry, and so do all windows
 // of one process. Entries come in the start order of their first process, then
-// windows of processes not among `processes` in window order. An entry with
-// neither a name nor an identifier is left out.
+// windows of processes not among `processes` in window order. A window that
+// names no application and has no known process is an entry of its own, named
+// by its title, else "an unnamed window (ID)".
 QList<RunningApplication> groupApplications(QList<ProcessRecord> processes,
                                             const QList<TopLevelWindow> &windows,
                                             const DesktopEntries &entries);

@@ -2,6 +2,7 @@
 
 #include "ApplicationGrouping.h"
 #include "DesktopEntries.h"
+#include "GraphicalSession.h"
 #include "ProcFsReader.h"
 #include "X11Windows.h"
 
@@ -22,6 +23,9 @@ LinuxRunningApplications::Environment LinuxRunningApplications::sessionEnvironme
     const QString display = qEnvironmentVariable("DISPLAY");
     if (!display.isEmpty())
         environment.x11Display = display;
+    environment.x11SocketDir = QStringLiteral("/tmp/.X11-unix");
+    environment.runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    environment.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
     return environment;
 }
 
@@ -36,10 +40,13 @@ QList<RunningApplication>
 LinuxRunningApplications::applicationsOf(const QList<ProcessRecord> &processes,
                                          QStringList *limits) const
 {
-    Q_UNUSED(limits)
     const DesktopEntries entries(m_environment.dataDirs, m_environment.locale);
+    QStringList windowLimits;
     const QList<TopLevelWindow> windows = m_environment.x11Display
-                                              ? x11TopLevelWindows(*m_environment.x11Display)
+                                              ? x11Windows(*m_environment.x11Display, &windowLimits)
                                               : QList<TopLevelWindow>{};
+    windowLimits += graphicalSessionLimits(m_environment);
+    if (limits)
+        *limits += windowLimits;
     return groupApplications(processes, windows, entries);
 }

@@ -1,365 +1,409 @@
 #include "X11Windows.h"
 
-#include "XcbSession.h"
+#include "X11Atoms.h"
+#include "X11Properties.h"
+#include "X11WindowTree.h"
 
 #include <QHash>
 #include <QSet>
-#include <QStringDecoder>
 
+#include <xcb/res.h>
 #include <xcb/shape.h>
 
-#include <array>
-#include <cstring>
+#include <algorithm>
+#include <bitset>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
-// Generous for any desktop, small enough that a hostile client cannot make
-// the pass slow.
-constexpr uint32_t maxWindows = 4096;
-constexpr uint32_t maxTextLongs = 256; // 1 KiB per text property
-constexpr uint32_t maxAtomLongs = 32;  // atoms of a state or type list
+// Past the walk's own bound: no hostile client makes the properties read grow
+// beyond this many windows.
+constexpr size_t maxDescribedWindows = 4096;
+constexpr uint32_t maxTextLongs = 256;   // 1 KiB of a class, an identifier or a role
+constexpr uint32_t maxTitleLongs = 2048; // 8 KiB of a title or an icon name
+constexpr uint32_t maxAtomLongs = 32;    // atoms of a state or type list
+constexpr uint32_t maxMotifLongs = 5;    // flags, functions, decorations, input mode, status
+constexpr uint32_t motifDecorationsFlag = 1u << 1;
+constexpr uint32_t opaque = 0xffffffff; // _NET_WM_WINDOW_OPACITY
 
-enum Atom {
-    ClientList,
-    WmPid,
-    GtkApplicationId,
-    KdeDesktopFile,
-    NetWmName,
-    WmState,
-    NetWmState,
-    StateAbove,
-    StateSkipTaskbar,
-    WindowType,
-    FirstDesktopType,
-    AtomCount = FirstDesktopType + 10
-};
-constexpr std::array<const char *, AtomCount> atomNames = {
-    "_NET_CLIENT_LIST",
-    "_NET_WM_PID",
-    "_GTK_APPLICATION_ID",
-    "_KDE_NET_WM_DESKTOP_FILE",
-    "_NET_WM_NAME",
-    "WM_STATE",
-    "_NET_WM_STATE",
-    "_NET_WM_STATE_ABOVE",
-    "_NET_WM_STATE_SKIP_TASKBAR",
-    "_NET_WM_WINDOW_TYPE",
-    // Window types that are plainly part of the desktop, never an overlay.
-    "_NET_WM_WINDOW_TYPE_DOCK",
-    "_NET_WM_WINDOW_TYPE_DESKTOP",
-    "_NET_WM_WINDOW_TYPE_NOTIFICATION",
-    "_NET_WM_WINDOW_TYPE_TOOLTIP",
-    "_NET_WM_WINDOW_TYPE_MENU",
-    "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU",
-    "_NET_WM_WINDOW_TYPE_POPUP_MENU",
-    "_NET_WM_WINDOW_TYPE_COMBO",
-    "_NET_WM_WINDOW_TYPE_DND",
-    "_NET_WM_WINDOW_TYPE_SPLASH",
-};
-using Atoms = std::array<xcb_atom_t, AtomCount>;
-
-// Atoms that no client ever created stay XCB_ATOM_NONE: nothing carries them.
-Atoms internAtoms(XcbSession &session)
+// What a screen's root window tells about the windows on it.
+struct Screen
 {
-    Atoms atoms{};
-    std::vector<unsigned int> sequences;
-    for (const char *name : atomNames)
-        sequences.push_back(
-            xcb_intern_atom(session.connection(), 1, uint16_t(strlen(name)), name).sequence);
-    const auto replies = session.replies(sequences);
-    for (size_t i = 0; i < replies.size(); ++i) {
-        if (replies[i])
-            atoms[i] = static_cast<xcb_intern_atom_reply_t *>(replies[i].get())->atom;
-    }
-    return atoms;
-}
-
-unsigned int requestProperty(XcbSession &session, xcb_window_t window, xcb_atom_t property,
-                             xcb_atom_t type, uint32_t longs)
-{
-    return xcb_get_property(session.connection(), 0, window, property, type, 0, longs).sequence;
-}
-
-xcb_get_property_reply_t *asProperty(const XcbReply<void> &reply)
-{
-    return static_cast<xcb_get_property_reply_t *>(reply.get());
-}
-
-QByteArrayView propertyBytes(const XcbReply<void> &reply)
-{
-    auto *property = asProperty(reply);
-    if (!property || property->format != 8)
-        return {};
-    return {static_cast<const char *>(xcb_get_property_value(property)),
-            xcb_get_property_value_length(property)};
-}
-
-// The 32-bit values of a property of `type`; empty for any other shape.
-template <typename T> std::vector<T> propertyLongs(const XcbReply<void> &reply, xcb_atom_t type)
-{
-    auto *property = asProperty(reply);
-    if (!property || property->format != 32 || property->type != type)
-        return {};
-    const auto *values = static_cast<const T *>(xcb_get_property_value(property));
-    return {values, values + xcb_get_property_value_length(property) / 4};
-}
-
-// Text properties are UTF-8 or, for old clients, Latin-1.
-QString decodeText(QByteArrayView bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
-    return text.trimmed();
-}
-
-QString firstString(QByteArrayView bytes)
-{
-    const qsizetype nul = bytes.indexOf('\0');
-    return decodeText(nul < 0 ? bytes : bytes.first(nul));
-}
-
-// What the window list needs to know of each window before reading it.
-struct Candidate
-{
-    xcb_window_t window;
-    bool viewable = false;
-    bool overrideRedirect = false;
-    bool argbVisual = false;
-    int width = 0;
-    int height = 0;
+    std::optional<QSet<xcb_window_t>> clientList; // none: no window manager keeps one
+    int activeWindow = -1;                        // among the walk's windows
+    std::optional<uint32_t> managerClient;        // holder of the WM_Sn selection
 };
 
-// A window inside another.
-struct Child
+// The replies asked for one window, by what they answer.
+struct Asked
 {
-    xcb_window_t parent;
-    xcb_window_t window;
+    std::array<int, X11Atoms::count> property;
+    int geometry = -1;
+    int inputShape = -1;
+    int boundingShape = -1;
 };
+
+// Whether a bounding shape leaves out part of the window's rectangle.
+bool cutsRectangle(const xcb_shape_get_rectangles_reply_t *shape, int width, int height)
+{
+    if (!shape)
+        return false;
+    if (xcb_shape_get_rectangles_rectangles_length(shape) != 1)
+        return true;
+    const xcb_rectangle_t whole = *xcb_shape_get_rectangles_rectangles(shape);
+    return whole.x > 0 || whole.y > 0 || whole.x + whole.width < width ||
+           whole.y + whole.height < height;
+}
 
 class WindowReader
 {
 public:
-    WindowReader(XcbSession &session) : m_session(session), m_atoms(internAtoms(session)) {}
+    explicit WindowReader(XcbSession &session)
+        : m_session(session), m_atoms(session), m_clientBits(~session.resourceIdMask())
+    {}
 
-    QList<TopLevelWindow> read();
+    QList<TopLevelWindow> read(const QString &display, QStringList *limits);
 
 private:
-    std::vector<xcb_window_t> clientList();
-    std::vector<Child> children(const std::vector<xcb_window_t> &parents);
-    std::vector<Candidate> attributes(const std::vector<xcb_window_t> &windows);
-    std::vector<bool> haveWmState(const std::vector<Candidate> &candidates);
-    std::vector<Candidate> topLevelWindows();
-    QList<TopLevelWindow> describe(const std::vector<Candidate> &candidates);
+    bool hasExtension(xcb_extension_t *extension) const;
+    std::vector<unsigned int> requestScreens() const;
+    std::vector<Screen> screens(const std::vector<XcbReply<void>> &replies) const;
+    QHash<uint32_t, qint64> clientPids(const XcbReply<void> &reply) const;
+    std::vector<bool> windowManagerFrames(const std::vector<Screen> &screens) const;
+    std::vector<size_t> chooseWindows(const std::vector<bool> &frames) const;
+    QList<TopLevelWindow> describe(const std::vector<size_t> &chosen,
+                                   const std::vector<Screen> &screens,
+                                   const QHash<uint32_t, qint64> &pids);
+    WindowLayering layering(size_t index, const Screen &screen, const Asked &asked,
+                            const std::vector<XcbReply<void>> &replies) const;
 
     XcbSession &m_session;
-    Atoms m_atoms;
+    X11Atoms m_atoms;
+    uint32_t m_clientBits;
+    WindowTree m_tree;
 };
 
-std::vector<xcb_window_t> WindowReader::clientList()
+bool WindowReader::hasExtension(xcb_extension_t *extension) const
 {
-    if (m_atoms[ClientList] == XCB_ATOM_NONE)
-        return {};
-    const auto list = m_session.replies({requestProperty(
-        m_session, m_session.root(), m_atoms[ClientList], XCB_ATOM_WINDOW, maxWindows)});
-    return list.empty() ? std::vector<xcb_window_t>{}
-                        : propertyLongs<xcb_window_t>(list[0], XCB_ATOM_WINDOW);
+    // Asked for with the atoms, so answered by now: this does not wait.
+    const xcb_query_extension_reply_t *data =
+        xcb_get_extension_data(m_session.connection(), extension);
+    return data && data->present;
 }
 
-// The children of each parent, the topmost first, at most maxWindows in all.
-std::vector<Child> WindowReader::children(const std::vector<xcb_window_t> &parents)
+// Per screen: the client list, the active window and the manager's selection.
+std::vector<unsigned int> WindowReader::requestScreens() const
 {
     std::vector<unsigned int> sequences;
-    for (xcb_window_t parent : parents)
-        sequences.push_back(xcb_query_tree(m_session.connection(), parent).sequence);
-    const auto replies = m_session.replies(sequences);
-    std::vector<Child> found;
-    for (size_t p = 0; p < replies.size(); ++p) {
-        auto *tree = static_cast<xcb_query_tree_reply_t *>(replies[p].get());
-        if (!tree)
+    for (size_t screen = 0; screen < m_session.roots().size(); ++screen) {
+        const xcb_window_t root = m_session.roots()[screen];
+        sequences.push_back(requestProperty(m_session, root, m_atoms[X11Atom::NetClientList],
+                                            XCB_ATOM_WINDOW, WindowTree::maxWindows));
+        sequences.push_back(requestProperty(m_session, root, m_atoms[X11Atom::NetActiveWindow],
+                                            XCB_ATOM_WINDOW, 1));
+        sequences.push_back(
+            xcb_get_selection_owner(m_session.connection(), m_atoms.windowManagerSelection(screen))
+                .sequence);
+    }
+    return sequences;
+}
+
+std::vector<Screen> WindowReader::screens(const std::vector<XcbReply<void>> &replies) const
+{
+    std::vector<Screen> screens(m_session.roots().size());
+    for (size_t screen = 0; screen < screens.size(); ++screen) {
+        const XcbReply<void> *reply = &replies[3 * screen];
+        if (asProperty(reply[0]) && asProperty(reply[0])->type == XCB_ATOM_WINDOW) {
+            const auto listed = propertyLongs<xcb_window_t>(reply[0], XCB_ATOM_WINDOW);
+            screens[screen].clientList = QSet<xcb_window_t>(listed.begin(), listed.end());
+        }
+        if (const auto active = propertyLongs<xcb_window_t>(reply[1], XCB_ATOM_WINDOW);
+            active.size() == 1 && active[0] != XCB_WINDOW_NONE) {
+            const auto found =
+                std::find_if(m_tree.windows.begin(), m_tree.windows.end(),
+                             [&](const TreeWindow &window) { return window.id == active[0]; });
+            if (found != m_tree.windows.end())
+                screens[screen].activeWindow = int(found - m_tree.windows.begin());
+        }
+        const auto *owner = replyAs<xcb_get_selection_owner_reply_t>(reply[2]);
+        if (owner && owner->owner != XCB_WINDOW_NONE)
+            screens[screen].managerClient = owner->owner & m_clientBits;
+    }
+    return screens;
+}
+
+// The process of each client, by the bits of a resource id that name the client.
+QHash<uint32_t, qint64> WindowReader::clientPids(const XcbReply<void> &reply) const
+{
+    QHash<uint32_t, qint64> pids;
+    const auto *ids = replyAs<xcb_res_query_client_ids_reply_t>(reply);
+    if (!ids)
+        return pids;
+    for (auto id = xcb_res_query_client_ids_ids_iterator(ids); id.rem;
+         xcb_res_client_id_value_next(&id)) {
+        if ((id.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+            xcb_res_client_id_value_value_length(id.data) == 1)
+            pids.insert(id.data->spec.client & m_clientBits,
+                        *xcb_res_client_id_value_value(id.data));
+    }
+    return pids;
+}
+
+// The windows in which the window manager holds the clients it manages: the
+// nearest client window around a window with WM_STATE, made by the holder
+// of the screen's manager selection, without WM_STATE of its own. Only that
+// client can be the manager, so no other client's window passes for a frame.
+std::vector<bool> WindowReader::windowManagerFrames(const std::vector<Screen> &screens) const
+{
+    std::vector<bool> frames(m_tree.windows.size());
+    for (const TreeWindow &window : m_tree.windows) {
+        if (!window.client || !window.properties[size_t(X11Atom::WmState)])
             continue;
-        const xcb_window_t *windows = xcb_query_tree_children(tree);
-        for (int i = xcb_query_tree_children_length(tree) - 1; i >= 0 && found.size() < maxWindows;
-             --i)
-            found.push_back({parents[p], windows[i]});
+        int holder = window.parent;
+        while (holder >= 0 && !m_tree.windows[holder].client)
+            holder = m_tree.windows[holder].parent;
+        if (holder < 0)
+            continue;
+        const TreeWindow &frame = m_tree.windows[holder];
+        const auto manager = screens[frame.screen].managerClient;
+        if (!frame.properties[size_t(X11Atom::WmState)] && manager &&
+            (frame.id & m_clientBits) == *manager)
+            frames[holder] = true;
     }
-    return found;
+    return frames;
 }
 
-std::vector<xcb_window_t> windowsOf(const std::vector<Child> &children)
+// Client windows on screen or named, those on screen first: they name an
+// application before its hidden ones. Unnamed hidden and input-only windows
+// are left out before the limit, so that no number of them hides another.
+std::vector<size_t> WindowReader::chooseWindows(const std::vector<bool> &frames) const
 {
-    std::vector<xcb_window_t> windows;
-    for (const Child &child : children)
-        windows.push_back(child.window);
-    return windows;
-}
-
-// The windows that exist, with their map state and visual depth.
-std::vector<Candidate> WindowReader::attributes(const std::vector<xcb_window_t> &windows)
-{
-    std::vector<unsigned int> sequences;
-    for (xcb_window_t window : windows) {
-        sequences.push_back(xcb_get_window_attributes(m_session.connection(), window).sequence);
-        sequences.push_back(xcb_get_geometry(m_session.connection(), window).sequence);
+    std::bitset<X11Atoms::count> names;
+    for (int name = 0; name < X11Atoms::nameCount; ++name)
+        names.set(size_t(name));
+    std::vector<size_t> chosen;
+    for (size_t i = 0; i < m_tree.windows.size(); ++i) {
+        const TreeWindow &window = m_tree.windows[i];
+        if (window.client && !window.inputOnly && !frames[i] &&
+            (window.viewable || (window.properties & names).any()))
+            chosen.push_back(i);
     }
-    const auto replies = m_session.replies(sequences);
-    std::vector<Candidate> existing;
-    for (size_t i = 0; i + 1 < replies.size(); i += 2) {
-        auto *attribute = static_cast<xcb_get_window_attributes_reply_t *>(replies[i].get());
-        auto *geometry = static_cast<xcb_get_geometry_reply_t *>(replies[i + 1].get());
-        if (!attribute || !geometry)
-            continue; // a bogus id, or a window gone meanwhile
-        existing.push_back({windows[i / 2], attribute->map_state == XCB_MAP_STATE_VIEWABLE,
-                            bool(attribute->override_redirect), geometry->depth == 32,
-                            geometry->width, geometry->height});
-    }
-    return existing;
+    std::stable_partition(chosen.begin(), chosen.end(),
+                          [&](size_t i) { return m_tree.windows[i].viewable; });
+    return chosen;
 }
 
-std::vector<bool> WindowReader::haveWmState(const std::vector<Candidate> &candidates)
+WindowLayering WindowReader::layering(size_t index, const Screen &screen, const Asked &asked,
+                                      const std::vector<XcbReply<void>> &replies) const
 {
-    std::vector<unsigned int> sequences;
-    for (const Candidate &candidate : candidates)
-        sequences.push_back(requestProperty(m_session, candidate.window, m_atoms[WmState],
-                                            XCB_GET_PROPERTY_TYPE_ANY, 1));
-    std::vector<bool> have;
-    for (const auto &reply : m_session.replies(sequences))
-        have.push_back(asProperty(reply) && asProperty(reply)->type != XCB_ATOM_NONE);
-    return have;
-}
-
-// The client list first, then the viewable root children it leaves out: a
-// client itself (it has WM_STATE, is override-redirect, or no window manager
-// framed it) or a window manager's frame, whose clients are its children with
-// WM_STATE.
-std::vector<Candidate> WindowReader::topLevelWindows()
-{
-    std::vector<Candidate> windows = attributes(clientList());
-    QSet<xcb_window_t> seen;
-    for (const Candidate &window : windows)
-        seen.insert(window.window);
-    const auto addUnseen = [&](const Candidate &candidate) {
-        if (!seen.contains(candidate.window) && windows.size() < 2 * maxWindows) {
-            seen.insert(candidate.window);
-            windows.push_back(candidate);
-        }
+    const TreeWindow &window = m_tree.windows[index];
+    const auto property = [&](X11Atom atom) -> const XcbReply<void> & {
+        static const XcbReply<void> none;
+        const int at = asked.property[size_t(atom)];
+        return at < 0 ? none : replies[size_t(at)];
     };
-
-    std::vector<Candidate> rootChildren = attributes(windowsOf(children({m_session.root()})));
-    std::erase_if(rootChildren, [](const Candidate &c) { return !c.viewable; });
-    const std::vector<bool> clients = haveWmState(rootChildren);
-    std::vector<xcb_window_t> frames;
-    for (size_t i = 0; i < rootChildren.size() && i < clients.size(); ++i) {
-        if (!clients[i] && !rootChildren[i].overrideRedirect)
-            frames.push_back(rootChildren[i].window);
+    WindowLayering layering{.viewable = true,
+                            .overrideRedirect =
+                                window.overrideRedirect ||
+                                m_tree.windows[size_t(window.topLevel)].overrideRedirect};
+    if (const auto *geometry = replyAs<xcb_get_geometry_reply_t>(replies[size_t(asked.geometry)])) {
+        layering.width = geometry->width;
+        layering.height = geometry->height;
+        layering.argbVisual = geometry->depth == 32;
     }
-    const std::vector<Child> inner = children(frames);
-    const std::vector<Candidate> innerWindows = attributes(windowsOf(inner));
-    const std::vector<bool> innerClients = haveWmState(innerWindows);
-    QHash<xcb_window_t, xcb_window_t> frameOf;
-    for (const Child &child : inner)
-        frameOf.insert(child.window, child.parent);
-    QSet<xcb_window_t> framesWithClients;
-    for (size_t i = 0; i < innerWindows.size() && i < innerClients.size(); ++i) {
-        if (innerClients[i]) {
-            addUnseen(innerWindows[i]);
-            framesWithClients.insert(frameOf.value(innerWindows[i].window));
+    for (xcb_atom_t state :
+         propertyLongs<xcb_atom_t>(property(X11Atom::NetWmState), XCB_ATOM_ATOM)) {
+        layering.above = layering.above || state == m_atoms[X11Atom::StateAbove];
+        layering.skipTaskbar = layering.skipTaskbar || state == m_atoms[X11Atom::StateSkipTaskbar];
+    }
+    // A window manager gives a window the first type of its list that it knows.
+    for (xcb_atom_t type :
+         propertyLongs<xcb_atom_t>(property(X11Atom::NetWmWindowType), XCB_ATOM_ATOM)) {
+        const auto known = m_atoms.find(type);
+        if (known && *known >= X11Atom::TypeNormal) {
+            layering.desktopType = *known >= X11Atom::TypeDock;
+            break;
         }
     }
-    for (const Candidate &rootChild : rootChildren) {
-        if (!framesWithClients.contains(rootChild.window))
-            addUnseen(rootChild);
+    if (asked.inputShape >= 0) {
+        const auto *input =
+            replyAs<xcb_shape_get_rectangles_reply_t>(replies[size_t(asked.inputShape)]);
+        layering.emptyInputShape = input && input->rectangles_len == 0;
+        layering.shaped = cutsRectangle(
+            replyAs<xcb_shape_get_rectangles_reply_t>(replies[size_t(asked.boundingShape)]),
+            layering.width, layering.height);
     }
-    return windows;
+    if (const auto opacity =
+            propertyLongs<uint32_t>(property(X11Atom::NetWmWindowOpacity), XCB_ATOM_CARDINAL);
+        opacity.size() == 1)
+        layering.translucent = opacity[0] < opaque;
+    if (const auto motif =
+            propertyLongs<uint32_t>(property(X11Atom::MotifWmHints), XCB_GET_PROPERTY_TYPE_ANY);
+        motif.size() >= 3)
+        layering.undecorated = (motif[0] & motifDecorationsFlag) && motif[2] == 0;
+    layering.unlisted = screen.clientList && !screen.clientList->contains(window.id);
+    if (screen.activeWindow >= 0 && size_t(screen.activeWindow) != index) {
+        const TreeWindow &active = m_tree.windows[size_t(screen.activeWindow)];
+        const auto transientFor =
+            propertyLongs<xcb_window_t>(property(X11Atom::WmTransientFor), XCB_ATOM_WINDOW);
+        layering.aboveActiveWindow = window.topLevel != active.topLevel &&
+                                     window.stackPosition > active.stackPosition &&
+                                     !(transientFor.size() == 1 && transientFor[0] == active.id);
+    }
+    return layering;
 }
 
-QList<TopLevelWindow> WindowReader::describe(const std::vector<Candidate> &candidates)
+QList<TopLevelWindow> WindowReader::describe(const std::vector<size_t> &chosen,
+                                             const std::vector<Screen> &screens,
+                                             const QHash<uint32_t, qint64> &pids)
 {
-    const xcb_query_extension_reply_t *shape =
-        xcb_get_extension_data(m_session.connection(), &xcb_shape_id);
-    const bool hasShape = shape && shape->present;
-
-    const size_t requestsPerWindow = hasShape ? 9 : 8;
-    std::vector<unsigned int> sequences;
-    for (const Candidate &candidate : candidates) {
-        const xcb_window_t w = candidate.window;
-        sequences.push_back(requestProperty(m_session, w, m_atoms[WmPid], XCB_ATOM_CARDINAL, 1));
-        sequences.push_back(
-            requestProperty(m_session, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, maxTextLongs));
-        for (Atom text : {GtkApplicationId, KdeDesktopFile, NetWmName})
-            sequences.push_back(requestProperty(m_session, w, m_atoms[text],
-                                                XCB_GET_PROPERTY_TYPE_ANY, maxTextLongs));
-        sequences.push_back(requestProperty(m_session, w, XCB_ATOM_WM_NAME,
-                                            XCB_GET_PROPERTY_TYPE_ANY, maxTextLongs));
-        sequences.push_back(
-            requestProperty(m_session, w, m_atoms[NetWmState], XCB_ATOM_ATOM, maxAtomLongs));
-        sequences.push_back(
-            requestProperty(m_session, w, m_atoms[WindowType], XCB_ATOM_ATOM, maxAtomLongs));
-        if (hasShape)
-            sequences.push_back(
-                xcb_shape_get_rectangles(m_session.connection(), w, XCB_SHAPE_SK_INPUT).sequence);
-    }
-    const auto replies = m_session.replies(sequences);
+    const bool hasShape = hasExtension(&xcb_shape_id);
+    xcb_connection_t *connection = m_session.connection();
+    std::vector<Asked> asked(chosen.size());
+    int position = 0; // of the next reply among all
+    const auto replies =
+        m_session.exchange(chosen.size(), [&](size_t c, std::vector<unsigned int> &sequences) {
+            const TreeWindow &window = m_tree.windows[chosen[c]];
+            const auto send = [&](unsigned int sequence) {
+                sequences.push_back(sequence);
+                return position++;
+            };
+            asked[c].property.fill(-1);
+            // Only what the window carries is asked for.
+            const auto ask = [&](X11Atom atom, xcb_atom_t type, uint32_t longs) {
+                if (window.properties[size_t(atom)])
+                    asked[c].property[size_t(atom)] =
+                        send(requestProperty(m_session, window.id, m_atoms[atom], type, longs));
+            };
+            if (!pids.contains(window.id & m_clientBits))
+                ask(X11Atom::NetWmPid, XCB_ATOM_CARDINAL, 1);
+            for (X11Atom text : {X11Atom::WmClass, X11Atom::GtkApplicationId,
+                                 X11Atom::KdeNetWmDesktopFile, X11Atom::WmWindowRole})
+                ask(text, XCB_GET_PROPERTY_TYPE_ANY, maxTextLongs);
+            for (X11Atom title :
+                 {X11Atom::NetWmName, X11Atom::WmName, X11Atom::NetWmIconName, X11Atom::WmIconName})
+                ask(title, XCB_GET_PROPERTY_TYPE_ANY, maxTitleLongs);
+            if (!window.viewable)
+                return; // read for its names only
+            ask(X11Atom::NetWmState, XCB_ATOM_ATOM, maxAtomLongs);
+            ask(X11Atom::NetWmWindowType, XCB_ATOM_ATOM, maxAtomLongs);
+            ask(X11Atom::MotifWmHints, XCB_GET_PROPERTY_TYPE_ANY, maxMotifLongs);
+            ask(X11Atom::NetWmWindowOpacity, XCB_ATOM_CARDINAL, 1);
+            ask(X11Atom::WmTransientFor, XCB_ATOM_WINDOW, 1);
+            asked[c].geometry = send(xcb_get_geometry(connection, window.id).sequence);
+            if (hasShape) {
+                asked[c].inputShape = send(
+                    xcb_shape_get_rectangles(connection, window.id, XCB_SHAPE_SK_INPUT).sequence);
+                asked[c].boundingShape =
+                    send(xcb_shape_get_rectangles(connection, window.id, XCB_SHAPE_SK_BOUNDING)
+                             .sequence);
+            }
+        });
+    if (replies.size() != size_t(position))
+        return {};
 
     QList<TopLevelWindow> found;
-    for (size_t i = 0; i + requestsPerWindow <= replies.size(); i += requestsPerWindow) {
-        const Candidate &candidate = candidates[i / requestsPerWindow];
-        TopLevelWindow window;
-        window.id = QStringLiteral("0x") + QString::number(candidate.window, 16);
-        if (const auto pid = propertyLongs<uint32_t>(replies[i], XCB_ATOM_CARDINAL);
-            pid.size() == 1 && pid[0] > 0)
-            window.pid = pid[0];
-        const QByteArrayView wmClass = propertyBytes(replies[i + 1]);
-        const qsizetype split = wmClass.indexOf('\0');
-        window.instanceName = firstString(wmClass);
-        if (split >= 0)
-            window.className = firstString(wmClass.sliced(split + 1));
-        window.applicationId = firstString(propertyBytes(replies[i + 2]));
-        window.desktopFile = firstString(propertyBytes(replies[i + 3]));
-        window.title = firstString(propertyBytes(replies[i + 4]));
-        if (window.title.isEmpty())
-            window.title = firstString(propertyBytes(replies[i + 5]));
-
-        WindowLayering layering;
-        layering.viewable = candidate.viewable;
-        layering.overrideRedirect = candidate.overrideRedirect;
-        layering.argbVisual = candidate.argbVisual;
-        layering.width = candidate.width;
-        layering.height = candidate.height;
-        for (xcb_atom_t state : propertyLongs<xcb_atom_t>(replies[i + 6], XCB_ATOM_ATOM)) {
-            layering.above = layering.above || state == m_atoms[StateAbove];
-            layering.skipTaskbar = layering.skipTaskbar || state == m_atoms[StateSkipTaskbar];
+    for (size_t c = 0; c < chosen.size(); ++c) {
+        const TreeWindow &window = m_tree.windows[chosen[c]];
+        const auto bytes = [&](X11Atom atom) {
+            const int at = asked[c].property[size_t(atom)];
+            return at < 0 ? QByteArrayView() : propertyBytes(replies[size_t(at)]);
+        };
+        TopLevelWindow described;
+        described.id = u"0x"_s + QString::number(window.id, 16);
+        if (const auto owner = pids.constFind(window.id & m_clientBits); owner != pids.cend()) {
+            described.pid = *owner;
+        } else if (const int at = asked[c].property[size_t(X11Atom::NetWmPid)]; at >= 0) {
+            if (const auto hint = propertyLongs<uint32_t>(replies[size_t(at)], XCB_ATOM_CARDINAL);
+                hint.size() == 1 && hint[0] > 0)
+                described.pid = hint[0];
         }
-        for (xcb_atom_t type : propertyLongs<xcb_atom_t>(replies[i + 7], XCB_ATOM_ATOM)) {
-            for (int desktop = FirstDesktopType; desktop < AtomCount; ++desktop)
-                layering.desktopType =
-                    layering.desktopType || (type != XCB_ATOM_NONE && type == m_atoms[desktop]);
-        }
-        if (hasShape) {
-            auto *input = static_cast<xcb_shape_get_rectangles_reply_t *>(replies[i + 8].get());
-            layering.emptyInputShape = input && input->rectangles_len == 0;
-        }
-        window.overlayTraits = overlayTraits(layering);
-        found.append(window);
+        const QByteArrayView wmClass = bytes(X11Atom::WmClass);
+        described.instanceName = firstString(wmClass);
+        if (const qsizetype split = wmClass.indexOf('\0'); split >= 0)
+            described.className = firstString(wmClass.sliced(split + 1));
+        described.applicationId = firstString(bytes(X11Atom::GtkApplicationId));
+        described.desktopFile = firstString(bytes(X11Atom::KdeNetWmDesktopFile));
+        described.role = firstString(bytes(X11Atom::WmWindowRole));
+        described.title = collapsedText(bytes(X11Atom::NetWmName));
+        if (described.title.isEmpty())
+            described.title = collapsedText(bytes(X11Atom::WmName));
+        described.iconName = collapsedText(bytes(X11Atom::NetWmIconName));
+        if (described.iconName.isEmpty())
+            described.iconName = collapsedText(bytes(X11Atom::WmIconName));
+        if (window.viewable)
+            described.overlayTraits =
+                overlayTraits(layering(chosen[c], screens[window.screen], asked[c], replies));
+        found.append(described);
     }
     return found;
 }
 
-QList<TopLevelWindow> WindowReader::read()
+QList<TopLevelWindow> WindowReader::read(const QString &display, QStringList *limits)
 {
-    const std::vector<Candidate> candidates = topLevelWindows();
     if (m_session.failed())
         return {};
-    return describe(candidates);
+    // Asked before the walk, answered with its first level.
+    std::vector<unsigned int> sequences = requestScreens();
+    if (hasExtension(&xcb_res_id)) {
+        const xcb_res_client_id_spec_t everyClient{XCB_NONE,
+                                                   XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        sequences.push_back(
+            xcb_res_query_client_ids(m_session.connection(), 1, &everyClient).sequence);
+    }
+    m_tree = walkWindowTree(m_session, m_atoms);
+    const auto replies = m_session.replies(sequences);
+    if (m_session.failed())
+        return {};
+    if (!m_tree.complete)
+        *limits << u"windows: %1 holds more than %2 windows; the rest were not read"_s.arg(
+            display, QString::number(WindowTree::maxWindows));
+    const std::vector<Screen> screens = this->screens(replies);
+    const auto pids = replies.size() > 3 * screens.size() ? clientPids(replies.back())
+                                                          : QHash<uint32_t, qint64>();
+    std::vector<size_t> chosen = chooseWindows(windowManagerFrames(screens));
+    if (chosen.size() > maxDescribedWindows) {
+        chosen.resize(maxDescribedWindows);
+        *limits << u"windows: %1 shows more than %2 windows on screen or with a name; the rest "
+                   u"were not read"_s.arg(display, QString::number(maxDescribedWindows));
+    }
+    return describe(chosen, screens, pids);
+}
+
+QString failureText(XcbSession::Failure failure, const QString &display)
+{
+    switch (failure) {
+    case XcbSession::Failure::None:
+        break;
+    case XcbSession::Failure::Unreachable:
+        return u"windows: the X display %1 cannot be reached"_s.arg(display);
+    case XcbSession::Failure::NoAnswer:
+        return u"windows: the X server of %1 stopped answering (a client may hold it grabbed)"_s
+            .arg(display);
+    case XcbSession::Failure::Broken:
+        return u"windows: the connection to the X server of %1 broke during the scan"_s.arg(
+            display);
+    case XcbSession::Failure::TooLong:
+        return u"windows: the windows of %1 could not all be read within %2 ms"_s.arg(
+            display, QString::number(XcbSession::sessionTimeout.count()));
+    }
+    return {};
 }
 
 } // namespace
 
-QList<TopLevelWindow> x11TopLevelWindows(const QString &display)
+QList<TopLevelWindow> x11Windows(const QString &display, QStringList *limits)
 {
-    auto session = XcbSession::open(display);
-    if (!session)
+    XcbSession::Failure failure = XcbSession::Failure::None;
+    auto session = XcbSession::open(display, &failure);
+    if (!session) {
+        *limits << failureText(failure, display);
         return {};
-    return WindowReader(*session).read();
+    }
+    WindowReader reader(*session);
+    QList<TopLevelWindow> windows = reader.read(display, limits);
+    if (session->failed())
+        *limits << failureText(session->failure(), display);
+    return windows;
 }

@@ -1,7 +1,9 @@
 #include "XcbSession.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -24,12 +26,12 @@ struct PendingConnect
     bool finished = false;
     bool abandoned = false;
     xcb_connection_t *connection = nullptr;
-    int screen = 0;
 };
 
 xcb_connection_t *connectWithin(const QString &display, std::chrono::milliseconds timeout,
-                                int *screen)
+                                XcbSession::Failure *failure)
 {
+    *failure = XcbSession::Failure::NoAnswer;
     if (connectHanging)
         return nullptr;
     auto pending = std::make_shared<PendingConnect>();
@@ -37,8 +39,7 @@ xcb_connection_t *connectWithin(const QString &display, std::chrono::millisecond
     std::thread worker;
     try {
         worker = std::thread([pending, name] {
-            int screenNumber = 0;
-            xcb_connection_t *connection = xcb_connect(name.constData(), &screenNumber);
+            xcb_connection_t *connection = xcb_connect(name.constData(), nullptr);
             std::lock_guard lock(pending->mutex);
             if (pending->abandoned) {
                 xcb_disconnect(connection);
@@ -46,7 +47,6 @@ xcb_connection_t *connectWithin(const QString &display, std::chrono::millisecond
                 return;
             }
             pending->connection = connection;
-            pending->screen = screenNumber;
             pending->finished = true;
             pending->done.notify_one();
         });
@@ -63,32 +63,30 @@ xcb_connection_t *connectWithin(const QString &display, std::chrono::millisecond
     }
     if (xcb_connection_has_error(pending->connection)) {
         xcb_disconnect(pending->connection);
+        *failure = XcbSession::Failure::Unreachable;
         return nullptr;
     }
-    *screen = pending->screen;
+    *failure = XcbSession::Failure::None;
     return pending->connection;
 }
 
 } // namespace
 
-std::unique_ptr<XcbSession> XcbSession::open(const QString &display)
+std::unique_ptr<XcbSession> XcbSession::open(const QString &display, Failure *failure)
 {
-    int screenNumber = 0;
-    xcb_connection_t *connection = connectWithin(display, connectTimeout, &screenNumber);
+    xcb_connection_t *connection = connectWithin(display, connectTimeout, failure);
     if (!connection)
         return nullptr;
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
-        xcb_screen_next(&screens);
-    if (screens.rem == 0) {
-        xcb_disconnect(connection);
-        return nullptr;
-    }
-    return std::unique_ptr<XcbSession>(new XcbSession(connection, screens.data->root));
+    std::vector<xcb_window_t> roots;
+    for (auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection)); screens.rem;
+         xcb_screen_next(&screens))
+        roots.push_back(screens.data->root);
+    return std::unique_ptr<XcbSession>(new XcbSession(connection, std::move(roots)));
 }
 
-XcbSession::XcbSession(xcb_connection_t *connection, xcb_window_t root)
-    : m_connection(connection), m_root(root)
+XcbSession::XcbSession(xcb_connection_t *connection, std::vector<xcb_window_t> roots)
+    : m_connection(connection), m_roots(std::move(roots)),
+      m_deadline(std::chrono::steady_clock::now() + sessionTimeout)
 {}
 
 XcbSession::~XcbSession()
@@ -98,13 +96,18 @@ XcbSession::~XcbSession()
 
 std::vector<XcbReply<void>> XcbSession::replies(const std::vector<unsigned int> &sequences)
 {
-    std::vector<XcbReply<void>> collected;
-    if (m_failed || xcb_flush(m_connection) <= 0) {
-        m_failed = true;
+    using Clock = std::chrono::steady_clock;
+    const auto fail = [this](Failure failure) {
+        m_failure = failure;
+        return std::vector<XcbReply<void>>{};
+    };
+    if (m_failure != Failure::None)
         return {};
-    }
-    const auto deadline = std::chrono::steady_clock::now() + requestTimeout;
+    if (xcb_flush(m_connection) <= 0)
+        return fail(Failure::Broken);
+    std::vector<XcbReply<void>> collected;
     collected.reserve(sequences.size());
+    auto lastAnswer = Clock::now();
     while (collected.size() < sequences.size()) {
         void *reply = nullptr;
         xcb_generic_error_t *error = nullptr;
@@ -112,20 +115,38 @@ std::vector<XcbReply<void>> XcbSession::replies(const std::vector<unsigned int> 
         if (xcb_poll_for_reply(m_connection, sequences[collected.size()], &reply, &error)) {
             std::free(error);
             collected.emplace_back(reply);
+            lastAnswer = Clock::now();
             continue;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (xcb_connection_has_error(m_connection) || left.count() <= 0) {
-            m_failed = true;
-            return {};
-        }
+        if (xcb_connection_has_error(m_connection))
+            return fail(Failure::Broken);
+        const auto now = Clock::now();
+        if (now >= m_deadline)
+            return fail(Failure::TooLong);
+        if (now - lastAnswer >= stallTimeout)
+            return fail(Failure::NoAnswer);
+        const auto wait = std::min(m_deadline, lastAnswer + stallTimeout) - now;
         pollfd socket{xcb_get_file_descriptor(m_connection), POLLIN, 0};
-        poll(&socket, 1, int(left.count()));
+        poll(&socket, 1, int(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
     }
-    if (xcb_connection_has_error(m_connection)) {
-        m_failed = true; // a broken connection answers every request with nothing
-        return {};
-    }
+    if (xcb_connection_has_error(m_connection))
+        return fail(Failure::Broken); // a broken connection answers every request with nothing
     return collected;
+}
+
+std::vector<XcbReply<void>> XcbSession::exchange(size_t count, const Issue &issue)
+{
+    std::vector<XcbReply<void>> collected;
+    std::vector<unsigned int> sequences;
+    for (size_t item = 0; item < count && !failed(); ++item) {
+        issue(item, sequences);
+        if (sequences.size() >= maxAhead || item + 1 == count) {
+            auto answered = replies(sequences);
+            if (answered.size() != sequences.size())
+                return {};
+            std::move(answered.begin(), answered.end(), std::back_inserter(collected));
+            sequences.clear();
+        }
+    }
+    return failed() ? std::vector<XcbReply<void>>{} : std::move(collected);
 }

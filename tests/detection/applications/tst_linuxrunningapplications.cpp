@@ -7,7 +7,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
+
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -45,6 +50,22 @@ QByteArray stat(const QByteArray &comm, char state, const char *flags, qint64 pa
            " 1 0 0 0 0 0 0 0 20 0 1 0 " + QByteArray::number(start) + " 10\n";
 }
 
+// A Unix socket at `path`, and whether a server listens on it or has ended.
+int unixSocket(const QString &path, bool listening)
+{
+    sockaddr_un address{AF_UNIX, {}};
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        (listening && ::listen(socket, 1) != 0))
+        qFatal("no socket at %s", name.constData());
+    if (listening)
+        return socket;
+    ::close(socket);
+    return -1;
+}
+
 void put(const QString &path, const QByteArray &content)
 {
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
@@ -74,6 +95,8 @@ private slots:
     void readsThisMachinesOwnProcesses();
     void groupsWindowsWithTheirProcesses_data();
     void groupsWindowsWithTheirProcesses();
+    void weighsOverlayTraits();
+    void saysWhatWindowsItCannotRead();
 
 private:
     void add(const FakeProcesses &processes);
@@ -415,17 +438,19 @@ void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses_data()
            u"Google Chrome | google-chrome, Other | from.Unit"_s;
 
     // No properties at all, no _NET_WM_PID, another user's or a remote client,
-    // an identifier that is a path, only an instance name.
+    // an identifier that is a path, only an instance name: a window that names
+    // no application and has no known process is one of its own.
     QTest::newRow("windows without a process or properties")
         << Processes{{700, 1, 700, "silent"}}
         << Windows{{700},
-                   {},
+                   {.id = u"0x1"_s},
                    {{}, {}, "Cluely"},
                    {99999, {}, "Cluely"},
                    {99998, {}, {}, "google-chrome"},
-                   {{}, {}, {}, "../../etc/passwd"},
-                   {{}, "only-instance"}}
-        << u"Cluely | -, Google Chrome | google-chrome"_s;
+                   {.applicationId = u"../../etc/passwd"_s, .id = u"0x2"_s},
+                   {.instanceName = u"only-instance"_s, .title = u"Notes"_s}}
+        << u"an unnamed window (0x1) | -, Cluely | -, Google Chrome | google-chrome, "
+           u"an unnamed window (0x2) | -, Notes | -"_s;
 }
 
 void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses()
@@ -435,6 +460,79 @@ void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses()
     QFETCH(QString, applications);
     QCOMPARE(described(groupApplications(processes, windows, entries())),
              applications.split(u", "_s));
+}
+
+void LinuxRunningApplicationsTest::weighsOverlayTraits()
+{
+    // Each trait adds its weight (always on top 3, or 2 when only above the
+    // active window; hidden from the task bar 2; click-through 3; transparent,
+    // undecorated, shaped 1 each); 5 makes an overlay.
+    // clang-format off
+    const std::tuple<const char *, WindowLayering, QString> cases[] = {
+        {"assistant", {.viewable = true, .above = true, .skipTaskbar = true, .width = 400, .height = 200, .emptyInputShape = true, .argbVisual = true},
+         u"always on top, hidden from the task bar, click-through, transparent"_s},
+        {"frameless, see-through, on top, in the task bar", {.viewable = true, .above = true, .width = 400, .height = 200, .undecorated = true, .translucent = true},
+         u"always on top, transparent, undecorated"_s},
+        {"pinned on top by its user", {.viewable = true, .above = true, .width = 800, .height = 600}, {}},
+        {"raising itself", {.viewable = true, .skipTaskbar = true, .width = 400, .height = 200, .argbVisual = true, .aboveActiveWindow = true},
+         u"above the active window, hidden from the task bar, transparent"_s},
+        {"left above the active one by focus without raise", {.viewable = true, .width = 800, .height = 600, .argbVisual = true, .aboveActiveWindow = true, .undecorated = true}, {}},
+        {"700x50 strip, kept out of the client list", {.viewable = true, .above = true, .width = 700, .height = 50, .unlisted = true},
+         u"always on top, hidden from the task bar"_s},
+        {"shaped override-redirect", {.viewable = true, .overrideRedirect = true, .width = 300, .height = 80, .shaped = true},
+         u"always on top, hidden from the task bar, shaped"_s},
+        {"kept below, hidden from the task bar", {.viewable = true, .skipTaskbar = true, .width = 300, .height = 600, .argbVisual = true, .undecorated = true}, {}},
+        {"tiny", {.viewable = true, .overrideRedirect = true, .width = 90, .height = 100}, {}},
+        {"too thin to read", {.viewable = true, .overrideRedirect = true, .width = 2000, .height = 9}, {}},
+        {"the desktop's own", {.viewable = true, .above = true, .skipTaskbar = true, .desktopType = true, .width = 1920, .height = 40, .emptyInputShape = true}, {}},
+        {"not on screen", {.overrideRedirect = true, .width = 400, .height = 200}, {}},
+    };
+    // clang-format on
+    for (const auto &[name, layering, traits] : cases)
+        QCOMPARE(QLatin1StringView(name) + u": "_s + overlayTraits(layering).join(u", "_s),
+                 QLatin1StringView(name) + u": "_s + traits);
+}
+
+void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
+{
+    // Sockets ("x11/X0", "run/wayland-0") in folders of each case's own, never
+    // the machine's: other tests run X servers meanwhile.
+    const QString unset = u"windows: a graphical session is running but DISPLAY is not set"_s;
+    const QString wayland = u"windows: a Wayland session is running, and no program can list the "
+                            u"windows of its Wayland programs (only X11 programs' windows, "
+                            u"through Xwayland)"_s;
+    const std::tuple<std::optional<QString>, QString, QStringList, QStringList, QStringList>
+        cases[] = {
+            // DISPLAY, session type, listening sockets, sockets left behind, limits
+            {{}, u"tty"_s, {}, {u"x11/X0"_s}, {}},
+            {{}, {}, {u"x11/X0"_s}, {}, {unset}},
+            {{}, u"x11"_s, {}, {}, {unset}},
+            {{}, {}, {u"run/wayland-0"_s}, {u"run/wayland-1"_s}, {unset, wayland}},
+            {u":99999"_s,
+             u"wayland"_s,
+             {},
+             {},
+             {u"windows: the X display :99999 cannot be reached"_s, wayland}},
+        };
+    for (const auto &[display, type, listening, ended, limits] : cases) {
+        QTemporaryDir session;
+        put(session.filePath(u"x11/.keep"_s), {});
+        put(session.filePath(u"run/wayland-0.lock"_s), {}); // not a socket
+        QList<int> servers;
+        for (const QString &socket : listening)
+            servers << unixSocket(session.filePath(socket), true);
+        for (const QString &socket : ended)
+            unixSocket(session.filePath(socket), false);
+        LinuxRunningApplications source({.procRoot = m_proc->path(),
+                                         .x11Display = display,
+                                         .x11SocketDir = session.filePath(u"x11"_s),
+                                         .runtimeDir = session.filePath(u"run"_s),
+                                         .sessionType = type});
+        source.runningApplications();
+        for (int server : servers)
+            ::close(server);
+        QCOMPARE(source.applicationLimits(), limits);
+    }
 }
 
 QTEST_GUILESS_MAIN(LinuxRunningApplicationsTest)
