@@ -30,6 +30,9 @@ struct RunningApplication
     QList<qint64> pids{};                    // its processes, when known
     QList<ApplicationWindow> windows{};
     QString executable{}; // its first process's executable name, when known
+    // The display name is a window's title, for a window nothing else names:
+    // it only mentions what it shows.
+    bool namedByTitle = false;
 
     bool operator==(const RunningApplication &) const = default;
 };

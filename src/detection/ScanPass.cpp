@@ -175,8 +175,9 @@ QList<Evidence> cluelyEvidence(const RunningApplication &application, NameVerdic
 {
     QList<Evidence> identities;
     QList<Evidence> mentions;
+    // A display name that is a window's title is read with the window's names.
     const QString &name = *application.displayName;
-    if (verdicts.isCluely(name))
+    if (!application.namedByTitle && verdicts.isCluely(name))
         identities.append(evidenceOf(NameSource::DisplayName, name));
     if (application.bundleIdentifier && verdicts.isCluelyBundle(*application.bundleIdentifier))
         identities.append(evidenceOf(NameSource::BundleIdentifier, *application.bundleIdentifier));
@@ -194,7 +195,7 @@ QList<Evidence> cluelyEvidence(const RunningApplication &application, NameVerdic
 QList<Evidence> genericEvidence(const RunningApplication &application, NameVerdicts &verdicts)
 {
     QList<Evidence> found;
-    if (verdicts.isGeneric(*application.displayName))
+    if (!application.namedByTitle && verdicts.isGeneric(*application.displayName))
         found.append(evidenceOf(NameSource::DisplayName, *application.displayName));
     for (const ApplicationWindow &window : application.windows) {
         for (const auto &[source, windowName] : windowNames(window)) {

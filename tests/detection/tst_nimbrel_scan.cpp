@@ -42,7 +42,7 @@ private slots:
     {
         // Longer than the 15 characters `ps` would show of it.
         QTemporaryDir dir;
-        const QString helper = dir.filePath(u"superstealthcluelyhelper"_qs);
+        const QString helper = dir.filePath(u"longnamedcluelyqzhelper"_qs);
         QVERIFY(QFile::copy(u"/bin/sleep"_qs, helper));
         QProcess child;
         child.start(helper, {u"60"_qs});
@@ -53,7 +53,7 @@ private slots:
         child.waitForFinished();
         QCOMPARE(status, 1);
         QVERIFY2(out.split('\n').contains(
-                     "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: superstealthcluelyhelper"),
+                     "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: longnamedcluelyqzhelper"),
                  out.constData());
     }
 

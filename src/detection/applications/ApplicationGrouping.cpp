@@ -216,12 +216,16 @@ QList<RunningApplication> Grouping::applications() const
         if (!instance.identifier.isEmpty())
             application.bundleIdentifier = cutText(instance.identifier, maxIdentifierLength);
         const auto entry = entryFor(instance);
-        for (const QString &name : {entry ? entry->name : QString(), instance.className,
-                                    instance.leaderExecutable, instance.windowName}) {
+        for (const QString &name :
+             {entry ? entry->name : QString(), instance.className, instance.leaderExecutable}) {
             if (!name.isEmpty()) {
                 application.displayName = name;
                 break;
             }
+        }
+        if (!application.displayName && !instance.windowName.isEmpty()) {
+            application.displayName = instance.windowName;
+            application.namedByTitle = !instance.windows.first()->title.isEmpty();
         }
         application.pids = instance.pids;
         application.executable = instance.leaderExecutable;
