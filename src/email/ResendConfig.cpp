@@ -1,5 +1,7 @@
 #include "ResendConfig.h"
 
+#include "EmailLog.h"
+
 #include "BinaryPlistStrings.h"
 #include "NoCoreDumps.h"
 
@@ -88,9 +90,8 @@ std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit)
 void printMissingKeyMessage()
 {
     std::fflush(stdout);
-    std::fputs("Nimbrel/ResendService: Fatal error: Could not find API key in Config.plist file\n",
-               stderr);
-    std::fflush(stderr);
+    qCCritical(nimbrelEmail,
+               "Nimbrel/ResendService: Fatal error: Could not find API key in Config.plist file");
 }
 
 QStringList configPlistCandidates(const QString &applicationDir)
@@ -147,9 +148,8 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
             config.scanResultsEmails = ScanResultsEmails::OnChange;
         else if (value != QLatin1String("EveryScan"))
             // The default loses no notice, so a typo costs e-mails, never information.
-            std::fputs("Nimbrel: ScanResultsEmails in Config.plist is neither EveryScan nor "
-                       "OnChange; using EveryScan\n",
-                       stderr);
+            qCWarning(nimbrelEmail, "Nimbrel: ScanResultsEmails in Config.plist is neither "
+                                    "EveryScan nor OnChange; using EveryScan");
     }
     if (plist_t baseUrl = plist_dict_get_item(root.get(), "ResendAPIBaseURL")) {
         // Another type reads as empty, which no send accepts; a string with a
@@ -172,15 +172,4 @@ std::variant<ResendConfig, ConfigProblem> loadResendConfig()
     if (std::optional<ResendConfig> config = readResendConfig(*path))
         return *config;
     return ConfigProblem{*path, configPlistCandidates(applicationDir)};
-}
-
-ResendConfig loadResendConfigOrStop()
-{
-    auto config = loadResendConfig();
-    if (std::holds_alternative<ConfigProblem>(config)) {
-        printMissingKeyMessage();
-        // _Exit: no core dump, and no static destructors running under a live window.
-        std::_Exit(EXIT_FAILURE);
-    }
-    return std::get<ResendConfig>(config);
 }

@@ -51,5 +51,4 @@ std::variant<ResendConfig, ConfigProblem> loadResendConfig();
 // The one fatal message, on standard error.
 void printMissingKeyMessage();
 
-// loadResendConfig, or the fatal message and the end of the process.
-ResendConfig loadResendConfigOrStop();
+

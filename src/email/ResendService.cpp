@@ -31,7 +31,6 @@ struct ResendService::Send
     QTimer *nextTry = nullptr; // set while waiting to try again
 };
 
-ResendService::ResendService() : ResendService(loadResendConfigOrStop()) {}
 
 ResendService::ResendService(const ResendConfig &config, ResendLimits limits, QObject *parent)
     : QObject(parent), m_senderEmail(QString::fromLatin1(senderAddress)), m_apiKey(config.apiKey),

@@ -40,9 +40,6 @@ class ResendService : public QObject, public EmailSender
     Q_OBJECT
 
 public:
-    // Reads Config.plist (see loadResendConfigOrStop); stops the process when
-    // no usable API key is found.
-    ResendService();
     explicit ResendService(const ResendConfig &config, ResendLimits limits = {},
                            QObject *parent = nullptr);
     ~ResendService() override;
@@ -50,8 +47,6 @@ public:
     void sendEmail(const QString &to, const QString &subject, const QString &html,
                    const std::optional<QString> &text, EmailCompletion completion,
                    Retry retry = Retry::Never) override;
-
-    QString senderEmail() const { return m_senderEmail; }
 
 private:
     struct Send;

@@ -255,7 +255,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     if (app.arguments().contains(u"--as-application"_s)) {
         (void)readResendConfig(QCoreApplication::applicationDirPath() + u"/Config.plist"_s);
-        ResendService service;
+        const auto config = loadResendConfig();
+        if (!std::holds_alternative<ResendConfig>(config)) {
+            printMissingKeyMessage();
+            return EXIT_FAILURE;
+        }
+        ResendService service(std::get<ResendConfig>(config));
         return std::printf("ready, dumpable %d\n", prctl(PR_GET_DUMPABLE)) < 0;
     }
     TestResendConfig test;

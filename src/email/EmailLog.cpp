@@ -1,0 +1,3 @@
+#include "EmailLog.h"
+
+Q_LOGGING_CATEGORY(nimbrelEmail, "nimbrel.email")
