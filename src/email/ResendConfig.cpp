@@ -87,11 +87,14 @@ std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit)
 
 } // namespace
 
+// The one fatal message is the program's documented output, printed as it
+// stands rather than through a logging category that would prefix it.
 void printMissingKeyMessage()
 {
     std::fflush(stdout);
-    qCCritical(nimbrelEmail,
-               "Nimbrel/ResendService: Fatal error: Could not find API key in Config.plist file");
+    std::fputs("Nimbrel/ResendService: Fatal error: Could not find API key in Config.plist file\n",
+               stderr);
+    std::fflush(stderr);
 }
 
 QStringList configPlistCandidates(const QString &applicationDir)
@@ -148,8 +151,8 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
             config.scanResultsEmails = ScanResultsEmails::OnChange;
         else if (value != QLatin1String("EveryScan"))
             // The default loses no notice, so a typo costs e-mails, never information.
-            qCWarning(nimbrelEmail, "Nimbrel: ScanResultsEmails in Config.plist is neither "
-                                    "EveryScan nor OnChange; using EveryScan");
+            qCWarning(nimbrelEmail, "ScanResultsEmails in Config.plist is neither EveryScan nor "
+                                    "OnChange; using EveryScan");
     }
     if (plist_t baseUrl = plist_dict_get_item(root.get(), "ResendAPIBaseURL")) {
         // Another type reads as empty, which no send accepts; a string with a
