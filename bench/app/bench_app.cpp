@@ -5,7 +5,7 @@
 //
 //   nimbrel-bench-app [--scans N] [--cpu-seconds S]
 #include "ContentView.h"
-#include "ScanPass.h"
+#include "detection/ScanPass.h"
 #include "WindowRenderer.h"
 
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "ByteLiteralMatcher.h"
 
-#include "SuspiciousNamePatterns.h"
+#include "detection/names/SuspiciousNamePatterns.h"
 
 #include <algorithm>
 #include <string>

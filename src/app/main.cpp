@@ -3,7 +3,7 @@
 #include "MissingConfigWindow.h"
 #include "NimbrelApp.h"
 #include "ResendService.h"
-#include "ScanPass.h"
+#include "detection/ScanPass.h"
 #include "TerminationSignals.h"
 #include "WindowRenderer.h"
 

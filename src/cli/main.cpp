@@ -1,9 +1,9 @@
 // nimbrel-scan: one scan pass over this machine, for checking it without the window.
 
-#include "FindingsJson.h"
-#include "ProcProcessSource.h"
-#include "PsProcessSource.h"
-#include "ScanPass.h"
+#include "detection/FindingsJson.h"
+#include "detection/processes/ProcProcessSource.h"
+#include "detection/processes/PsProcessSource.h"
+#include "detection/ScanPass.h"
 #include "TerminalText.h"
 
 #include <QCommandLineParser>

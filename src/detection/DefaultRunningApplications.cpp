@@ -1,6 +1,6 @@
-#include "ScanPass.h"
+#include "detection/ScanPass.h"
 
-#include "applications/LinuxRunningApplications.h"
+#include "detection/desktop/LinuxRunningApplications.h"
 
 std::unique_ptr<RunningApplicationsSource> defaultRunningApplicationsSource()
 {

@@ -1,4 +1,4 @@
-#include "Finding.h"
+#include "detection/Finding.h"
 
 QString nameSourceLabel(NameSource source)
 {

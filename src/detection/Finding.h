@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NameSource.h"
+#include "detection/NameSource.h"
 
 #include <QList>
 #include <QString>

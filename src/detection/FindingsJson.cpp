@@ -1,4 +1,4 @@
-#include "FindingsJson.h"
+#include "detection/FindingsJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Finding.h"
+#include "detection/Finding.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "NameOccurrences.h"
+#include "detection/NameOccurrences.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,11 +1,11 @@
-#include "ProcSnapshotSources.h"
+#include "detection/ProcSnapshotSources.h"
 
-#include "ProcProcessSource.h"
-#include "ProcessNamesReader.h"
-#include "ProcVisibility.h"
-#include "ScanPass.h"
-#include "applications/ProcFsReader.h"
-#include "applications/ProcessDirectory.h"
+#include "detection/processes/ProcProcessSource.h"
+#include "detection/processes/ProcessNamesReader.h"
+#include "detection/proc/ProcVisibility.h"
+#include "detection/ScanPass.h"
+#include "detection/desktop/ProcFsReader.h"
+#include "detection/proc/ProcessDirectory.h"
 
 ProcSnapshotSources::ProcSnapshotSources(LinuxRunningApplications::Environment environment,
                                          QString homeFolder)

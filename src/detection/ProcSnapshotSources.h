@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ProcessSource.h"
-#include "RunningApplications.h"
-#include "applications/LinuxRunningApplications.h"
+#include "detection/ProcessSource.h"
+#include "detection/RunningApplications.h"
+#include "detection/desktop/LinuxRunningApplications.h"
 
 #include <QList>
 #include <QString>

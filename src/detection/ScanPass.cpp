@@ -1,12 +1,12 @@
-#include "ScanPass.h"
+#include "detection/ScanPass.h"
 
-#include "CanonicalText.h"
-#include "NameOccurrences.h"
-#include "NameSkeleton.h"
-#include "ProcSnapshotSources.h"
-#include "SuspiciousNameMatcher.h"
-#include "ProcessNameList.h"
-#include "applications/TextBounds.h"
+#include "detection/names/CanonicalText.h"
+#include "detection/NameOccurrences.h"
+#include "detection/names/NameSkeleton.h"
+#include "detection/ProcSnapshotSources.h"
+#include "detection/names/SuspiciousNameMatcher.h"
+#include "detection/processes/ProcessNameList.h"
+#include "detection/names/TextBounds.h"
 
 #include <QHash>
 #include <QStringView>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Finding.h"
-#include "ProcessSource.h"
-#include "RunningApplications.h"
+#include "detection/Finding.h"
+#include "detection/ProcessSource.h"
+#include "detection/RunningApplications.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "ProcessWatch.h"
 
-#include "ProcessNamesReader.h"
-#include "ScanPass.h"
-#include "applications/ProcessDirectory.h"
+#include "detection/processes/ProcessNamesReader.h"
+#include "detection/ScanPass.h"
+#include "detection/proc/ProcessDirectory.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 // nimbrel-scan's JSON document: its exact shape, and every kind of finding
 // against the schema (which must also reject what is not one).
 
-#include "FindingsJson.h"
+#include "detection/FindingsJson.h"
 #include "SchemaCheck.h"
 
 #include <QJsonArray>

@@ -2,8 +2,8 @@
 // names: the 8,000-spelling matcher, whose every answer it keeps, and the
 // literal skeleton and decoding matcher, which gives what it adds.
 
-#include "SuspiciousNameMatcher.h"
-#include "SuspiciousNamePatterns.h"
+#include "detection/names/SuspiciousNameMatcher.h"
+#include "detection/names/SuspiciousNamePatterns.h"
 #include "reference/ReferenceMatcher.h"
 
 #include <QRandomGenerator>

@@ -2,7 +2,7 @@
 // random names and lines of random levels over a small alphabet (so that
 // names overlap, nest and repeat).
 
-#include "NameOccurrences.h"
+#include "detection/NameOccurrences.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -2,10 +2,10 @@
 // windows of fixtures/ordinary-desktop.txt give no line but the overlay and
 // possible lines the fixture lists.
 
-#include "ProcProcessSource.h"
-#include "ScanPass.h"
+#include "detection/processes/ProcProcessSource.h"
+#include "detection/ScanPass.h"
 #include "WriteFile.h"
-#include "applications/TopLevelWindow.h"
+#include "detection/windows/TopLevelWindow.h"
 
 #include <QTemporaryDir>
 #include <QTest>

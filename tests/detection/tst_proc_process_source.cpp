@@ -1,7 +1,7 @@
 // The /proc reader against a fake process tree: every name a process shows.
 
-#include "ProcProcessSource.h"
-#include "ProcSnapshotSources.h"
+#include "detection/processes/ProcProcessSource.h"
+#include "detection/ProcSnapshotSources.h"
 #include "WriteFile.h"
 
 #include <QTemporaryDir>

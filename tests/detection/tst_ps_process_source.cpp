@@ -1,6 +1,6 @@
 // The child-process reader against small fake tools and the real /bin/ps.
 
-#include "PsProcessSource.h"
+#include "detection/processes/PsProcessSource.h"
 #include "WriteFile.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // One scan pass over scripted applications and processes.
 
-#include "ScanPass.h"
+#include "detection/ScanPass.h"
 
 #include <QTest>
 

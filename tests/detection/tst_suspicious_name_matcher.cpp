@@ -1,9 +1,9 @@
 // The name matcher's answers: written forms, look-alikes, names as people
 // read them (skeletons), encoded forms, and hostile input.
 
-#include "CanonicalText.h"
-#include "NameSkeleton.h"
-#include "SuspiciousNameMatcher.h"
+#include "detection/names/CanonicalText.h"
+#include "detection/names/NameSkeleton.h"
+#include "detection/names/SuspiciousNameMatcher.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The asar archive and package.json readers on any bytes: offsets, sizes and
 // the JSON directory all come from the file.
 
-#include "processes/ElectronPackage.h"
+#include "detection/processes/ElectronPackage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

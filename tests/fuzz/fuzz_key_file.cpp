@@ -1,6 +1,6 @@
 // The desktop-entry key-file parser on any bytes, cut or whole.
 
-#include "KeyFile.h"
+#include "detection/desktop/KeyFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -3,7 +3,7 @@
 // keeps every answer of the 8,000-spelling matcher and adds exactly what the
 // literal skeleton and decoding matcher finds.
 
-#include "SuspiciousNameMatcher.h"
+#include "detection/names/SuspiciousNameMatcher.h"
 #include "reference/ReferenceMatcher.h"
 
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // The /proc stat, status (uid and Name) and cmdline parsers on any bytes, and the
 // interpreter's program read from the arguments they give.
 
-#include "ProcFiles.h"
-#include "processes/InterpretedProgram.h"
+#include "detection/proc/ProcFiles.h"
+#include "detection/processes/InterpretedProgram.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 // The cgroup file, unit-name and systemd-escape parsers on any bytes.
 
-#include "CgroupApplication.h"
-#include "SystemdEscape.h"
+#include "detection/desktop/CgroupApplication.h"
+#include "detection/desktop/SystemdEscape.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,4 +1,4 @@
-#include "ElectronPackage.h"
+#include "detection/processes/ElectronPackage.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "InterpretedProgram.h"
+#include "detection/processes/InterpretedProgram.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
-#include "ProgramFiles.h"
+#include "detection/processes/ProgramFiles.h"
 
-#include "applications/ProcFiles.h"
-#include "applications/ProcessDirectory.h"
+#include "detection/proc/ProcFiles.h"
+#include "detection/proc/ProcessDirectory.h"
 
 #include <QFile>
 #include <QSet>

@@ -1,6 +1,6 @@
 // The program an interpreter runs, and the names it shows, from its arguments.
 
-#include "processes/InterpretedProgram.h"
+#include "detection/processes/InterpretedProgram.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 #include "ReferenceMatcher.h"
 
-#include "CanonicalText.h"
-#include "NameSkeleton.h"
-#include "SuspiciousNamePatterns.h"
+#include "detection/names/CanonicalText.h"
+#include "detection/names/NameSkeleton.h"
+#include "detection/names/SuspiciousNamePatterns.h"
 
 #include <QSet>
 
