@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         arguments.append(QFile::decodeName(argument.toByteArray()));
     if (!arguments.isEmpty()) {
         if (const auto program = interpretedProgram(arguments.first(), arguments))
-            interpretedProgramNames(*program, QStringLiteral("/work"), QStringLiteral("/root"));
+            interpretedProgramPath(*program, QStringLiteral("/work"));
     }
     return 0;
 }
