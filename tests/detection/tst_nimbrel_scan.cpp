@@ -118,9 +118,10 @@ void NimbrelScanTest::reportsRealProcessesByEveryName_data()
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("input"); // a file for standard input, else a pipe
 
-    // Scripts that run until their standard input closes; names are unusual so
-    // that no line of another test running meanwhile holds them.
+    // Scripts that run until the test ends them; names are unusual so that no
+    // line of another test running meanwhile holds them.
     const auto script = [this](const QString &path, const QByteArray &text) {
         writeFile(m_programs.filePath(path), text);
         return m_programs.filePath(path);
@@ -130,46 +131,50 @@ void NimbrelScanTest::reportsRealProcessesByEveryName_data()
     QTest::newRow("python3 script in a folder")
         << u"/usr/bin/python3"_qs
         << QStringList{script(u"cluelyqa/a/b/c/d/main.py"_qs, pythonWait)}
-        << u"⚠️ POSSIBLE CLUELY - Folder: cluelyqa (Process: "_qs;
+        << u"⚠️ POSSIBLE CLUELY - Folder: cluelyqa (Process: "_qs << QString();
     QTest::newRow("python3 renames itself through /proc/self/comm")
         << u"/usr/bin/python3"_qs
         << QStringList{script(u"worker/run.py"_qs,
                               "open('/proc/self/comm', 'w').write('cluelyqb')\n" + pythonWait)}
-        << u"🚨 CLUELY DETECTED - Process: cluelyqb"_qs;
+        << u"🚨 CLUELY DETECTED - Process: cluelyqb"_qs << QString();
     QTest::newRow("perl script") << u"/usr/bin/perl"_qs
                                  << QStringList{u"-w"_qs, script(u"bin/cluelyqc-copilot"_qs,
                                                                  "my @all = <STDIN>;\n")}
-                                 << u"🚨 CLUELY DETECTED - Process: cluelyqc-copilot"_qs;
+                                 << u"🚨 CLUELY DETECTED - Process: cluelyqc-copilot"_qs << QString();
     QTest::newRow("exec -a") << u"/bin/bash"_qs << QStringList{u"-c"_qs, u"exec -a Cluelyqd cat"_qs}
-                             << u"🚨 CLUELY DETECTED - Process: Cluelyqd"_qs;
+                             << u"🚨 CLUELY DETECTED - Process: Cluelyqd"_qs << QString();
     QTest::newRow("node script") << u"/usr/bin/node"_qs
                                  << QStringList{script(u"cluelyqe.js"_qs,
                                                        "process.stdin.resume();\n")}
-                                 << u"🚨 CLUELY DETECTED - Process: cluelyqe.js"_qs;
+                                 << u"🚨 CLUELY DETECTED - Process: cluelyqe.js"_qs << QString();
     // Any runtime's program file is found among its arguments, whatever
     // options and runner modules come first.
     QFile::copy(u"/bin/cat"_qs, m_programs.filePath(u"cluelyqf"_qs));
     QTest::newRow("the dynamic loader") << u"/lib64/ld-linux-x86-64.so.2"_qs
                                         << QStringList{m_programs.filePath(u"cluelyqf"_qs)}
-                                        << u"🚨 CLUELY DETECTED - Process: cluelyqf"_qs;
+                                        << u"🚨 CLUELY DETECTED - Process: cluelyqf"_qs << QString();
     QTest::newRow("a runner module")
         << u"/usr/bin/python3"_qs
         << QStringList{u"-m"_qs, u"cProfile"_qs, script(u"cluelyqg.py"_qs, pythonWait)}
-        << u"🚨 CLUELY DETECTED - Process: cluelyqg.py"_qs;
+        << u"🚨 CLUELY DETECTED - Process: cluelyqg.py"_qs << QString();
     script(u"qh/package.json"_qs, R"({"name": "cluelyqh"})");
     QTest::newRow("node options, the script's package")
         << u"/usr/bin/node"_qs
         << QStringList{u"--unhandled-rejections"_qs, u"strict"_qs,
                        script(u"qh/main.js"_qs, "process.stdin.resume();\n")}
-        << u"🚨 CLUELY DETECTED - Process: cluelyqh"_qs;
+        << u"🚨 CLUELY DETECTED - Process: cluelyqh"_qs << QString();
     // A script that rewrites its title is still known by the files it holds.
     QTest::newRow("perl rewrites its title")
         << u"/usr/bin/perl"_qs
         << QStringList{script(u"qj/run.pl"_qs,
                               "open(my $f, '>', '" + m_programs.filePath(u"cluelyqj/state"_qs).toUtf8() +
                                   "'); $0 = 'kworker/7:1'; my @all = <STDIN>;\n")}
-        << u"⚠️ POSSIBLE CLUELY - Folder: cluelyqj (Process: perl)"_qs;
+        << u"⚠️ POSSIBLE CLUELY - Folder: cluelyqj (Process: perl)"_qs << QString();
     QDir(m_programs.path()).mkdir(u"cluelyqj"_qs);
+    QTest::newRow("python3 reads its program from standard input")
+        << u"/usr/bin/python3"_qs << QStringList{u"-"_qs}
+        << u"🚨 CLUELY DETECTED - Process: cluelyqk.py"_qs
+        << script(u"cluelyqk.py"_qs, "import time\ntime.sleep(60)\n");
 }
 
 void NimbrelScanTest::reportsRealProcessesByEveryName()
@@ -177,9 +182,12 @@ void NimbrelScanTest::reportsRealProcessesByEveryName()
     QFETCH(QString, program);
     QFETCH(QStringList, arguments);
     QFETCH(QString, line);
+    QFETCH(QString, input);
     if (!QFile::exists(program))
         QSKIP(qPrintable(program + u" is not installed"_qs));
     QProcess child;
+    if (!input.isEmpty())
+        child.setStandardInputFile(input);
     child.start(program, arguments);
     QVERIFY(child.waitForStarted());
     // The child renames itself once running: scan until the line shows.
@@ -190,7 +198,7 @@ void NimbrelScanTest::reportsRealProcessesByEveryName()
                            [&](const QByteArray &shownLine) { return shownLine.startsWith(line.toUtf8()); });
     };
     QTRY_VERIFY2_WITH_TIMEOUT(scan({}, out) == 1 && shown(), out.constData(), 20'000);
-    child.closeWriteChannel();
+    child.kill();
     QVERIFY(child.waitForFinished());
 }
 

@@ -13,12 +13,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// An asar archive whose directory lists `packageJson` as package.json.
-QByteArray asarArchive(const QByteArray &packageJson)
+// An asar archive whose directory lists `packageJson` as package.json, or
+// marks it kept unpacked beside the archive.
+QByteArray asarArchive(const QByteArray &packageJson, bool unpacked = false)
 {
     QByteArray json = R"({"files":{"main.js":{"offset":"0","size":3},"package.json":{"offset":"3",)"
                       R"("size":)" +
-                      QByteArray::number(packageJson.size()) + "}}}";
+                      QByteArray::number(packageJson.size()) +
+                      (unpacked ? ",\"unpacked\":true}}}" : "}}}");
     const qsizetype padded = (json.size() + 3) / 4 * 4;
     const auto u32 = [](quint32 value) {
         return QByteArray(reinterpret_cast<const char *>(&value), 4);
@@ -74,6 +76,8 @@ void ProcProcessSourceTest::everyNameOfEachProcess()
         QVERIFY(huge.resize(100 * 1024 * 1024));
     }
     writeFile(app(u"bad/resources/app.asar"_s), "not an archive at all");
+    writeFile(app(u"unpacked/resources/app.asar"_s), asarArchive(R"({"name":"notes"})", true));
+    writeFile(app(u"unpacked/resources/app.asar.unpacked/package.json"_s), R"({"name":"cluely"})");
 
     const auto stat = [](const char *comm) {
         return "1 (" + QByteArray(comm) + ") S 1 1 1 0 -1 0";
@@ -106,6 +110,10 @@ void ProcProcessSourceTest::everyNameOfEachProcess()
         {"33", u"/usr/bin/notes"_s, "notes\0"_ba, stat("not-this")},
         {"34", u"/usr/bin/notes"_s, "notes\0"_ba, stat("from-stat")},
         {"35", {}, {}, stat("zombie-stat")}, // status is not asked without exe or arguments
+        {"36", app(u"unpacked/notes"_s), "notes\0"_ba, stat("notes")},
+        // No cut for display pushes a name out of reach.
+        {"37", u"/usr/bin/python3.11"_s, "python3\0-m\0"_ba + QByteArray(300, 'x') + "cluely\0",
+         stat("python3")},
     };
     const std::pair<const char *, QByteArray> statusFiles[] = {
         {"31", "Name:\tcl\\\\ue\\nly\nUmask:\t0022\n"},
@@ -157,6 +165,9 @@ void ProcProcessSourceTest::everyNameOfEachProcess()
                  u"33: exe=notes, argv0=notes"_s, // an empty Name: no comm
                  u"34: exe=notes, argv0=notes, comm=from-stat"_s,
                  u"35: comm=zombie-stat"_s,
+                 u"36: exe=notes, argv0=notes, comm=notes, package-name=cluely"_s,
+                 u"37: exe=python3.11, argv0=python3, comm=python3, module="_s +
+                     u"x"_s.repeated(300) + u"cluely"_s,
              }));
 }
 
