@@ -9,6 +9,7 @@
 #include <unicode/unistr.h>
 #include <unicode/uspoof.h>
 
+#include <algorithm>
 #include <array>
 
 // With combining marks removed first, no normalisation step joins or reorders
@@ -165,6 +166,17 @@ void forEachCharacterSkeletons(const QString &name,
 Skeletons nameSkeletons(const QString &name)
 {
     Skeletons skeletons;
+    // Most names are ASCII: their characters' skeletons come from a table.
+    if (std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 128; })) {
+        skeletons.folded.reserve(name.size());
+        skeletons.shown.reserve(name.size());
+        for (QChar c : name) {
+            const Skeletons &character = tools().asciiSkeletons(c.unicode());
+            skeletons.folded.append(character.folded);
+            skeletons.shown.append(character.shown);
+        }
+        return skeletons;
+    }
     forEachCharacterSkeletons(name, [&skeletons](const Skeletons &character) {
         skeletons.folded.append(character.folded);
         skeletons.shown.append(character.shown);

@@ -110,7 +110,9 @@ public:
     bool addNamedPath(QString path, bool executableMapping = false)
     {
         if (!path.startsWith(u'/')) {
-            if (workingFolder().isEmpty())
+            // Read from the working folder only what may matter by its own text.
+            if ((!m_reader.m_mayMatter(path) && !isScriptOfNode(fileNameOf(path))) ||
+                workingFolder().isEmpty())
                 return false;
             path = workingFolder() + u'/' + path;
         }
