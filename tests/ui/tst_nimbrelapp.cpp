@@ -1,5 +1,6 @@
 #include "../monitoring/FakeEmailSender.h"
 #include "NimbrelApp.h"
+#include "VerificationFlow.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -23,7 +24,7 @@ private slots:
         NimbrelApp app([&] { return senders.emplace_back(std::make_shared<FakeEmailSender>()); },
                        [] { return QStringList(); });
         const auto viewOf = [](QWindow *window) {
-            return window->property("view").value<ContentView *>();
+            return window->property("verification").value<VerificationFlow *>();
         };
 
         QQuickWindow *first = app.openWindow();
@@ -44,7 +45,7 @@ private slots:
 
         // Closing discards the window with its state, and its late result is
         // dropped; the other keeps working.
-        QPointer<ContentView> closedView = viewOf(first);
+        QPointer<VerificationFlow> closedView = viewOf(first);
         first->close();
         QTRY_VERIFY(!closedView);
         QCOMPARE(QGuiApplication::topLevelWindows(), QWindowList{second});
