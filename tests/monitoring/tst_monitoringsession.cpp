@@ -120,7 +120,7 @@ private slots:
 
     // Lines are joined by <br> in their order. A process name is chosen by whoever
     // runs the process, so markup in any line reaches the interviewer as text.
-    // Each entry of the log is logged at the scan's end.
+    // Each entry of the log has the time it was logged.
     void manualScanWhileIdle_data()
     {
         QTest::addColumn<QStringList>("lines");

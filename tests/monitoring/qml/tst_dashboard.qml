@@ -121,22 +121,37 @@ Item {
             verify(top >= 0 && top + item.height <= list.height, "row shown whole: " + top);
         }
 
-        // The list is named and says how long it is, since only its visible
-        // rows exist; the scroll bar's thumb is easy to see and to grab.
-        function test_listAndScrollBar() {
-            fixture.logDetections(session, ["Process: only"]);
+        // The card appears with the first entry, its line verbatim and when it
+        // was logged. The list says how long it is, since only rows in sight
+        // exist, oldest first; past 200 points it scrolls, with a thumb easy to
+        // see and to grab.
+        function test_detectionsList() {
+            const card = findChild(dashboard, "detectionsCard");
             const list = findChild(dashboard, "detectionsList");
-            compare(list.Accessible.description, "1 detection");
             const bar = list.ScrollBar.vertical;
+            verify(!card.visible);
+            const line = "🚨 CLUELY DETECTED - Process: <b>cluely</b> & co";
+            fixture.logDetections(session, [line]);
+            verify(card.visible);
+            compare(list.Accessible.description, "1 detection");
+            tryVerify(() => list.itemAtIndex(0) !== null);
+            const texts = visibleTexts(list.itemAtIndex(0));
+            verify(texts.indexOf(line) >= 0, "line shown verbatim: " + texts);
+            const caption = "Detected at " + fixture.entryTime(session, 0).toLocaleString(Qt.locale(), Locale.ShortFormat);
+            verify(texts.indexOf(caption) >= 0, caption + " in " + texts);
             verify(!bar.visible, "nothing to scroll");
+
             fixture.logDetections(session, Array.from({ length: 500 }, (_, i) => "Process: p" + i));
             compare(list.Accessible.description, "501 detections");
             waitForRendering(list);
+            verify(list.height <= 200 && list.height > 100, "list height " + list.height);
+            verify(list.contentItem.children.length < 50, "rows: " + list.contentItem.children.length);
+            compare(list.itemAtIndex(1).name, "Process: p0");
+            verify(list.itemAtIndex(2).y > list.itemAtIndex(1).y, "oldest first");
             verify(bar.visible);
             compare(bar.Accessible.name, "Detected Processes");
             const thumb = findChild(bar, "scrollThumb");
-            verify(thumb.width >= 8, "thumb width " + thumb.width);
-            verify(thumb.height >= 24, "thumb length " + thumb.height);
+            verify(thumb.width >= 8 && thumb.height >= 24, `thumb ${thumb.width}x${thumb.height}`);
         }
 
         // The status card speaks a scan's result when it differs from the last
@@ -157,8 +172,8 @@ Item {
             compare(spoken, ["No suspicious processes found.", "Suspicious processes detected."]);
         }
 
-        // In a window shorter than the dashboard the whole screen scrolls, and
-        // always far enough to show the focused control with its ring.
+        // In a window shorter than the dashboard the whole screen scrolls, by
+        // the wheel and always far enough to show the focused control with its ring.
         function test_shortWindowScrollsToTheFocus() {
             dashboard.visible = false; // out of the Tab chain
             const small = createTemporaryObject(smallWindowComponent, root);
@@ -178,50 +193,14 @@ Item {
                 const focused = shortOne.Window.activeFocusItem;
                 tryVerify(() => inSight(focused), 2000, "focused item in sight after key " + key);
             }
+            const scrolled = scroller.contentY;
+            verify(scrolled > 0, "scrolled to the focus");
+            mouseWheel(scroller, 4, small.height / 2, 0, 120); // beside the list, not over it
+            tryVerify(() => scroller.contentY < scrolled, 2000, "the wheel scrolls back up");
             keyClick(Qt.Key_Tab); // back round to the top
             const manual = findChild(shortOne, "manualScanButton");
             verify(manual.activeFocus);
             tryVerify(() => inSight(manual), 2000, "Manual Scan in sight again");
-        }
-
-        function test_detectionsCardAppearsWithFirstEntry() {
-            verify(!findChild(dashboard, "detectionsCard").visible);
-            const line = "🚨 CLUELY DETECTED - Process: <b>cluely</b> & co";
-            fixture.logDetections(session, [line]);
-            verify(findChild(dashboard, "detectionsCard").visible);
-            const list = findChild(dashboard, "detectionsList");
-            tryVerify(() => list.count === 1 && list.itemAtIndex(0) !== null);
-            const texts = visibleTexts(list.itemAtIndex(0));
-            verify(texts.indexOf(line) >= 0, "line shown verbatim: " + texts);
-            const caption = "Detected at " + fixture.entryTime(session, 0).toLocaleString(Qt.locale(), Locale.ShortFormat);
-            verify(texts.indexOf(caption) >= 0, caption + " in " + texts);
-        }
-
-        function test_longLogScrollsInsideCappedList() {
-            const entries = 80;
-            fixture.logDetections(session, Array.from({ length: entries }, (_, i) => "Process: p" + i));
-            const list = findChild(dashboard, "detectionsList");
-            compare(list.count, entries);
-            waitForRendering(list);
-            verify(list.height <= 200 && list.height > 100, "list height " + list.height);
-            // Rows exist only for the visible part of the log, oldest first.
-            verify(list.contentItem.children.length < entries / 2, "rows: " + list.contentItem.children.length);
-            compare(list.itemAtIndex(0).name, "Process: p0");
-            verify(list.itemAtIndex(1).y > list.itemAtIndex(0).y, "oldest first");
-        }
-
-        function test_buttonsFollowMonitoring() {
-            const monitor = findChild(dashboard, "monitorButton");
-            const manual = findChild(dashboard, "manualScanButton");
-            for (const on of [false, true, false]) {
-                if (session.isMonitoring !== on)
-                    mouseClick(monitor);
-                compare(session.isMonitoring, on);
-                compare(monitor.text, on ? "Stop Monitor" : "Start Monitor");
-                compare(monitor.fillColor, on ? Theme.accentRed : Theme.accentGreen);
-                compare(manual.text, "Manual Scan");
-                compare(manual.fillColor, Theme.primaryBlue);
-            }
         }
 
         // The dot pulses between 100 % and 120 % only while monitoring, in steps
