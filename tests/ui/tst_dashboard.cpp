@@ -1,4 +1,4 @@
-#include "FakeEmailSender.h"
+#include "../monitoring/FakeEmailSender.h"
 #include "MonitoringSession.h"
 
 #include <QQmlContext>
