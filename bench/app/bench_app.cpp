@@ -287,7 +287,8 @@ int main(int argc, char *argv[])
         sinceTick.start();
     });
     QTimer scanner;
-    QObject::connect(&scanner, &QTimer::timeout, monitoring, [monitoring] { monitoring->performScan(); });
+    QObject::connect(&scanner, &QTimer::timeout, monitoring,
+                     [monitoring] { monitoring->performScan(); });
     slowScans = true;
     sinceTick.start();
     lateness.start(10);

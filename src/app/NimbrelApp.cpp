@@ -33,7 +33,8 @@ QQuickWindow *NimbrelApp::openWindow()
     auto *verification = new VerificationFlow(sender);
     auto *monitoring = new MonitoringSession(sender, m_scanPass, m_scanResultsEmails);
     monitoring->setProcessWatch([] {
-        return std::make_unique<ProcessWatch>(ProcessWatch::Options{.homeFolder = QDir::homePath()});
+        return std::make_unique<ProcessWatch>(
+            ProcessWatch::Options{.homeFolder = QDir::homePath()});
     });
     // Notices go to the address the code proved, and nowhere before that.
     connect(verification, &VerificationFlow::isVerifiedChanged, monitoring,

@@ -177,10 +177,10 @@ void MonitoringSession::sendMonitoringStatusEmail(bool started)
     sendNotice(MonitoringNotices::statusSubject(started),
                MonitoringNotices::statusBody(started, shortDateTime(QDateTime::currentDateTime())),
                [](MonitoringSession &session, bool success, std::optional<EmailError> error) {
-                   session.setEmailStatus(outcomeText(
-                       success, error, QStringLiteral("Monitoring status emailed to "),
-                       QStringLiteral("Failed to send monitoring status: "),
-                       session.m_interviewerEmail));
+                   session.setEmailStatus(
+                       outcomeText(success, error, QStringLiteral("Monitoring status emailed to "),
+                                   QStringLiteral("Failed to send monitoring status: "),
+                                   session.m_interviewerEmail));
                });
 }
 
@@ -192,9 +192,9 @@ void MonitoringSession::sendScanResultsEmail(const QStringList &lines)
                    const QSet<QString> sent(lines.begin(), lines.end());
                    if (!success && session.m_lastEmailedLines == sent)
                        session.m_lastEmailedLines.reset();
-                   session.setEmailStatus(outcomeText(
-                       success, error, QStringLiteral("Scan results emailed to "),
-                       QStringLiteral("Failed to send scan results: "),
-                       session.m_interviewerEmail));
+                   session.setEmailStatus(
+                       outcomeText(success, error, QStringLiteral("Scan results emailed to "),
+                                   QStringLiteral("Failed to send scan results: "),
+                                   session.m_interviewerEmail));
                });
 }

@@ -83,8 +83,9 @@ private:
     void sendScanResultsEmail(const QStringList &lines);
     // Notices are retried on passing failures and counted until their outcome
     // is applied, so an ending can wait for them.
-    void sendNotice(const QString &subject, const QString &html,
-                    std::function<void(MonitoringSession &, bool, std::optional<EmailError>)> apply);
+    void
+    sendNotice(const QString &subject, const QString &html,
+               std::function<void(MonitoringSession &, bool, std::optional<EmailError>)> apply);
     void setScanStatus(const QString &status);
     void setEmailStatus(const QString &status);
 

@@ -56,8 +56,8 @@ void VerificationFlow::sendVerificationCode()
         std::nullopt,
         [flow = QPointer<VerificationFlow>(this), code,
          to = m_verificationAddress](bool success, std::optional<EmailError> error) {
-            postToGuiThread(flow, [code, to, success, error = std::move(error)](
-                                      VerificationFlow &flow) mutable {
+            postToGuiThread(flow, [code, to, success,
+                                   error = std::move(error)](VerificationFlow &flow) mutable {
                 // A later press replaced this code. Its e-mail arriving must not open
                 // code entry: if the later send failed, the card would offer a field
                 // for a code nobody received and no way to send again.

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QProcess>
 #include <QSemaphore>
-#include <QTemporaryDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <thread>
@@ -70,7 +70,10 @@ class TestMonitoringSession : public QObject
         return session;
     }
     QList<QTimer *> timers() { return m_session->findChildren<QTimer *>(); }
-    QStringList logged() { return pick(m_session->detectedProcesses()->entries(), &Detection::name); }
+    QStringList logged()
+    {
+        return pick(m_session->detectedProcesses()->entries(), &Detection::name);
+    }
     QStringList sent(QString Sent::*field) { return pick(m_sender->sent, field); }
 
 private slots:
@@ -233,8 +236,9 @@ private slots:
                 QDir(proc.filePath(u"10"_s)).removeRecursively());
         m_scans->script.append({QStringList(), Gate()});
         QVERIFY(QMetaObject::invokeMethod(timers().value(0), "timeout"));
-        QTRY_COMPARE(logged(), QStringList{u"🚨 CLUELY DETECTED - Process: cluely-blink (seen at "_s +
-                                           seen + u", ended before the scan)"_s});
+        QTRY_COMPARE(logged(),
+                     QStringList{u"🚨 CLUELY DETECTED - Process: cluely-blink (seen at "_s + seen +
+                                 u", ended before the scan)"_s});
         QCOMPARE(sent(&Sent::subject).last(), "Nimbrel Scan Results");
         m_session->toggleMonitoring();
 
