@@ -389,8 +389,9 @@ class TestAccessibility(unittest.TestCase):
         """Closed by the desktop while monitoring (WM_DELETE_WINDOW): the
         application ends by itself, after its stop notice."""
         self.session.start_window_manager()
-        self.session.xdotool("search", "--sync", "--name", "^Nimbrel$")
-        subprocess.run(["wmctrl", "-c", "Nimbrel"], env=self.session.env, check=True)
+        # wmctrl finds the window once the window manager has taken it in.
+        wait_for("the window manager's close", lambda: subprocess.run(
+            ["wmctrl", "-c", "Nimbrel"], env=self.session.env).returncode == 0)
         self.assertEqual(self.session.app.wait(timeout=15), 0)
         stopped = "Nimbrel Monitoring Stopped"
         wait_for("the stop notice", lambda: self.session.emails(stopped))
