@@ -168,7 +168,6 @@ private slots:
         const QSize room = m_window->screen()->availableSize() - QSize(48, 48);
         QCOMPARE(m_window->size(),
                  QSize(std::clamp(room.width(), 420, 640), std::clamp(room.height(), 490, 760)));
-        QCOMPARE(m_window->title(), u"Nimbrel"_s);
         checkCard(false, QString());
         QQuickItem *send = item("sendButton");
         QAccessibleActionInterface *press =
