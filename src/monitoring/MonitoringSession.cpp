@@ -153,9 +153,7 @@ void MonitoringSession::finishSession()
     m_sessionFinished = true;
 }
 
-void MonitoringSession::sendNotice(
-    const QString &subject, const QString &html,
-    std::function<void(MonitoringSession &, bool, std::optional<EmailError>)> apply)
+void MonitoringSession::sendNotice(const QString &subject, const QString &html, ApplyOutcome apply)
 {
     ++m_noticesInFlight;
     m_emailSender->sendEmail(

@@ -83,9 +83,8 @@ private:
     void sendScanResultsEmail(const QStringList &lines);
     // Notices are retried on passing failures and counted until their outcome
     // is applied, so an ending can wait for them.
-    void
-    sendNotice(const QString &subject, const QString &html,
-               std::function<void(MonitoringSession &, bool, std::optional<EmailError>)> apply);
+    using ApplyOutcome = std::function<void(MonitoringSession &, bool, std::optional<EmailError>)>;
+    void sendNotice(const QString &subject, const QString &html, ApplyOutcome apply);
     void setScanStatus(const QString &status);
     void setEmailStatus(const QString &status);
 
