@@ -4,7 +4,8 @@
 // when idle and while monitoring. Needs a display (scripts/bench-app provides Xvfb).
 //
 //   nimbrel-bench-app [--scans N] [--cpu-seconds S]
-#include "ContentView.h"
+#include "MonitoringSession.h"
+#include "VerificationFlow.h"
 #include "detection/ScanPass.h"
 #include "WindowRenderer.h"
 
@@ -150,7 +151,8 @@ int main(int argc, char *argv[])
     auto sender = std::make_shared<AcceptingSender>();
     // Scans can be made slow, as on a loaded machine, to show they hold up nothing.
     std::atomic<bool> slowScans = false;
-    auto *view = new ContentView(sender, [&slowScans] {
+    auto *verification = new VerificationFlow(sender);
+    auto *monitoring = new MonitoringSession(sender, [&slowScans] {
         if (slowScans)
             QThread::msleep(300);
         return scanForSuspiciousProcesses(NoApplications(), BusyProcessTable());
@@ -160,13 +162,15 @@ int main(int argc, char *argv[])
     engine.addImportPath(QStringLiteral("qrc:/"));
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Nimbrel/qml/Main.qml")));
     std::unique_ptr<QObject> root(component.createWithInitialProperties(
-        {{QStringLiteral("view"), QVariant::fromValue(view)}}));
+        {{QStringLiteral("verification"), QVariant::fromValue(verification)},
+         {QStringLiteral("monitoring"), QVariant::fromValue(monitoring)}}));
     auto *window = qobject_cast<QQuickWindow *>(root.get());
     if (!window) {
         std::fprintf(stderr, "cannot create the window: %s\n", qPrintable(component.errorString()));
         return 1;
     }
-    view->setParent(window);
+    verification->setParent(window);
+    monitoring->setParent(window);
     std::printf("window renderer:                       %s\n",
                 window->rendererInterface()->graphicsApi() == QSGRendererInterface::Software
                     ? "software"
@@ -183,10 +187,11 @@ int main(int argc, char *argv[])
     }
 
     // Verify the way the interviewer would, so the dashboard is what is measured.
-    view->setInterviewerEmail(QStringLiteral("interviewer@example.com"));
-    view->sendVerificationCode();
-    runUntil([&] { return view->emailSent(); }, 5000);
-    view->setUserInputCode(view->verificationCode());
+    verification->setInterviewerEmail(QStringLiteral("interviewer@example.com"));
+    verification->sendVerificationCode();
+    runUntil([&] { return verification->emailSent(); }, 5000);
+    verification->setUserInputCode(verification->verificationCode());
+    monitoring->setInterviewerEmail(verification->interviewerEmail());
     QQuickItem *verifyButton = itemNamed(window->contentItem(), QStringLiteral("verifyButton"));
     if (!verifyButton) {
         std::fprintf(stderr, "no verify button\n");
@@ -203,7 +208,7 @@ int main(int argc, char *argv[])
     QObject::connect(
         window, &QQuickWindow::frameSwapped, window,
         [&] {
-            if (view->isVerified() && dashboardFrameNs < 0)
+            if (verification->isVerified() && dashboardFrameNs < 0)
                 dashboardFrameNs = sincePress.nsecsElapsed();
         },
         Qt::DirectConnection);
@@ -227,23 +232,23 @@ int main(int argc, char *argv[])
     // finds something, logs it and sends an e-mail, while the dot pulses. The
     // first scans build the detections card and warm caches once; the growth
     // after them is what a long session adds.
-    view->toggleMonitoring();
+    monitoring->toggleMonitoring();
     const int warmUpScans = qMin(10, scans / 2);
     qint64 warmHeap = heapInUse();
     QElapsedTimer scanClock;
     scanClock.start();
     for (int i = 1; i <= scans; ++i) {
-        view->performScan();
-        runUntil([&] { return view->detectedProcesses()->count() >= i; }, 10000);
+        monitoring->performScan();
+        runUntil([&] { return monitoring->detectedProcesses()->count() >= i; }, 10000);
         if (i == warmUpScans)
             warmHeap = heapInUse();
     }
     const qint64 scanMs = scanClock.elapsed();
     runFor(1000);
-    view->toggleMonitoring();
+    monitoring->toggleMonitoring();
     const qint64 afterRss = residentKiB();
     const qint64 afterHeap = heapInUse();
-    const int entries = view->detectedProcesses()->count();
+    const int entries = monitoring->detectedProcesses()->count();
     // A tick every 10 s: 360 ticks are an hour.
     std::printf("resident memory after %d monitoring ticks (%.1f h): %6.1f MiB (%d log entries, "
                 "%d e-mails, %.1f ms per scan)\n",
@@ -266,7 +271,7 @@ int main(int argc, char *argv[])
                     double(frames - framesBefore) / cpuWindow);
     };
     printCpu(qPrintable(QStringLiteral("idle dashboard, %1 s:").arg(cpuWindow)));
-    view->toggleMonitoring();
+    monitoring->toggleMonitoring();
     printCpu(qPrintable(QStringLiteral("monitoring, %1 s:").arg(cpuWindow)));
 
     // Then, apart so as not to add to that figure: a 10 ms timer on the GUI
@@ -282,7 +287,8 @@ int main(int argc, char *argv[])
         sinceTick.start();
     });
     QTimer scanner;
-    QObject::connect(&scanner, &QTimer::timeout, view, [view] { view->performScan(); });
+    QObject::connect(&scanner, &QTimer::timeout, monitoring,
+                     [monitoring] { monitoring->performScan(); });
     slowScans = true;
     sinceTick.start();
     lateness.start(10);
@@ -290,7 +296,7 @@ int main(int argc, char *argv[])
     runFor(10'000);
     std::printf("GUI thread, longest hold-up over 10 slow scans while monitoring: %.1f ms\n",
                 double(longestDelayNs) / 1e6);
-    view->toggleMonitoring();
+    monitoring->toggleMonitoring();
     std::fflush(stdout);
     return 0;
 }

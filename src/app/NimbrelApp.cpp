@@ -1,14 +1,15 @@
 #include "NimbrelApp.h"
 
-#include <QDir>
+#include "VerificationFlow.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QQuickWindow>
 #include <QTimer>
 
 #include <cstdlib>
 
-NimbrelApp::NimbrelApp(SenderFactory makeSender, ContentView::ScanPass scanPass,
+NimbrelApp::NimbrelApp(SenderFactory makeSender, MonitoringSession::ScanPass scanPass,
                        ScanResultsEmails scanResultsEmails, QObject *parent)
     : QObject(parent), m_makeSender(std::move(makeSender)), m_scanPass(std::move(scanPass)),
       m_scanResultsEmails(scanResultsEmails)
@@ -28,16 +29,26 @@ QQuickWindow *NimbrelApp::openWindow()
         qCritical().noquote() << m_mainWindow.errorString();
         std::exit(EXIT_FAILURE);
     }
-    auto *view = new ContentView(m_makeSender(), m_scanPass, m_scanResultsEmails);
-    view->setProcessWatch([] {
-        return std::make_unique<ProcessWatch>(ProcessWatch::Options{.homeFolder = QDir::homePath()});
+    const std::shared_ptr<EmailSender> sender = m_makeSender();
+    auto *verification = new VerificationFlow(sender);
+    auto *monitoring = new MonitoringSession(sender, m_scanPass, m_scanResultsEmails);
+    monitoring->setProcessWatch([] {
+        return std::make_unique<ProcessWatch>(
+            ProcessWatch::Options{.homeFolder = QDir::homePath()});
     });
+    // Notices go to the address the code proved, and nowhere before that.
+    connect(verification, &VerificationFlow::isVerifiedChanged, monitoring,
+            [verification, monitoring] {
+                monitoring->setInterviewerEmail(verification->verificationAddress());
+            });
     QObject *object = m_mainWindow.createWithInitialProperties(
-        {{QStringLiteral("view"), QVariant::fromValue(view)}});
+        {{QStringLiteral("verification"), QVariant::fromValue(verification)},
+         {QStringLiteral("monitoring"), QVariant::fromValue(monitoring)}});
     auto *window = qobject_cast<QQuickWindow *>(object);
     Q_ASSERT(window);
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
-    view->setParent(window);
+    verification->setParent(window);
+    monitoring->setParent(window);
     m_windows.append(window);
 
     connect(window, SIGNAL(newWindowRequested()), this, SLOT(openAnotherWindow()));
@@ -72,18 +83,18 @@ void NimbrelApp::openAnotherWindow()
 
 void NimbrelApp::endWindow(QQuickWindow *window)
 {
-    auto *view = window->property("view").value<ContentView *>();
+    auto *monitoring = window->property("monitoring").value<MonitoringSession *>();
     if (window->property("ending").toBool())
         return; // a second close sends nothing
     window->setProperty("ending", true);
-    view->finishSession();
-    if (view->noticesInFlight() == 0) {
+    monitoring->finishSession();
+    if (monitoring->noticesInFlight() == 0) {
         window->deleteLater();
         return;
     }
     // Whichever comes first: the last e-mail's outcome or the end of the ending time.
     // Precise: a coarse timer of this length may fire up to 250 ms early and
     // drop a notice the provider was about to accept.
-    connect(view, &ContentView::noticesSettled, window, &QObject::deleteLater);
+    connect(monitoring, &MonitoringSession::noticesSettled, window, &QObject::deleteLater);
     QTimer::singleShot(endingTime, Qt::PreciseTimer, window, &QObject::deleteLater);
 }

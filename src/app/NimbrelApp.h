@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContentView.h"
+#include "MonitoringSession.h"
 
 #include <QObject>
 #include <QPointer>
@@ -13,8 +13,9 @@
 
 class QQuickWindow;
 
-// The application: opens windows, each with its own ContentView, its own
-// e-mail service and its own verification and monitoring.
+// The application: opens windows, each with its own e-mail service, its own
+// VerificationFlow and, for the address that flow verifies, its own
+// MonitoringSession.
 //
 // Every ending is orderly: a window that is closed (or all of them, on quit)
 // first finishes its session, so a window that monitors sends its stop notice,
@@ -30,7 +31,7 @@ public:
     // How long a closing window waits for its e-mails.
     static constexpr std::chrono::milliseconds endingTime{5'000};
 
-    NimbrelApp(SenderFactory makeSender, ContentView::ScanPass scanPass,
+    NimbrelApp(SenderFactory makeSender, MonitoringSession::ScanPass scanPass,
                ScanResultsEmails scanResultsEmails = ScanResultsEmails::EveryScan,
                QObject *parent = nullptr);
 
@@ -48,7 +49,7 @@ private:
     void endWindow(QQuickWindow *window);
 
     SenderFactory m_makeSender;
-    ContentView::ScanPass m_scanPass;
+    MonitoringSession::ScanPass m_scanPass;
     ScanResultsEmails m_scanResultsEmails;
     QList<QPointer<QQuickWindow>> m_windows;
     QQmlEngine m_engine;

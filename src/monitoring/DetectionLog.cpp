@@ -22,13 +22,8 @@ QVariant DetectionLog::data(const QModelIndex &index, int role) const
         return {};
     const Detection &entry = m_entries.at(index.row());
     switch (role) {
-    case IdRole:
-        return entry.id.toString(QUuid::WithoutBraces);
-    case Qt::DisplayRole:
     case NameRole:
         return entry.name;
-    case TimeRole:
-        return entry.time;
     case DetectedAtRole:
         return QStringLiteral("Detected at ") + shortDateTime(entry.time);
     default:
@@ -38,5 +33,5 @@ QVariant DetectionLog::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> DetectionLog::roleNames() const
 {
-    return {{IdRole, "id"}, {NameRole, "name"}, {TimeRole, "time"}, {DetectedAtRole, "detectedAt"}};
+    return {{NameRole, "name"}, {DetectedAtRole, "detectedAt"}};
 }

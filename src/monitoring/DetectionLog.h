@@ -4,23 +4,26 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 // The detection log as a list model, oldest first. It is only ever appended
 // to, so views can build their rows lazily.
 class DetectionLog : public QAbstractListModel
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("A session's detection log is made with it")
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:
-    enum Role { IdRole = Qt::UserRole + 1, NameRole, TimeRole, DetectedAtRole };
+    // The line as found, and "Detected at " with the time it was logged.
+    enum Role { NameRole = Qt::UserRole + 1, DetectedAtRole };
 
     using QAbstractListModel::QAbstractListModel;
 
     void append(Detection detection);
 
     int count() const { return static_cast<int>(m_entries.size()); }
-    bool isEmpty() const { return m_entries.isEmpty(); }
     const QList<Detection> &entries() const { return m_entries; }
 
     int rowCount(const QModelIndex &parent = {}) const override;

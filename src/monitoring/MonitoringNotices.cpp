@@ -1,5 +1,16 @@
 #include "MonitoringNotices.h"
 
+namespace {
+
+// Escapes the five characters with meaning in HTML text and attribute values:
+// toHtmlEscaped covers &, <, > and "; the apostrophe closes single-quoted attributes.
+QString escapeHtml(const QString &text)
+{
+    return text.toHtmlEscaped().replace(QLatin1Char('\''), QStringLiteral("&#39;"));
+}
+
+} // namespace
+
 namespace MonitoringNotices {
 
 QString statusSubject(bool started)
@@ -53,12 +64,6 @@ QString scanResultsBody(const QStringList &lines)
         escaped.append(escapeHtml(line));
     return QStringLiteral("<p>Suspicious processes detected during scan:</p>\n<p>") +
            escaped.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
-}
-
-QString escapeHtml(const QString &text)
-{
-    // toHtmlEscaped covers &, <, > and "; the apostrophe closes single-quoted attributes.
-    return text.toHtmlEscaped().replace(QLatin1Char('\''), QStringLiteral("&#39;"));
 }
 
 } // namespace MonitoringNotices

@@ -19,7 +19,4 @@ QString scanResultsSubject();
 // the scanned machine and must not add markup to the interviewer's e-mail.
 QString scanResultsBody(const QStringList &lines);
 
-// Escapes the five characters with meaning in HTML text and attribute values.
-QString escapeHtml(const QString &text);
-
 } // namespace MonitoringNotices

@@ -151,7 +151,7 @@ QList<Detection> ProcessWatch::takeEnded()
         QString line = endedLine(sighting.line, sighting.seen);
         if (!lines.contains(line)) {
             lines.insert(line);
-            ended.append({QUuid::createUuid(), std::move(line), sighting.seen});
+            ended.append({std::move(line), sighting.seen});
         }
     }
     m_ended.clear();

@@ -15,7 +15,7 @@
 //     Text {
 //         width: room
 //         wrapMode: Text.WordWrap
-//         text: AddressText.fit(message, view.verificationAddress, font, room)
+//         text: AddressText.fit(message, flow.verificationAddress, font, room)
 //     }
 class AddressText : public QObject
 {

@@ -6,6 +6,7 @@
 #include "NimbrelApp.h"
 #include "ResendService.h"
 #include "TerminationSignals.h"
+#include "VerificationFlow.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -42,13 +43,13 @@ int runApplication(const QString &baseUrl, const QString &mode)
     QObject::connect(&terminationSignals, &TerminationSignals::received, &nimbrel,
                      &NimbrelApp::quit);
     QQuickWindow *window = nimbrel.openWindow();
-    auto *view = window->property("view").value<ContentView *>();
-    view->setInterviewerEmail(u"interviewer@example.com"_s);
-    view->sendVerificationCode();
-    view->setUserInputCode(view->verificationCode());
-    view->verifyCode();
+    auto *verification = window->property("verification").value<VerificationFlow *>();
+    verification->setInterviewerEmail(u"interviewer@example.com"_s);
+    verification->sendVerificationCode();
+    verification->setUserInputCode(verification->verificationCode());
+    verification->verifyCode();
     if (mode != u"idle")
-        view->toggleMonitoring();
+        window->property("monitoring").value<MonitoringSession *>()->toggleMonitoring();
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, window, [&] {

@@ -1,7 +1,7 @@
 #include "NimbrelWindow.h"
 
+#include "HelperPrograms.h"
 #include "InboxServer.h"
-#include "WindowDriving.h"
 
 #include <QDebug>
 #include <QFile>
@@ -79,10 +79,10 @@ bool NimbrelWindow::start(const Options &options)
              QString::number(m_app.processId())});
     if (!windows)
         return fail(QStringLiteral("no window of the program appeared within 20 s"));
-    m_window = QString::fromLatin1(windows->split('\n').first());
+    const QString window = QString::fromLatin1(windows->split('\n').first());
     // Without a window manager nothing else gives the window the keyboard focus.
     if (!run(QStringLiteral("xdotool"),
-             {QStringLiteral("windowfocus"), QStringLiteral("--sync"), m_window}))
+             {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}))
         return fail(QStringLiteral("cannot focus the window"));
     if (!QTest::qWaitFor([this] { return m_frames > 0; }, 20'000))
         return fail(QStringLiteral("the window drew no frame within 20 s"));
@@ -111,48 +111,4 @@ QImage NimbrelWindow::waitForStillScreen(int timeoutMs)
         },
         timeoutMs);
     return still;
-}
-
-std::optional<QPoint> NimbrelWindow::waitForControl(const QColor &colour, int minWidth, int index,
-                                                    int timeoutMs)
-{
-    std::optional<QPoint> point;
-    (void)QTest::qWaitFor(
-        [&] {
-            const QList<QPoint> found = controls(screen(), colour, minWidth);
-            if (found.size() > index)
-                point = found.at(index);
-            return point.has_value();
-        },
-        timeoutMs);
-    return point;
-}
-
-bool NimbrelWindow::click(const QColor &colour, int minWidth, int index)
-{
-    const std::optional<QPoint> point = waitForControl(colour, minWidth, index);
-    if (!point)
-        return fail(
-            QStringLiteral("control %1 of colour %2 never showed").arg(index).arg(colour.name()));
-    // The pointer settles before the click: a press in the same burst as the
-    // move can reach the window before it has noticed the pointer there.
-    return run(QStringLiteral("xdotool"),
-               {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(point->x()),
-                QString::number(point->y())}) &&
-           run(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("1")});
-}
-
-bool NimbrelWindow::type(const QString &text)
-{
-    return run(QStringLiteral("xdotool"),
-               {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"), text})
-        .has_value();
-}
-
-bool NimbrelWindow::keys(const QStringList &names)
-{
-    return run(QStringLiteral("xdotool"),
-               QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80")} +
-                   names)
-        .has_value();
 }

@@ -1,22 +1,21 @@
 // The real nimbrel as a native Wayland client of a headless sway compositor:
-// its window carries the desktop entry's app id and is drawn, and the
-// verification flow works through the local inbox. wtype types through the
-// virtual-keyboard protocol and sway's seat commands move and press the pointer.
+// its window carries the desktop entry's app id and is drawn, and it takes
+// keys from the compositor: an address typed with wtype (the virtual-keyboard
+// protocol) and Return send the verification code through the local inbox.
+// The flow itself is the X11 tests' business (ui/tst_accessibility.py).
+#include "HelperPrograms.h"
 #include "InboxServer.h"
-#include "WindowDriving.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,45 +30,6 @@ QImage screen()
 {
     const std::optional<QByteArray> png = run("grim", {"-"});
     return png ? QImage::fromData(*png, "PNG") : QImage();
-}
-
-bool swaySeat(const QStringList &command)
-{
-    return run("swaymsg", QStringList{"seat", "-", "cursor"} + command).has_value();
-}
-
-bool click(const QColor &colour, int minWidth, int index = 0)
-{
-    const QList<QPoint> found = controls(screen(), colour, minWidth);
-    if (found.size() <= index)
-        return false;
-    const QPoint point = found.at(index);
-    return swaySeat({"set", QString::number(point.x()), QString::number(point.y())}) &&
-           swaySeat({"press", "button1"}) && swaySeat({"release", "button1"});
-}
-
-// Each wtype run hands the compositor a fresh keymap, and keys that arrive
-// before the window has taken it up are dropped (the first one at rest, more
-// on a busy machine); nothing tells when it has. So each entry selects the
-// field's text and types it whole, and is typed again until its outcome shows.
-bool type(const QStringList &arguments)
-{
-    return run("wtype", QStringList{"-d", "20", "-M", "ctrl", "a", "-m", "ctrl"} + arguments)
-        .has_value();
-}
-
-// Clicks the field, types text, Tab and Space (the next control is the
-// field's button), until done() holds; each try waits for it at most 10 s.
-bool enterAndPress(int field, const QString &text, const std::function<bool()> &done)
-{
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        if (!click(kFieldFill, kFieldWidth, field) || !type({text, "-k", "Tab", "-k", "space"}))
-            return false;
-        if (QTest::qWaitFor(done, 10000))
-            return true;
-        qInfo("keys were lost on try %d; typing the entry again", attempt + 1);
-    }
-    return false;
 }
 
 // The sway window whose client is this process, or an empty object.
@@ -201,6 +161,7 @@ private slots:
         }
     }
 
+    // Sway maps a window, and lists it, only once its client has drawn a frame.
     void windowAppearsWithItsAppIdAndIsDrawn()
     {
         QJsonObject window;
@@ -213,39 +174,28 @@ private slots:
                  "no window of the application appeared");
         QCOMPARE(window["app_id"].toString(), QStringLiteral(NIMBREL_APP_ID));
         QCOMPARE(window["name"].toString(), QStringLiteral("Nimbrel"));
-        // Drawn: the address field shows with its fill colour.
-        QTRY_COMPARE_WITH_TIMEOUT(controls(screen(), kFieldFill, kFieldWidth).size(), 1, 15000);
+        QVERIFY(window["visible"].toBool() && window["focused"].toBool());
         shoot("wayland-verification-screen");
     }
 
-    void verifiesTheInterviewer()
+    // Each wtype run hands the compositor a fresh keymap, and keys that arrive
+    // before the window has taken it up are dropped (the first one at rest,
+    // more on a busy machine); nothing tells when it has. So the address is
+    // selected and typed whole, then Return, until its e-mail arrives.
+    void keysFromTheCompositorSendTheCode()
     {
-        // From the field, Tab reaches the send button and Space presses it.
-        const auto sentToInterviewer = [&] {
-            for (const QJsonValue email : m_inbox->emails())
-                if (email["to"][0].toString() == kInterviewer)
-                    return true;
-            return false;
+        const auto sent = [&] {
+            const QJsonArray emails = m_inbox->emails();
+            return !emails.isEmpty() && emails[0]["to"][0].toString() == kInterviewer;
         };
-        QVERIFY2(enterAndPress(0, kInterviewer, sentToInterviewer), "no verification e-mail");
-        const QJsonObject email = m_inbox->emails().at(0).toObject(); // the newest
-        QCOMPARE(email["subject"].toString(), QStringLiteral("Nimbrel Verification Code"));
-        QCOMPARE(email["to"][0].toString(), kInterviewer);
-        const QRegularExpressionMatch code =
-            QRegularExpression("\\b(\\d{6})\\b").match(email["html"].toString());
-        QVERIFY(code.hasMatch());
-
-        // The code field appears once the application has heard the send succeed.
-        QTRY_COMPARE_WITH_TIMEOUT(controls(screen(), kFieldFill, kFieldWidth).size(), 2, 10000);
-        // The dashboard has replaced the card once the fields are gone and the
-        // green start button shows.
-        const auto onDashboard = [] {
-            const QImage shot = screen();
-            return controls(shot, kFieldFill, kFieldWidth).isEmpty() &&
-                   !controls(shot, kStartGreen, kButtonWidth).isEmpty();
-        };
-        QVERIFY2(enterAndPress(1, code.captured(1), onDashboard), "the code was not accepted");
-        shoot("wayland-dashboard");
+        for (int attempt = 0; attempt < 4 && !sent(); ++attempt) {
+            QVERIFY(run("wtype", {"-d", "20", "-M", "ctrl", "a", "-m", "ctrl", kInterviewer, "-k",
+                                  "Return"}));
+            if (!QTest::qWaitFor(sent, 10000))
+                qInfo("keys were lost on try %d; typing the address again", attempt + 1);
+        }
+        QVERIFY2(sent(), "no verification e-mail");
+        QCOMPARE(m_inbox->emails().first()["subject"].toString(), "Nimbrel Verification Code");
     }
 };
 

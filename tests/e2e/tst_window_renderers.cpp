@@ -1,5 +1,4 @@
 #include "NimbrelWindow.h"
-#include "WindowDriving.h"
 #include "XvfbServer.h"
 
 #include <QTest>
@@ -23,8 +22,6 @@ Rendering firstScreen(const QProcessEnvironment &environment)
         qWarning().noquote() << app.error();
         return {};
     }
-    if (!app.waitForControl(kFieldFill, kFieldWidth))
-        return {};
     return {NimbrelWindow::waitForStillScreen(), app.renderLoop()};
 }
 

@@ -39,16 +39,6 @@ QColor over(const QColor &top, const QColor &below)
                             mix(top.blueF(), below.blueF()));
 }
 
-const QColor kWhite = Qt::white;
-const QColor kPrimaryBlue = QColor::fromRgbF(0.2f, 0.4f, 0.8f);
-const QColor kAccentGreen = QColor::fromRgbF(0.3f, 0.8f, 0.4f);
-const QColor kAccentRed = QColor::fromRgbF(0.9f, 0.3f, 0.3f);
-const QColor kLightGrey = QColor::fromRgbF(0.9f, 0.9f, 0.95f);
-const QColor kFieldFill = QColor::fromRgbF(0.95f, 0.95f, 0.98f);
-// The detections card: red at 5 % over the window's gradient, at its lightest and darkest.
-const QColor kCardOnWhite = over(QColor::fromRgbF(0.9f, 0.3f, 0.3f, 0.05f), kWhite);
-const QColor kCardOnGrey = over(QColor::fromRgbF(0.9f, 0.3f, 0.3f, 0.05f), kLightGrey);
-
 } // namespace
 
 // The shared look: colours that must stay legible and glyphs that must exist.
@@ -77,19 +67,27 @@ private slots:
     {
         QTest::addColumn<QByteArray>("colour");
         QTest::addColumn<QColor>("against");
+        const auto theme = create("QtObject { property QtObject theme: Theme }");
+        const auto colour = [&](const char *name) {
+            return theme->property("theme").value<QObject *>()->property(name).value<QColor>();
+        };
+        const QColor white = Qt::white, lightGrey = colour("lightGrey"), red = colour("accentRed");
+        // The detections card: red at 5 % over the window's gradient, at its lightest and darkest.
+        const QColor redTint = QColor::fromRgbF(red.redF(), red.greenF(), red.blueF(), 0.05f);
+        const QColor cardOnWhite = over(redTint, white), cardOnGrey = over(redTint, lightGrey);
         const QList<std::pair<const char *, QColor>> ringNeighbours = {
-            {"Send, Verify, Manual Scan", kPrimaryBlue},
-            {"Start Monitor", kAccentGreen},
-            {"Stop Monitor", kAccentRed},
-            {"text field", kFieldFill},
-            {"card", kWhite},
-            {"window", kLightGrey},
-            {"detections card", kCardOnGrey}};
+            {"Send, Verify, Manual Scan", colour("primaryBlue")},
+            {"Start Monitor", colour("accentGreen")},
+            {"Stop Monitor", red},
+            {"text field", colour("fieldFill")},
+            {"card", white},
+            {"window", lightGrey},
+            {"detections card", cardOnGrey}};
         for (const auto &[name, colour] : ringNeighbours)
             QTest::addRow("focus ring on %s", name) << "Theme.focusRingColor"_ba << colour;
-        for (const auto &[name, colour] :
-             {std::pair{"white", kCardOnWhite}, std::pair{"grey", kCardOnGrey}})
-            QTest::addRow("scroll thumb on the card over %s", name) << "thumb"_ba << colour;
+        for (const auto &[name, card] :
+             {std::pair{"white", cardOnWhite}, std::pair{"grey", cardOnGrey}})
+            QTest::addRow("scroll thumb on the card over %s", name) << "thumb"_ba << card;
     }
     void legibleColours()
     {

@@ -8,7 +8,7 @@ import Nimbrel
 FocusScope {
     id: dashboard
 
-    required property ContentView view
+    required property MonitoringSession session
 
     // Takes the keyboard focus within whatever shows it, so Space presses
     // Manual Scan as soon as the dashboard appears.
@@ -38,25 +38,24 @@ FocusScope {
             spacing: dashboard.pieceSpacing
 
             DashboardHeader {
-                view: dashboard.view
                 Layout.alignment: Qt.AlignHCenter
             }
 
             DashboardActions {
-                view: dashboard.view
+                session: dashboard.session
                 Layout.alignment: Qt.AlignHCenter
             }
 
             ScanStatusCard {
                 objectName: "scanStatusCard"
-                view: dashboard.view
+                session: dashboard.session
                 Layout.alignment: Qt.AlignHCenter
             }
 
             DetectionsCard {
                 objectName: "detectionsCard"
-                view: dashboard.view
-                visible: dashboard.view.detectedProcesses.count > 0
+                detections: dashboard.session.detectedProcesses
+                visible: detections.count > 0
                 Layout.fillWidth: true
             }
 

@@ -8,7 +8,8 @@ import Nimbrel
 Window {
     id: window
 
-    required property ContentView view
+    required property VerificationFlow verification
+    required property MonitoringSession monitoring
 
     // Asks the application for another, independent window (Ctrl+N).
     signal newWindowRequested
@@ -24,7 +25,7 @@ Window {
     minimumWidth: 420
     // Each screen scrolls when the window is shorter than its content.
     minimumHeight: 490
-    color: view.lightGrey
+    color: Theme.lightGrey
 
     // The first size fits the screen's free area, down to the minimum size;
     // set once before the window shows, so later resizing stays the user's.
@@ -59,7 +60,7 @@ Window {
 
                 GradientStop {
                     position: 0
-                    color: window.view.lightGrey
+                    color: Theme.lightGrey
                 }
                 GradientStop {
                     position: 1
@@ -75,15 +76,13 @@ Window {
     }
 
     Loader {
-        id: verification
-
         objectName: "verificationScreen"
         anchors.fill: parent
         // Destroyed once faded out: nothing can bring it back or give it focus.
         active: opacity > 0
-        enabled: !window.view.isVerified
-        opacity: window.view.isVerified ? 0 : 1
-        focus: !window.view.isVerified
+        enabled: !window.verification.isVerified
+        opacity: window.verification.isVerified ? 0 : 1
+        focus: !window.verification.isVerified
 
         Behavior on opacity {
             NumberAnimation {
@@ -93,18 +92,16 @@ Window {
         }
 
         sourceComponent: VerificationScreen {
-            view: window.view
+            flow: window.verification
         }
     }
 
     Loader {
-        id: dashboard
-
         objectName: "dashboardScreen"
         anchors.fill: parent
-        active: window.view.isVerified
-        opacity: window.view.isVerified ? 1 : 0
-        focus: window.view.isVerified
+        active: window.verification.isVerified
+        opacity: window.verification.isVerified ? 1 : 0
+        focus: window.verification.isVerified
 
         Behavior on opacity {
             NumberAnimation {
@@ -117,7 +114,7 @@ Window {
         // only when the Loader becomes active, not before the window's first
         // frame. Until then the inactive Loader just keeps source and properties.
         Component.onCompleted: setSource("Dashboard.qml", {
-            "view": window.view
+            "session": window.monitoring
         })
     }
 }

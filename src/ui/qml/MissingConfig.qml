@@ -10,17 +10,12 @@ Window {
     required property string problem
     required property list<string> searched
 
-    readonly property color darkGrey: Qt.rgba(0.15, 0.15, 0.2, 1)
-    readonly property color mediumGrey: Qt.rgba(0.25, 0.25, 0.3, 1)
-    readonly property color primaryBlue: Qt.rgba(0.2, 0.4, 0.8, 1)
-    readonly property color accentRed: Qt.rgba(0.9, 0.3, 0.3, 1)
-
     title: "Nimbrel"
     width: 600
     height: content.implicitHeight + 2 * Theme.standardPadding * 2
     minimumWidth: 420
     minimumHeight: height
-    color: Qt.rgba(0.9, 0.9, 0.95, 1)
+    color: Theme.lightGrey
     visible: true
 
     Column {
@@ -36,14 +31,14 @@ Window {
             MaterialIcon {
                 anchors.verticalCenter: parent.verticalCenter
                 symbol: "warning"
-                color: window.accentRed
+                color: Theme.accentRed
                 font.pixelSize: 36
             }
 
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 text: qsTr("Nimbrel cannot start")
-                color: window.darkGrey
+                color: Theme.darkGrey
                 font.pixelSize: Theme.titleSize
                 font.weight: Font.Bold
             }
@@ -52,7 +47,7 @@ Window {
         Text {
             width: parent.width
             text: window.problem
-            color: window.darkGrey
+            color: Theme.darkGrey
             font.pixelSize: Theme.bodySize
             wrapMode: Text.Wrap
             textFormat: Text.PlainText
@@ -60,7 +55,7 @@ Window {
 
         Text {
             text: qsTr("Places looked at, in this order:")
-            color: window.mediumGrey
+            color: Theme.mediumGrey
             font.pixelSize: Theme.bodySize
             font.weight: Font.DemiBold
         }
@@ -71,7 +66,7 @@ Window {
             readOnly: true
             selectByMouse: true
             wrapMode: TextEdit.WrapAnywhere
-            color: window.darkGrey
+            color: Theme.darkGrey
             font.family: "monospace"
             font.pixelSize: Theme.subheadlineSize
             textFormat: TextEdit.PlainText
@@ -90,7 +85,7 @@ Window {
                 implicitWidth: label.implicitWidth + 4 * Theme.standardPadding
                 implicitHeight: label.implicitHeight + Theme.standardPadding
                 radius: 12
-                color: window.primaryBlue
+                color: Theme.primaryBlue
 
                 Text {
                     id: label

@@ -6,7 +6,7 @@ import Nimbrel
 RowLayout {
     id: actions
 
-    required property ContentView view
+    required property MonitoringSession session
 
     spacing: 15
 
@@ -16,15 +16,15 @@ RowLayout {
         symbol: "search"
         circled: true
         text: "Manual Scan"
-        fillColor: actions.view.primaryBlue
-        onClicked: actions.view.performScan()
+        fillColor: Theme.primaryBlue
+        onClicked: actions.session.performScan()
     }
 
     DashboardActionButton {
         objectName: "monitorButton"
-        symbol: actions.view.isMonitoring ? "stop_circle" : "play_circle"
-        text: actions.view.isMonitoring ? "Stop Monitor" : "Start Monitor"
-        fillColor: actions.view.isMonitoring ? actions.view.accentRed : actions.view.accentGreen
-        onClicked: actions.view.toggleMonitoring()
+        symbol: actions.session.isMonitoring ? "stop_circle" : "play_circle"
+        text: actions.session.isMonitoring ? "Stop Monitor" : "Start Monitor"
+        fillColor: actions.session.isMonitoring ? Theme.accentRed : Theme.accentGreen
+        onClicked: actions.session.toggleMonitoring()
     }
 }

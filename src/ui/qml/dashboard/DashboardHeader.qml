@@ -4,10 +4,6 @@ import Nimbrel
 
 // The dashboard's title row and subtitle.
 ColumnLayout {
-    id: header
-
-    required property ContentView view
-
     spacing: 10
 
     RowLayout {
@@ -17,13 +13,13 @@ ColumnLayout {
 
         MaterialIcon {
             symbol: "radar"
-            color: header.view.primaryBlue
+            color: Theme.primaryBlue
             font.pixelSize: Theme.titleSize
         }
 
         Text {
             text: "Nimbrel Scanner"
-            color: header.view.darkGrey
+            color: Theme.darkGrey
             font.pixelSize: 28
             font.bold: true
             Accessible.role: Accessible.Heading
@@ -34,7 +30,7 @@ ColumnLayout {
     Text {
         Layout.alignment: Qt.AlignHCenter
         text: "Security Monitoring Dashboard"
-        color: header.view.mediumGrey
+        color: Theme.mediumGrey
         font.pixelSize: Theme.subheadlineSize
         Accessible.role: Accessible.StaticText
         Accessible.name: text

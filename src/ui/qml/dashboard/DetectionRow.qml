@@ -6,7 +6,6 @@ import Nimbrel
 Rectangle {
     id: row
 
-    required property ContentView view
     required property string name
     required property string detectedAt
 
@@ -14,7 +13,7 @@ Rectangle {
     radius: 12
     color: "white"
     border.width: 1
-    border.color: Qt.rgba(view.accentRed.r, view.accentRed.g, view.accentRed.b, 0.3)
+    border.color: Qt.rgba(Theme.accentRed.r, Theme.accentRed.g, Theme.accentRed.b, 0.3)
     Accessible.role: Accessible.ListItem
     Accessible.name: name + ", " + detectedAt
 
@@ -39,7 +38,7 @@ Rectangle {
                 text: row.name
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
-                color: row.view.darkGrey
+                color: Theme.darkGrey
                 font.pixelSize: Theme.bodySize
                 font.weight: Font.DemiBold
             }
@@ -47,14 +46,14 @@ Rectangle {
             Text {
                 text: row.detectedAt
                 textFormat: Text.PlainText
-                color: row.view.mediumGrey
+                color: Theme.mediumGrey
                 font.pixelSize: Theme.captionSize
             }
         }
 
         MaterialIcon {
             symbol: "remove_moderator"
-            color: row.view.accentRed
+            color: Theme.accentRed
             font.pixelSize: Theme.title3Size
         }
     }

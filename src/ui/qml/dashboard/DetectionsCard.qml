@@ -8,15 +8,15 @@ import Nimbrel
 Rectangle {
     id: card
 
-    required property ContentView view
+    required property DetectionLog detections
 
     readonly property int maximumListHeight: 200
 
     implicitHeight: content.implicitHeight + 2 * Theme.standardPadding
     radius: 15
-    color: Qt.rgba(view.accentRed.r, view.accentRed.g, view.accentRed.b, 0.05)
+    color: Qt.rgba(Theme.accentRed.r, Theme.accentRed.g, Theme.accentRed.b, 0.05)
     border.width: 1
-    border.color: Qt.rgba(view.accentRed.r, view.accentRed.g, view.accentRed.b, 0.2)
+    border.color: Qt.rgba(Theme.accentRed.r, Theme.accentRed.g, Theme.accentRed.b, 0.2)
 
     ColumnLayout {
         id: content
@@ -30,13 +30,13 @@ Rectangle {
 
             MaterialIcon {
                 symbol: "warning"
-                color: card.view.accentRed
+                color: Theme.accentRed
                 font.pixelSize: Theme.headlineSize
             }
 
             Text {
                 text: "Detected Processes"
-                color: card.view.darkGrey
+                color: Theme.darkGrey
                 font.pixelSize: Theme.headlineSize
                 font.bold: true
                 Accessible.role: Accessible.Heading
@@ -61,7 +61,7 @@ Rectangle {
             bottomMargin: ringRoom
             clip: true
             spacing: 12
-            model: card.view.detectedProcesses
+            model: card.detections
             boundsBehavior: Flickable.StopAtBounds
             activeFocusOnTab: true
             keyNavigationEnabled: true
@@ -122,7 +122,6 @@ Rectangle {
                 // Rows leave room for the scroll bar rather than run under it.
                 width: list.width - 2 * list.ringRoom - (scrollBar.needed ? scrollBar.width : 0)
                 focus: ListView.isCurrentItem
-                view: card.view
             }
         }
     }

@@ -6,26 +6,26 @@ import Nimbrel
 Rectangle {
     id: card
 
-    required property ContentView view
+    required property MonitoringSession session
 
     implicitWidth: row.implicitWidth + 2 * Theme.standardPadding
     implicitHeight: row.implicitHeight + 2 * Theme.standardPadding
     radius: 12
     color: Qt.rgba(1, 1, 1, 0.8)
     border.width: 1
-    border.color: Qt.rgba(view.mediumGrey.r, view.mediumGrey.g, view.mediumGrey.b, 0.3)
+    border.color: Qt.rgba(Theme.mediumGrey.r, Theme.mediumGrey.g, Theme.mediumGrey.b, 0.3)
 
     readonly property string transientStatus: "Scanning..."
     // What the card said when it appeared, then the last result announced.
     property string spokenStatus
 
-    Component.onCompleted: spokenStatus = view.scanStatus
+    Component.onCompleted: spokenStatus = session.scanStatus
 
     Connections {
-        target: card.view
+        target: card.session
 
         function onScanStatusChanged() {
-            const status = card.view.scanStatus;
+            const status = card.session.scanStatus;
             if (status === card.transientStatus || status === card.spokenStatus)
                 return;
             card.spokenStatus = status;
@@ -41,14 +41,14 @@ Rectangle {
 
         StatusDot {
             objectName: "statusDot"
-            view: card.view
+            monitoring: card.session.isMonitoring
         }
 
         Text {
             objectName: "scanStatusText"
-            text: card.view.scanStatus
+            text: card.session.scanStatus
             textFormat: Text.PlainText
-            color: card.view.darkGrey
+            color: Theme.darkGrey
             font.pixelSize: Theme.bodySize
             font.weight: Font.Medium
             Accessible.ignored: true
@@ -59,7 +59,7 @@ Rectangle {
                 id: announcement
 
                 objectName: "scanStatusAnnouncement"
-                text: card.view.scanStatus
+                text: card.session.scanStatus
             }
         }
     }

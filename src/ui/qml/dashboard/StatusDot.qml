@@ -2,7 +2,9 @@ import QtQuick
 import Nimbrel
 
 // Green and pulsing while monitoring, grey at rest otherwise. The pulse timer
-// lives with the dot, so it runs exactly as long as the dashboard is shown.
+// lives with the dot, so it runs exactly as long as the dashboard is shown:
+// every 0.5 s it flips the dot between 100 % and 120 % while monitoring, and
+// settles it at 100 % otherwise.
 //
 // Each change of the scale is eased in-out over 0.5 s while monitoring and
 // 0.2 s otherwise, in steps twenty times a second rather than at the
@@ -11,17 +13,17 @@ import Nimbrel
 Rectangle {
     id: dot
 
-    required property ContentView view
+    required property bool monitoring
 
-    readonly property real targetScale: view.animationScale
+    property real targetScale: 1.0
     property real startScale: 1.0
     property real startedAt: 0
-    readonly property int duration: view.isMonitoring ? 500 : 200
+    readonly property int duration: monitoring ? 500 : 200
 
     implicitWidth: 12
     implicitHeight: 12
     radius: width / 2
-    color: view.isMonitoring ? view.accentGreen : view.mediumGrey
+    color: monitoring ? Theme.accentGreen : Theme.mediumGrey
     scale: 1.0
     Accessible.ignored: true
 
@@ -52,6 +54,6 @@ Rectangle {
         interval: 500
         repeat: true
         running: true
-        onTriggered: dot.view.pulseStatusIndicator()
+        onTriggered: dot.targetScale = dot.monitoring && dot.targetScale === 1.0 ? 1.2 : 1.0
     }
 }

@@ -7,7 +7,7 @@ import QtQuick
 // whose own text is then hidden from assistive technology.
 //
 //     Text {
-//         text: view.scanStatus
+//         text: session.scanStatus
 //         Accessible.ignored: true
 //         Announcement { id: announcement; text: parent.text }
 //     }

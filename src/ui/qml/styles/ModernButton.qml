@@ -7,7 +7,7 @@ import QtQuick.Templates as T
 //
 //     ModernButton {
 //         text: "Verify Code"              // also the accessible name
-//         onClicked: view.verifyCode()
+//         onClicked: flow.verifyCode()
 //         contentItem: Rectangle { ... }   // the label: colours, size and shape
 //     }
 //

@@ -3,8 +3,7 @@ import QtQuick.Templates as T
 import Nimbrel
 
 // A scroll bar whose thumb can be seen and grabbed: 8 px wide, at least 24 px
-// long, in a grey with at least 3:1 contrast against the light cards it runs
-// over. Shown only while there is something to scroll.
+// long, in Theme's thumb grey. Shown only while there is something to scroll.
 //
 //     ScrollBar.vertical: ModernScrollBar { Accessible.name: "Detected Processes" }
 T.ScrollBar {
@@ -28,6 +27,6 @@ T.ScrollBar {
         implicitWidth: control.thumbWidth
         implicitHeight: control.minimumThumbLength
         radius: width / 2
-        color: control.pressed ? Qt.rgba(0.25, 0.25, 0.3, 1) : Qt.rgba(0.4, 0.4, 0.45, 1)
+        color: control.pressed ? Theme.mediumGrey : Theme.scrollThumb
     }
 }

@@ -5,19 +5,14 @@ import QtQuick.Templates as T
 //
 //     ModernTextField {
 //         placeholderText: "Enter email address"
-//         text: view.interviewerEmail
-//         onTextEdited: view.interviewerEmail = text
+//         text: flow.interviewerEmail
+//         onTextEdited: flow.interviewerEmail = text
 //         Accessible.name: "Interviewer Email"
 //     }
 //
 // Any text of any length is accepted; text wider than the field scrolls inside it.
 T.TextField {
     id: control
-
-    readonly property color fillColor: Qt.rgba(0.95, 0.95, 0.98, 1.0)
-    readonly property color outlineColor: Qt.rgba(0.8, 0.8, 0.85, 1.0)
-    readonly property color textColor: Qt.rgba(0.15, 0.15, 0.2, 1.0)
-    readonly property color placeholderColor: Qt.rgba(0.15, 0.15, 0.2, 0.45)
 
     // Not the text's width: a long entry scrolls inside instead of widening the layout.
     implicitWidth: Math.max(implicitBackgroundWidth + leftInset + rightInset,
@@ -29,10 +24,10 @@ T.TextField {
     padding: Theme.standardPadding
     clip: true
     font.pixelSize: Theme.bodySize
-    color: textColor
-    selectionColor: Qt.rgba(0.2, 0.4, 0.8, 0.35)
-    selectedTextColor: textColor
-    placeholderTextColor: placeholderColor
+    color: Theme.darkGrey
+    selectionColor: Qt.rgba(Theme.primaryBlue.r, Theme.primaryBlue.g, Theme.primaryBlue.b, 0.35)
+    selectedTextColor: Theme.darkGrey
+    placeholderTextColor: Qt.rgba(Theme.darkGrey.r, Theme.darkGrey.g, Theme.darkGrey.b, 0.45)
     verticalAlignment: TextInput.AlignVCenter
     selectByMouse: true
     Accessible.description: placeholderText
@@ -55,9 +50,9 @@ T.TextField {
 
     background: Rectangle {
         radius: 12
-        color: control.fillColor
+        color: Theme.fieldFill
         // A 1-point outline centred on the edge: half of it falls outside.
         border.width: 1
-        border.color: control.outlineColor
+        border.color: Theme.fieldOutline
     }
 }

@@ -7,7 +7,6 @@ import Nimbrel
 ColumnLayout {
     id: group
 
-    required property ContentView view
     required property string label
     required property string placeholder
     required property string value
@@ -21,7 +20,7 @@ ColumnLayout {
 
     Text {
         text: group.label
-        color: group.view.mediumGrey
+        color: Theme.mediumGrey
         font.pixelSize: Theme.subheadlineSize
         font.weight: Font.Medium
         Accessible.ignored: true

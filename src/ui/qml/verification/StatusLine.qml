@@ -5,16 +5,17 @@ import Nimbrel
 // The latest result message with its icon: a check when the text holds "✓"
 // anywhere, else a cross when it holds "✗", else an "i". As wide as its text,
 // up to `maximumWidth`; longer texts wrap and are cut off after a few lines,
-// with the whole message in a tooltip.
+// with the whole message in a tooltip. `address`, where the message names it,
+// is laid out as one (AddressText).
 Rectangle {
     id: line
 
-    required property ContentView view
+    required property string message
+    required property string address
     property real maximumWidth: Infinity
 
-    readonly property string message: view.emailStatus
     readonly property string iconSymbol: message.includes("✓") ? "check_circle" : message.includes("✗") ? "cancel" : "info"
-    readonly property color iconColor: message.includes("✓") ? view.accentGreen : message.includes("✗") ? view.accentRed : view.primaryBlue
+    readonly property color iconColor: message.includes("✓") ? Theme.accentGreen : message.includes("✗") ? Theme.accentRed : Theme.primaryBlue
     readonly property real textRoom: maximumWidth - 2 * Theme.standardPadding - icon.implicitWidth - row.spacing
     // Whether the line shows only part of the message (the tooltip has it all).
     readonly property bool cut: text.truncated || (text.text.includes("…") && !message.includes("…"))
@@ -71,9 +72,9 @@ Rectangle {
             objectName: "statusText"
             anchors.verticalCenter: parent.verticalCenter
             width: Math.max(0, Math.min(implicitWidth, line.textRoom))
-            text: AddressText.fit(line.message, line.view.verificationAddress, font, line.textRoom)
+            text: AddressText.fit(line.message, line.address, font, line.textRoom)
             textFormat: Text.PlainText
-            color: line.view.mediumGrey
+            color: Theme.mediumGrey
             font.pixelSize: Theme.subheadlineSize
             wrapMode: namesAddress ? Text.WordWrap : Text.WrapAtWordBoundaryOrAnywhere
             maximumLineCount: 4
@@ -101,7 +102,7 @@ Rectangle {
         contentItem: Text {
             readonly property real room: line.width - 16
 
-            text: AddressText.fit(line.message, line.view.verificationAddress, font, room, 1000)
+            text: AddressText.fit(line.message, line.address, font, room, 1000)
             textFormat: Text.PlainText
             wrapMode: text !== line.message ? Text.WordWrap : Text.WrapAtWordBoundaryOrAnywhere
             color: "white"
@@ -110,7 +111,7 @@ Rectangle {
 
         background: Rectangle {
             radius: 6
-            color: line.view.darkGrey
+            color: Theme.darkGrey
         }
     }
 }

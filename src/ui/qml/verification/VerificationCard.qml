@@ -7,7 +7,7 @@ import Nimbrel
 ColumnLayout {
     id: card
 
-    required property ContentView view
+    required property VerificationFlow flow
 
     readonly property alias statusLine: statusLine
 
@@ -15,10 +15,10 @@ ColumnLayout {
 
     // The send button leaves with the focus it held: carry on at the code field.
     Connections {
-        target: card.view
+        target: card.flow
 
         function onEmailSentChanged() {
-            if (card.view.emailSent)
+            if (card.flow.emailSent)
                 codeGroup.field.forceActiveFocus(Qt.TabFocusReason);
         }
     }
@@ -30,11 +30,10 @@ ColumnLayout {
         field.objectName: "emailField"
         field.focus: true
         Layout.fillWidth: true
-        view: card.view
         label: "Interviewer Email"
         placeholder: "Enter email address"
-        value: card.view.interviewerEmail
-        onEdited: text => card.view.interviewerEmail = text
+        value: card.flow.interviewerEmail
+        onEdited: text => card.flow.interviewerEmail = text
         // Return presses the form's default button: Send while it is offered,
         // and once the code is out it carries on to the code field.
         onAccepted: {
@@ -50,13 +49,12 @@ ColumnLayout {
 
         objectName: "codeGroup"
         field.objectName: "codeField"
-        visible: card.view.emailSent
+        visible: card.flow.emailSent
         Layout.fillWidth: true
-        view: card.view
         label: "Verification Code"
         placeholder: "Enter 6-digit code"
-        value: card.view.userInputCode
-        onEdited: text => card.view.userInputCode = text
+        value: card.flow.userInputCode
+        onEdited: text => card.flow.userInputCode = text
         onAccepted: verifyButton.press()
     }
 
@@ -64,16 +62,16 @@ ColumnLayout {
         id: verifyButton
 
         objectName: "verifyButton"
-        visible: card.view.emailSent
+        visible: card.flow.emailSent
         Layout.fillWidth: true
         text: "Verify Code"
         symbol: "verified_user"
-        fillColor: card.view.primaryBlue
+        fillColor: Theme.primaryBlue
         // A second wrong code leaves the message as it was: say it again.
         onClicked: {
-            const before = card.view.emailStatus;
-            card.view.verifyCode();
-            if (card.view.emailStatus === before)
+            const before = card.flow.emailStatus;
+            card.flow.verifyCode();
+            if (card.flow.emailStatus === before)
                 statusLine.announce();
         }
     }
@@ -82,23 +80,24 @@ ColumnLayout {
         id: sendButton
 
         objectName: "sendButton"
-        visible: !card.view.emailSent
-        enabled: card.view.interviewerEmail !== ""
+        visible: !card.flow.emailSent
+        enabled: card.flow.interviewerEmail !== ""
         Layout.fillWidth: true
         text: "Send Verification Code"
         symbol: "mail"
-        fillColor: enabled ? card.view.primaryBlue : card.view.mediumGrey
-        onClicked: card.view.sendVerificationCode()
+        fillColor: enabled ? Theme.primaryBlue : Theme.mediumGrey
+        onClicked: card.flow.sendVerificationCode()
     }
 
     StatusLine {
         id: statusLine
 
         objectName: "statusLine"
-        visible: card.view.emailStatus !== ""
+        visible: card.flow.emailStatus !== ""
         Layout.alignment: Qt.AlignHCenter
         Layout.maximumWidth: card.width
         maximumWidth: card.width
-        view: card.view
+        message: card.flow.emailStatus
+        address: card.flow.verificationAddress
     }
 }

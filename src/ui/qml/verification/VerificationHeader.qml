@@ -3,17 +3,13 @@ import Nimbrel
 
 // The shield, the application's name and its tagline, centred.
 Column {
-    id: header
-
-    required property ContentView view
-
     spacing: 15
     bottomPadding: 20
 
     MaterialIcon {
         anchors.horizontalCenter: parent.horizontalCenter
         symbol: "security"
-        color: header.view.primaryBlue
+        color: Theme.primaryBlue
         font.pixelSize: 60
         font.weight: Font.Light
     }
@@ -21,7 +17,7 @@ Column {
     Text {
         anchors.horizontalCenter: parent.horizontalCenter
         text: "Nimbrel"
-        color: header.view.darkGrey
+        color: Theme.darkGrey
         font.pixelSize: 32
         font.weight: Font.Bold
         Accessible.role: Accessible.Heading
@@ -29,9 +25,9 @@ Column {
     }
 
     Text {
-        width: header.width
+        width: parent.width
         text: "Verify interviewers & scan for spyware during remote interviews"
-        color: header.view.mediumGrey
+        color: Theme.mediumGrey
         font.pixelSize: Theme.title2Size
         font.weight: Font.Medium
         horizontalAlignment: Text.AlignHCenter

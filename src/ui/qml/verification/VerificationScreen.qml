@@ -6,7 +6,7 @@ import Nimbrel
 Item {
     id: screen
 
-    required property ContentView view
+    required property VerificationFlow flow
 
     readonly property int cardPadding: 30
     readonly property int sideMargin: 30
@@ -25,7 +25,7 @@ Item {
         contentHeight: Math.max(height, column.implicitHeight)
 
         Connections {
-            target: screen.view
+            target: screen.flow
 
             function onEmailStatusChanged() {
                 scroller.revealWhenPlaced(card.statusLine);
@@ -51,7 +51,6 @@ Item {
                 Layout.fillWidth: true
                 Layout.leftMargin: screen.sideMargin
                 Layout.rightMargin: screen.sideMargin
-                view: screen.view
             }
 
             Item {
@@ -83,7 +82,7 @@ Item {
 
                     anchors.fill: parent
                     anchors.margins: screen.cardPadding
-                    view: screen.view
+                    flow: screen.flow
                 }
             }
 

@@ -1,33 +1,33 @@
-#include "ContentView.h"
-#include "FakeEmailSender.h"
+#include "../monitoring/FakeEmailSender.h"
+#include "MonitoringSession.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QtQuickTest>
 
-// The dashboard tests' "fixture": windows whose scans find nothing and whose
+// The dashboard tests' "fixture": sessions whose scans find nothing and whose
 // e-mails go to one fake service, with logs the tests fill directly.
 class DashboardFixture : public QObject
 {
     Q_OBJECT
 
 public:
-    Q_INVOKABLE ContentView *createView()
+    Q_INVOKABLE MonitoringSession *createSession()
     {
-        auto *view = new ContentView(
+        auto *session = new MonitoringSession(
             m_sender, [] { return QStringList(); }, ScanResultsEmails::EveryScan, this);
-        view->setInterviewerEmail(QStringLiteral("interviewer@example.com"));
-        return view;
+        session->setInterviewerEmail(QStringLiteral("interviewer@example.com"));
+        return session;
     }
 
-    Q_INVOKABLE void logDetections(ContentView *view, const QStringList &lines)
+    Q_INVOKABLE void logDetections(MonitoringSession *session, const QStringList &lines)
     {
-        view->handleScanResults(lines);
+        session->handleScanResults(lines);
     }
 
-    Q_INVOKABLE QDateTime entryTime(ContentView *view, int row) const
+    Q_INVOKABLE QDateTime entryTime(MonitoringSession *session, int row) const
     {
-        return view->detectedProcesses()->entries().at(row).time;
+        return session->detectedProcesses()->entries().at(row).time;
     }
 
 public slots:

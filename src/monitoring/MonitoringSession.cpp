@@ -1,12 +1,10 @@
-// The monitoring loop, its notices and the dashboard's pulse.
-#include "ContentView.h"
+#include "MonitoringSession.h"
 
+#include "MonitoringNotices.h"
 #include "PostToGuiThread.h"
-#include "monitoring/MonitoringNotices.h"
-#include "monitoring/ShortDateTime.h"
+#include "ShortDateTime.h"
 
 #include <QFutureWatcher>
-#include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <chrono>
@@ -33,7 +31,31 @@ QString outcomeText(bool success, const std::optional<EmailError> &error,
 
 } // namespace
 
-void ContentView::toggleMonitoring()
+MonitoringSession::MonitoringSession(std::shared_ptr<EmailSender> emailSender, ScanPass scanPass,
+                                     ScanResultsEmails scanResultsEmails, QObject *parent)
+    : QObject(parent), m_emailSender(std::move(emailSender)), m_scanPass(std::move(scanPass)),
+      m_scanResultsEmails(scanResultsEmails)
+{}
+
+MonitoringSession::~MonitoringSession() = default;
+
+void MonitoringSession::setScanStatus(const QString &status)
+{
+    if (m_scanStatus == status)
+        return;
+    m_scanStatus = status;
+    emit scanStatusChanged();
+}
+
+void MonitoringSession::setEmailStatus(const QString &status)
+{
+    if (m_emailStatus == status)
+        return;
+    m_emailStatus = status;
+    emit emailStatusChanged();
+}
+
+void MonitoringSession::toggleMonitoring()
 {
     m_isMonitoring = !m_isMonitoring;
     emit isMonitoringChanged();
@@ -61,7 +83,7 @@ void ContentView::toggleMonitoring()
     sendMonitoringStatusEmail(started);
 }
 
-void ContentView::performScan(ScanTrigger trigger)
+void MonitoringSession::performScan(ScanTrigger trigger)
 {
     if (m_sessionFinished)
         return;
@@ -74,10 +96,10 @@ void ContentView::performScan(ScanTrigger trigger)
     setScanStatus(QStringLiteral("Scanning..."));
     ++m_scansRunning;
 
-    // One watcher per scan, owned by this window: its finished signal arrives on
-    // the GUI thread in the order the scans end, and a closed window takes its
-    // watchers along, so a late result is dropped unseen. A manual scan may
-    // run beside a tick's.
+    // One watcher per scan, owned by this session: its finished signal arrives
+    // on the GUI thread in the order the scans end, and a destroyed session
+    // takes its watchers along, so a late result is dropped unseen. A manual
+    // scan may run beside a tick's.
     auto *watcher = new QFutureWatcher<QStringList>(this);
     connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher, trigger] {
         --m_scansRunning;
@@ -87,7 +109,7 @@ void ContentView::performScan(ScanTrigger trigger)
     watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), m_scanPass));
 }
 
-void ContentView::handleScanResults(const QStringList &scanned, ScanTrigger trigger)
+void MonitoringSession::handleScanResults(const QStringList &scanned, ScanTrigger trigger)
 {
     if (m_sessionFinished)
         return; // the window is closing: results arriving now go unseen
@@ -111,7 +133,7 @@ void ContentView::handleScanResults(const QStringList &scanned, ScanTrigger trig
         lines.append(detection.name);
     }
     for (const QString &line : scanned) {
-        m_detectedProcesses.append({QUuid::createUuid(), line, QDateTime::currentDateTime()});
+        m_detectedProcesses.append({line, QDateTime::currentDateTime()});
         lines.append(line);
     }
     const QSet<QString> found(lines.begin(), lines.end());
@@ -122,7 +144,7 @@ void ContentView::handleScanResults(const QStringList &scanned, ScanTrigger trig
     sendScanResultsEmail(lines);
 }
 
-void ContentView::finishSession()
+void MonitoringSession::finishSession()
 {
     if (m_sessionFinished)
         return;
@@ -131,39 +153,46 @@ void ContentView::finishSession()
     m_sessionFinished = true;
 }
 
-void ContentView::sendMonitoringStatusEmail(bool started)
+void MonitoringSession::sendNotice(const QString &subject, const QString &html, ApplyOutcome apply)
 {
-    const QString body =
-        MonitoringNotices::statusBody(started, shortDateTime(QDateTime::currentDateTime()));
-    send(m_interviewerEmail, MonitoringNotices::statusSubject(started), body, Mail::Notice,
-         [](ContentView &view, bool success, std::optional<EmailError> error) {
-             view.setEmailStatus(outcomeText(
-                 success, error, QStringLiteral("Monitoring status emailed to "),
-                 QStringLiteral("Failed to send monitoring status: "), view.m_interviewerEmail));
-         });
+    ++m_noticesInFlight;
+    m_emailSender->sendEmail(
+        m_interviewerEmail, subject, html, std::nullopt,
+        [session = QPointer<MonitoringSession>(this),
+         apply = std::move(apply)](bool success, std::optional<EmailError> error) {
+            postToGuiThread(session, [apply, success, error = std::move(error)](
+                                         MonitoringSession &session) mutable {
+                apply(session, success, std::move(error));
+                if (--session.m_noticesInFlight == 0)
+                    emit session.noticesSettled();
+            });
+        },
+        EmailSender::Retry::OnTransientFailure);
 }
 
-void ContentView::sendScanResultsEmail(const QStringList &lines)
+void MonitoringSession::sendMonitoringStatusEmail(bool started)
 {
-    send(m_interviewerEmail, MonitoringNotices::scanResultsSubject(),
-         MonitoringNotices::scanResultsBody(lines), Mail::Notice,
-         [lines](ContentView &view, bool success, std::optional<EmailError> error) {
-             // Not delivered: OnChange must not hold back the next tick with these lines.
-             const QSet<QString> sent(lines.begin(), lines.end());
-             if (!success && view.m_lastEmailedLines == sent)
-                 view.m_lastEmailedLines.reset();
-             view.setEmailStatus(outcomeText(
-                 success, error, QStringLiteral("Scan results emailed to "),
-                 QStringLiteral("Failed to send scan results: "), view.m_interviewerEmail));
-         });
+    sendNotice(MonitoringNotices::statusSubject(started),
+               MonitoringNotices::statusBody(started, shortDateTime(QDateTime::currentDateTime())),
+               [](MonitoringSession &session, bool success, std::optional<EmailError> error) {
+                   session.setEmailStatus(
+                       outcomeText(success, error, QStringLiteral("Monitoring status emailed to "),
+                                   QStringLiteral("Failed to send monitoring status: "),
+                                   session.m_interviewerEmail));
+               });
 }
 
-void ContentView::pulseStatusIndicator()
+void MonitoringSession::sendScanResultsEmail(const QStringList &lines)
 {
-    // While monitoring the dot alternates between 100 % and 120 %; otherwise it rests at 100 %.
-    const qreal next = (m_isMonitoring && m_animationScale == 1.0) ? 1.2 : 1.0;
-    if (next == m_animationScale)
-        return;
-    m_animationScale = next;
-    emit animationScaleChanged();
+    sendNotice(MonitoringNotices::scanResultsSubject(), MonitoringNotices::scanResultsBody(lines),
+               [lines](MonitoringSession &session, bool success, std::optional<EmailError> error) {
+                   // Not delivered: OnChange must not hold back the next tick with these lines.
+                   const QSet<QString> sent(lines.begin(), lines.end());
+                   if (!success && session.m_lastEmailedLines == sent)
+                       session.m_lastEmailedLines.reset();
+                   session.setEmailStatus(
+                       outcomeText(success, error, QStringLiteral("Scan results emailed to "),
+                                   QStringLiteral("Failed to send scan results: "),
+                                   session.m_interviewerEmail));
+               });
 }

@@ -1,0 +1,16 @@
+#include "HelperPrograms.h"
+
+#include <QDebug>
+#include <QProcess>
+
+std::optional<QByteArray> run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30'000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        qWarning() << program << arguments << "failed:" << process.readAllStandardError();
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput();
+}
