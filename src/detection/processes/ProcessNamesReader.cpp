@@ -20,6 +20,9 @@ constexpr qint64 maxMapsBytes = 256 * 1024;
 constexpr qint64 maxPackageJsonBytes = 1024 * 1024;
 // A script's package.json is looked for this many folders up.
 constexpr int maxPackageLevels = 4;
+// The verdicts on names a reader remembers: a pass over a busy desktop meets a
+// few thousand distinct ones.
+constexpr qsizetype maxRememberedVerdicts = 16 * 1024;
 
 QStringView fileNameOf(QStringView path)
 {
@@ -67,7 +70,7 @@ public:
 
     void add(const QString &name, NameSource source)
     {
-        if (name.isEmpty() || (!identifiesProgram(source) && !m_reader.m_mayMatter(name)))
+        if (name.isEmpty() || (!identifiesProgram(source) && !m_reader.mayMatter(name)))
             return;
         QList<ProcessName> &names = identifiesProgram(source) ? m_identities : m_mentions;
         const ProcessName entry{name, source};
@@ -111,13 +114,13 @@ public:
     {
         if (!path.startsWith(u'/')) {
             // Read from the working folder only what may matter by its own text.
-            if ((!m_reader.m_mayMatter(path) && !isScriptOfNode(fileNameOf(path))) ||
+            if ((!m_reader.mayMatter(path) && !isScriptOfNode(fileNameOf(path))) ||
                 workingFolder().isEmpty())
                 return false;
             path = workingFolder() + u'/' + path;
         }
         path = QDir::cleanPath(path);
-        if (!m_reader.m_mayMatter(path)) {
+        if (!m_reader.mayMatter(path)) {
             // A script of node's may still be known by its package.
             if (isScriptOfNode(fileNameOf(path)) &&
                 examinePath(m_directory, path) == PathKind::Program)
@@ -263,6 +266,17 @@ std::optional<ObservedProcess> ProcessNamesReader::read(ProcessDirectory &direct
     if (process.names.isEmpty())
         return std::nullopt;
     return process;
+}
+
+bool ProcessNamesReader::mayMatter(const QString &name)
+{
+    // Folders, options and paths repeat from process to process.
+    if (const auto known = m_verdicts.constFind(name); known != m_verdicts.constEnd())
+        return *known;
+    const bool verdict = m_mayMatter(name);
+    if (m_verdicts.size() < maxRememberedVerdicts)
+        m_verdicts.insert(name, verdict);
+    return verdict;
 }
 
 PackageNames ProcessNamesReader::packageOf(const QString &folder, const ProcessDirectory *script)

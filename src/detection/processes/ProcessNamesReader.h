@@ -43,8 +43,10 @@ private:
     // The names of the Electron-style app whose executable lies in `folder`,
     // or, for a `script` process, of the package its script in `folder` belongs to.
     PackageNames packageOf(const QString &folder, const ProcessDirectory *script);
+    bool mayMatter(const QString &name);
 
     QString m_homeFolder;
     NameFilter m_mayMatter;
+    QHash<QString, bool> m_verdicts;
     QHash<QString, PackageNames> m_packagesByFolder;
 };
