@@ -1,5 +1,6 @@
 #include "MonitoringSession.h"
 
+#include "MonitoringLog.h"
 #include "MonitoringNotices.h"
 #include "PostToGuiThread.h"
 #include "ShortDateTime.h"
@@ -25,7 +26,7 @@ QString outcomeText(bool success, const std::optional<EmailError> &error,
         return QStringLiteral("✓ ") + successText + address;
     const QString failure = QStringLiteral("✗ ") + failureText +
                             (error ? error->description : QStringLiteral("Unknown error"));
-    qWarning().noquote() << failure;
+    qCWarning(nimbrelMonitoring).noquote() << failure;
     return failure;
 }
 

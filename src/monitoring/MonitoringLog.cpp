@@ -1,0 +1,3 @@
+#include "MonitoringLog.h"
+
+Q_LOGGING_CATEGORY(nimbrelMonitoring, "nimbrel.monitoring")

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// The monitoring session's messages: a notice that failed goes here, since the
+// dashboard does not show it.
+Q_DECLARE_LOGGING_CATEGORY(nimbrelMonitoring)
