@@ -6,7 +6,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -33,29 +32,8 @@ private slots:
     void reportsRealProcessesByEveryName_data();
     void reportsRealProcessesByEveryName();
 
-    void jsonDocument();
-
     void saysWhenBlinded_data();
     void saysWhenBlinded();
-
-    void reportsAProcessByItsFullName()
-    {
-        // Longer than the 15 characters `ps` would show of it.
-        QTemporaryDir dir;
-        const QString helper = dir.filePath(u"longnamedcluelyqzhelper"_qs);
-        QVERIFY(QFile::copy(u"/bin/sleep"_qs, helper));
-        QProcess child;
-        child.start(helper, {u"60"_qs});
-        QVERIFY(child.waitForStarted());
-        QByteArray out;
-        const int status = scan({}, out);
-        child.kill();
-        child.waitForFinished();
-        QCOMPARE(status, 1);
-        QVERIFY2(out.split('\n').contains(
-                     "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: longnamedcluelyqzhelper"),
-                 out.constData());
-    }
 
     void exitStatus()
     {
@@ -75,6 +53,8 @@ private slots:
             {{u"now"_qs}, 2, ""},
             {{u"--proc-root"_qs}, 2, ""},
             {{u"--ps"_qs, u"--proc-root"_qs, u"/proc"_qs}, 2, ""},
+            {{u"--json"_qs, u"--explain"_qs}, 2, ""},
+            {{u"--json"_qs, u"--apps"_qs}, 2, ""},
         };
         for (const auto &[arguments, status, expected] : cases) {
             QByteArray out, err;
@@ -88,6 +68,15 @@ private slots:
             // Usage errors, and only they, point to the help.
             QCOMPARE(err.contains("Try 'nimbrel-scan --help'."), status == 2);
         }
+        // The same findings as one document, valid against the schema.
+        QByteArray found, empty;
+        QCOMPARE(scan({u"--json"_qs, u"--proc-root"_qs, proc.filePath(u"found"_qs)}, found), 1);
+        QCOMPARE(scan({u"--json"_qs, u"--proc-root"_qs, proc.filePath(u"empty"_qs)}, empty), 0);
+        QCOMPARE(schemaVerdicts({found, empty}), QStringList({u"valid"_qs, u"valid"_qs}));
+        const QJsonArray findings = QJsonDocument::fromJson(found)[u"findings"_qs].toArray();
+        QCOMPARE(findings.size(), 2);
+        QCOMPARE(findings[0][u"pids"_qs].toArray().size(), 1);
+        QCOMPARE(QJsonDocument::fromJson(empty)[u"findings"_qs].toArray(), QJsonArray());
         QByteArray help;
         QCOMPARE(scan({u"--help"_qs}, help), 0);
         QVERIFY(help.contains("Exit status: 0 when nothing was found, 1 when something was, 2"));
@@ -141,6 +130,11 @@ void NimbrelScanTest::reportsRealProcessesByEveryName_data()
                                  << QStringList{u"-w"_qs, script(u"bin/cluelyqc-copilot"_qs,
                                                                  "my @all = <STDIN>;\n")}
                                  << u"🚨 CLUELY DETECTED - Process: cluelyqc-copilot"_qs << QString();
+    // Longer than the 15 characters `ps` would show of it.
+    QFile::copy(u"/bin/cat"_qs, m_programs.filePath(u"longnamedcluelyqzhelper"_qs));
+    QTest::newRow("a name longer than ps shows")
+        << m_programs.filePath(u"longnamedcluelyqzhelper"_qs) << QStringList()
+        << u"🚨 CLUELY DETECTED - Process: longnamedcluelyqzhelper"_qs << QString();
     QTest::newRow("exec -a") << u"/bin/bash"_qs << QStringList{u"-c"_qs, u"exec -a Cluelyqd cat"_qs}
                              << u"🚨 CLUELY DETECTED - Process: Cluelyqd"_qs << QString();
     QTest::newRow("node script") << u"/usr/bin/node"_qs
@@ -228,29 +222,6 @@ void NimbrelScanTest::saysWhenBlinded()
     const QByteArray out = scan.readAllStandardOutput();
     QCOMPARE(scan.exitCode(), 1);
     QVERIFY2(out.split('\n').contains(line), out + scan.readAllStandardError());
-}
-
-void NimbrelScanTest::jsonDocument()
-{
-    QTemporaryDir proc;
-    writeFile(proc.filePath(u"found/7/cmdline"_qs), "/usr/bin/bash");
-    writeFile(proc.filePath(u"found/8/cmdline"_qs), "/tmp/Y2x1ZWx5");
-    QVERIFY(QDir(proc.path()).mkdir(u"empty"_qs));
-    QByteArray found;
-    QByteArray empty;
-    QCOMPARE(scan({u"--json"_qs, u"--proc-root"_qs, proc.filePath(u"found"_qs)}, found), 1);
-    QCOMPARE(scan({u"--json"_qs, u"--proc-root"_qs, proc.filePath(u"empty"_qs)}, empty), 0);
-    QCOMPARE(schemaVerdicts({found, empty}), QStringList({u"valid"_qs, u"valid"_qs}));
-    // The same finding the plain output prints, with its evidence.
-    const QJsonObject finding = QJsonDocument::fromJson(found)[u"findings"_qs][0].toObject();
-    QCOMPARE(finding[u"line"_qs].toString(), u"🚨 CLUELY DETECTED - Process: Y2x1ZWx5"_qs);
-    QCOMPARE(finding[u"pids"_qs].toArray(), QJsonArray({8}));
-    QCOMPARE(finding[u"evidence"_qs][0][u"source"_qs].toString(), u"argv0"_qs);
-    QCOMPARE(QJsonDocument::fromJson(empty)[u"findings"_qs].toArray(), QJsonArray());
-    for (const QString &other : {u"--explain"_qs, u"--apps"_qs}) {
-        QByteArray out;
-        QCOMPARE(scan({u"--json"_qs, other}, out), 2);
-    }
 }
 
 QTEST_GUILESS_MAIN(NimbrelScanTest)
