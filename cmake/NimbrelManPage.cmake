@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Nimbrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # nimbrel_add_man_page(<page>.<section>.in COMPONENT <component>)
 #
 # Fills in the version and release date, compresses the page as Debian wants it

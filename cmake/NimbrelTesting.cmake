@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Nimbrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # nimbrel_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <seconds>] [ENV <VAR=value...>])
 #
 # One Qt Test executable registered with CTest. Tests run with the offscreen

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures for the application window: the dashboard's first frame after the
 // verify key press, resident memory of the dashboard and after an hour of
 // monitoring whose every tick finds something, and CPU use of the dashboard

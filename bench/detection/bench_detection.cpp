@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the detection engine is: the name matcher against the two literal
 // matchers (over UTF-8 bytes and over QString), and whole scan passes over this
 // machine with each process reader.

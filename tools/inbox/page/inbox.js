@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 'use strict';
 // The inbox page. It polls /api/emails and changes the page in place, so a
 // reader keeps their selection and scroll position while messages arrive.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
 
 // The accessible face of a status text that a screen reader should speak when
