@@ -1,11 +1,10 @@
-// ResendService against the local inbox (or a bare listener where the exact
-// bytes matter): the outcome of every case, and the requests it sends.
+// ResendService against the local inbox: the outcome of every case, and the
+// requests it sends side by side.
 #include "InboxServer.h"
 #include "ResendService.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -124,37 +123,11 @@ private slots:
         for (
             const char *json :
             {R"({"from":"onboarding@resend.dev","to":["Ann <ann@example.com>"],"subject":"Code",)"
-             R"("html":"<h1>Résumé \"quoted\" ✓</h1>\n<p>🚨 line two</p>","text":""})",
+             R"("html":"<h1>Résumé \u0022quoted\u0022 ✓</h1>\n<p>🚨 line two</p>","text":""})",
              R"({"from":"onboarding@resend.dev","to":["bob@example.com"],"subject":"2nd",)"
              R"("html":"","text":"plain\ttext"})",
              R"({"from":"onboarding@resend.dev","to":[""],"subject":"nobody","html":"","text":""})"})
             QVERIFY2(bodies.contains(QJsonDocument::fromJson(json).object()), json);
-    }
-
-    void emptyKeyIsSentBareAndRedirectsAreRefused()
-    {
-        // A bare listener sees the headers as sent, before any HTTP parser trims them.
-        // Following a redirect would hand the key to the host the answer names.
-        QTcpServer listener, elsewhere;
-        QVERIFY(listener.listen(QHostAddress::LocalHost) &&
-                elsewhere.listen(QHostAddress::LocalHost));
-        ResendService service({QString(), u"http://127.0.0.1:%1"_s.arg(listener.serverPort())});
-        const auto record = send(service, u"a@example.com"_s, u"s"_s);
-        QVERIFY(QTest::qWaitFor([&] { return listener.hasPendingConnections(); }));
-        QTcpSocket *socket = listener.nextPendingConnection();
-        QByteArray raw;
-        QVERIFY(QTest::qWaitFor([&] { return (raw += socket->readAll()).contains("\r\n\r\n"); }));
-        QVERIFY2(raw.startsWith("POST /emails HTTP/1.1\r\n"), raw.constData());
-        for (const char *header :
-             {"\r\nAuthorization: Bearer \r\n", "\r\nContent-Type: application/json\r\n",
-              "\r\nUser-Agent: Nimbrel/" NIMBREL_VERSION "\r\n"})
-            QVERIFY2(raw.contains(header), raw.constData());
-        const QByteArray port = QByteArray::number(elsewhere.serverPort());
-        socket->write("HTTP/1.1 307 Redirect\r\nContent-Length: 0\r\nLocation: http://127.0.0.1:" +
-                      port + "/\r\n\r\n");
-        QTRY_COMPARE(record->calls, 1);
-        QVERIFY(!record->success && record->error->kind == EmailError::Kind::Refused);
-        QVERIFY(!elsewhere.hasPendingConnections());
     }
 };
 
