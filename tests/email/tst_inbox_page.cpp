@@ -1,6 +1,5 @@
-// The inbox page in a real browser (headless Chromium): messages newest first
-// in local time, the latest verification code, the recipient filter, clearing,
-// updates without a reload, and message bodies that never run script.
+// The inbox page in a real browser (headless Chromium): a monitoring session
+// as the interviewer follows it, and message bodies that never run script.
 #include "HeadlessChromium.h"
 #include "InboxServer.h"
 #include "MonitoringNotices.h"
@@ -92,64 +91,48 @@ private slots:
 
     void cleanup() { m_inbox.reset(); }
 
-    void showsAMonitoringSessionNewestFirstInLocalTime()
+    // A monitoring session as the interviewer follows it, one check after the
+    // other on the same open page.
+    void followsAMonitoringSession()
     {
         const QStringList found{u"🚨 CLUELY DETECTED - Process: cluely-helper"_s,
                                 u"Process: Cheat&Tool's <helper>"_s};
+        QVERIFY(send(u"alice@example.com"_s, VerificationEmail::subject(),
+                     VerificationEmail::htmlBody(u"111111"_s)));
         QVERIFY(send(interviewer, VerificationEmail::subject(),
                      VerificationEmail::htmlBody(u"482913"_s)));
         QVERIFY(send(interviewer, MonitoringNotices::statusSubject(true),
                      MonitoringNotices::statusBody(true, u"7 Dec 2026 09:30"_s)));
         QVERIFY(send(interviewer, MonitoringNotices::scanResultsSubject(),
                      MonitoringNotices::scanResultsBody(found)));
-        QVERIFY(send(interviewer, MonitoringNotices::statusSubject(false),
-                     MonitoringNotices::statusBody(false, u"7 Dec 2026 09:31"_s)));
         QVERIFY2(openPage(), qPrintable(why()));
+        m_browser->evaluate(u"window.sameDocument = true"_s);
 
+        // Newest first, in the browser's local time, the newest one open.
         const QJsonArray stored = m_inbox->emails();
         const QJsonArray rows = m_browser->evaluate(rowTexts).toArray();
         QCOMPARE(rows.size(), 4);
         for (int i = 0; i < 4; ++i) {
             const QJsonArray row = rows[i].toArray();
-            QCOMPARE(row[0].toString(), stored[i]["subject"].toString()); // newest first
+            QCOMPARE(row[0].toString(), stored[i]["subject"].toString());
             QCOMPARE(row[1].toString(), localTime(stored[i]["receivedAt"]));
-            QCOMPARE(row[2].toString(), u"To: "_s + interviewer);
+            QCOMPARE(row[2].toString(), u"To: "_s + stored[i]["to"][0].toString());
         }
-        QCOMPARE(rows[1].toArray()[3].toString(),
+        QCOMPARE(rows[0].toArray()[3].toString(),
                  u"Suspicious processes detected during scan: "_s + found.join(u' '));
-        QCOMPARE(m_browser->evaluate(latestCode).toString(), u"482913"_s);
-
-        // The newest message is open; another one opens on a click.
         QCOMPARE(m_browser->evaluate(selectedRow).toString(), stored[0]["id"].toString());
-        m_browser->evaluate(clickRow(1));
-        QCOMPARE(m_browser->evaluate(selectedRow).toString(), stored[1]["id"].toString());
-        QVERIFY(m_browser->evaluate(frameSource).toString().contains(found[0].toHtmlEscaped()));
+        QCOMPARE(m_browser->evaluate(frameSource).toString(), stored[0]["html"].toString());
 
-        const QString shots = QDir(QStringLiteral(NIMBREL_SCREENSHOTS)).absolutePath();
-        QVERIFY(QDir().mkpath(shots));
-        QVERIFY2(m_browser->screenshot(shots + u"/inbox-after-monitoring.png"_s),
-                 qPrintable(why()));
-    }
-
-    void filtersByRecipient()
-    {
-        QVERIFY(send(u"alice@example.com"_s, VerificationEmail::subject(),
-                     VerificationEmail::htmlBody(u"111111"_s)));
-        QVERIFY(send(u"bob@example.org"_s, VerificationEmail::subject(),
-                     VerificationEmail::htmlBody(u"222222"_s)));
-        QVERIFY2(openPage(), qPrintable(why()));
-        QCOMPARE(m_browser->evaluate(latestCode).toString(), u"222222"_s);
-
+        // The latest code and the list follow the recipient filter.
         const struct
         {
             QString filter;
             int rows;
             QString code;
         } cases[] = {
+            {u"482913"_s, 0, u"——————"_s}, // recipients only
             {u"ALICE"_s, 1, u"111111"_s},
-            {u"example."_s, 2, u"222222"_s},
-            {u"nobody"_s, 0, u"——————"_s},
-            {u""_s, 2, u"222222"_s},
+            {u""_s, 4, u"482913"_s},
         };
         for (const auto &[filter, rows, code] : cases) {
             m_browser->evaluate(u"{const f = document.getElementById('filter'); f.value = '%1';"
@@ -160,39 +143,30 @@ private slots:
                 m_browser->evaluate(u"document.getElementById('list-empty').hidden"_s).toBool(),
                 rows > 0);
         }
-    }
 
-    void newMessagesArriveWithoutAReload()
-    {
-        QVERIFY(send(interviewer, u"first"_s, u"<p>one</p>"_s));
-        QVERIFY(send(interviewer, u"second"_s, u"<p>two</p>"_s));
-        QVERIFY2(openPage(), qPrintable(why()));
-        const QString older = m_inbox->emails().at(1)["id"].toString();
+        // Another message opens on a click, and stays open while a new one
+        // arrives without a reload.
         m_browser->evaluate(clickRow(1));
-        m_browser->evaluate(u"window.sameDocument = true"_s);
-
-        QVERIFY(send(interviewer, u"third"_s, u"<p>three</p>"_s));
-        QVERIFY2(m_browser->waitUntil(rowCount + u" == 3"_s, pageTimeout), qPrintable(why()));
+        QCOMPARE(m_browser->evaluate(selectedRow).toString(), stored[1]["id"].toString());
+        QVERIFY(send(interviewer, MonitoringNotices::statusSubject(false),
+                     MonitoringNotices::statusBody(false, u"7 Dec 2026 09:31"_s)));
+        QVERIFY2(m_browser->waitUntil(rowCount + u" == 5"_s, pageTimeout), qPrintable(why()));
         QCOMPARE(m_browser->evaluate(u"window.sameDocument === true"_s).toBool(), true);
-        QCOMPARE(m_browser->evaluate(selectedRow).toString(), older);
-        QCOMPARE(m_browser->evaluate(frameSource).toString(), u"<p>one</p>"_s);
-    }
+        QCOMPARE(m_browser->evaluate(selectedRow).toString(), stored[1]["id"].toString());
+        QCOMPARE(m_browser->evaluate(frameSource).toString(), stored[1]["html"].toString());
+        const QString shots = QDir(QStringLiteral(NIMBREL_SCREENSHOTS)).absolutePath();
+        QVERIFY(QDir().mkpath(shots));
+        QVERIFY2(m_browser->screenshot(shots + u"/inbox-after-monitoring.png"_s),
+                 qPrintable(why()));
 
-    void clearEmptiesTheInbox()
-    {
-        QVERIFY(send(interviewer, VerificationEmail::subject(),
-                     VerificationEmail::htmlBody(u"333333"_s)));
-        QVERIFY(send(interviewer, u"other"_s, u"<p>x</p>"_s));
-        QVERIFY2(openPage(), qPrintable(why()));
-        QCOMPARE(m_browser->evaluate(rowCount).toInt(), 2);
-
+        // Clearing empties the inbox and the page; the request log stays.
         m_browser->evaluate(u"document.getElementById('clear').click()"_s);
         QVERIFY2(m_browser->waitUntil(rowCount + u" == 0"_s, pageTimeout), qPrintable(why()));
         QCOMPARE(m_browser->evaluate(latestCode).toString(), u"——————"_s);
         QCOMPARE(m_browser->evaluate(u"document.getElementById('message').hidden"_s).toBool(),
                  true);
         QCOMPARE(m_inbox->emails().size(), 0);
-        QCOMPARE(m_inbox->requests().size(), 2); // the request log stays
+        QCOMPARE(m_inbox->requests().size(), 5);
     }
 
     void messagesNeverRunScript()
