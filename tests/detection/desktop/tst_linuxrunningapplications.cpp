@@ -1,8 +1,11 @@
+#include "../WriteFile.h"
+#include "detection/ProcSnapshotSources.h"
 #include "detection/desktop/ApplicationGrouping.h"
 #include "detection/desktop/CgroupApplication.h"
 #include "detection/desktop/KeyFile.h"
 #include "detection/desktop/LinuxRunningApplications.h"
 #include "detection/desktop/ProcFsReader.h"
+#include "detection/processes/ProcProcessSource.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,14 +69,6 @@ int unixSocket(const QString &path, bool listening)
     return -1;
 }
 
-void put(const QString &path, const QByteArray &content)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
 } // namespace
 
 using Processes = QList<ProcessRecord>;
@@ -100,6 +95,10 @@ private slots:
 
 private:
     void add(const FakeProcesses &processes);
+    LinuxRunningApplications::Environment environment(const QString &locale = {}) const
+    {
+        return {m_proc->path(), 1000, m_dataDirs, locale, std::nullopt};
+    }
     QStringList scan(const QString &locale = {}) const;
     DesktopEntries entries(const QString &locale = {}) const { return {m_dataDirs, locale}; }
 
@@ -114,15 +113,15 @@ void LinuxRunningApplicationsTest::add(const FakeProcesses &processes)
         const QString dir = m_proc->filePath(QString::number(p.pid)) + u'/';
         const QByteArray comm = QFile::encodeName(p.executable.section(u'/', -1)).left(15);
         const quint64 start = p.startTime ? p.startTime : quint64(p.pid);
-        put(dir + u"stat"_s, stat(comm, 'S', "4194560", p.parentPid, start));
-        put(dir + u"status"_s, "Uid:\t1000\t1000\t1000\t1000\n");
-        put(dir + u"comm"_s, comm + '\n');
-        put(dir + u"cmdline"_s, QFile::encodeName(p.executable) + '\0');
-        put(dir + u"cgroup"_s, "0::/" + (p.unit.isEmpty() ? "session-2.scope"_ba : p.unit));
-        put(dir + u"environ"_s, p.environ);
-        put(dir + u"root/.flatpak-info"_s, p.flatpakInfo);
+        writeFile(dir + u"stat"_s, stat(comm, 'S', "4194560", p.parentPid, start));
+        writeFile(dir + u"status"_s, "Uid:\t1000\t1000\t1000\t1000\n");
+        writeFile(dir + u"comm"_s, comm + '\n');
+        writeFile(dir + u"cmdline"_s, QFile::encodeName(p.executable) + '\0');
+        writeFile(dir + u"cgroup"_s, "0::/" + (p.unit.isEmpty() ? "session-2.scope"_ba : p.unit));
+        writeFile(dir + u"environ"_s, p.environ);
+        writeFile(dir + u"root/.flatpak-info"_s, p.flatpakInfo);
         for (const auto &[file, content] : p.files)
-            put(dir + file, content);
+            writeFile(dir + file, content);
         if (p.executable.startsWith(u'/'))
             QVERIFY(QFile::link(p.executable, dir + u"exe"_s));
     }
@@ -130,8 +129,7 @@ void LinuxRunningApplicationsTest::add(const FakeProcesses &processes)
 
 QStringList LinuxRunningApplicationsTest::scan(const QString &locale) const
 {
-    const LinuxRunningApplications source({m_proc->path(), 1000, m_dataDirs, locale, std::nullopt});
-    return described(source.runningApplications());
+    return described(LinuxRunningApplications(environment(locale)).runningApplications());
 }
 
 void LinuxRunningApplicationsTest::initTestCase()
@@ -169,8 +167,9 @@ void LinuxRunningApplicationsTest::initTestCase()
     for (const auto &[id, body] : entries) {
         const QString path = id.startsWith(u'~') ? u"home/applications/"_s + id.sliced(1)
                                                  : u"usr/applications/"_s + id;
-        put(m_data.filePath(path + u".desktop"_s),
-            body.isEmpty() || body.startsWith('[') ? body : "[Desktop Entry]\n" + body + '\n');
+        const bool whole = body.isEmpty() || body.startsWith('[');
+        writeFile(m_data.filePath(path + u".desktop"_s),
+                  whole ? body : "[Desktop Entry]\n" + body + '\n');
     }
     QVERIFY(QDir().mkpath(m_data.filePath(u"usr/applications/folder.desktop"_s)));
 }
@@ -285,7 +284,7 @@ void LinuxRunningApplicationsTest::readsProcesses_data()
     // An app's own entry outside the application folders is read where the
     // launcher found it; a FIFO there reads as nothing.
     const QString elsewhere = m_data.filePath(u"elsewhere/notes.desktop"_s);
-    put(elsewhere, "[Desktop Entry]\nName=Cluely\n");
+    writeFile(elsewhere, "[Desktop Entry]\nName=Cluely\n");
     const QString fifo = m_data.filePath(u"elsewhere/fifo.desktop"_s);
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QTest::newRow("hinted entries outside the folders")
@@ -373,6 +372,14 @@ void LinuxRunningApplicationsTest::readsProcesses()
     for (const char *gone : {"113", "self", "-5"}) // 113 exited while being read
         QVERIFY(QDir().mkpath(m_proc->filePath(QLatin1StringView(gone))));
     QCOMPARE(scan(), applications);
+
+    // A pass's two sources over one walk give what each gives alone, and keep
+    // what they saw once the processes are gone.
+    const ProcSnapshotSources shared(environment(), u"/home/ann"_s);
+    const auto alone = ProcProcessSource(m_proc->path(), u"/home/ann"_s).runningProcesses();
+    QVERIFY(m_proc->remove());
+    QCOMPARE(shared.runningProcesses(), alone);
+    QCOMPARE(described(shared.runningApplications()), applications);
 }
 
 void LinuxRunningApplicationsTest::readsThisMachinesOwnProcesses()
@@ -516,8 +523,8 @@ void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
         };
     for (const auto &[display, type, listening, ended, limits] : cases) {
         QTemporaryDir session;
-        put(session.filePath(u"x11/.keep"_s), {});
-        put(session.filePath(u"run/wayland-0.lock"_s), {}); // not a socket
+        writeFile(session.filePath(u"x11/.keep"_s), {});
+        writeFile(session.filePath(u"run/wayland-0.lock"_s), {}); // not a socket
         QList<int> servers;
         for (const QString &socket : listening)
             servers << unixSocket(session.filePath(socket), true);
