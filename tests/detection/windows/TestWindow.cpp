@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <ranges>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -65,16 +66,6 @@ void setAtoms(xcb_window_t window, const char *property, const std::vector<std::
         atoms.push_back(atom(name.c_str()));
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom(property), XCB_ATOM_ATOM,
                         32, uint32_t(atoms.size()), atoms.data());
-}
-
-std::vector<std::string> split(const std::string &text)
-{
-    std::vector<std::string> parts;
-    for (size_t begin = 0, end; begin < text.size(); begin = end + 1) {
-        end = std::min(text.find(',', begin), text.size());
-        parts.push_back(text.substr(begin, end - begin));
-    }
-    return parts;
 }
 
 struct Look
@@ -129,7 +120,8 @@ bool isPropertyName(const std::string &name)
 std::optional<Look> lookOf(const std::string &flags)
 {
     Look look;
-    for (const std::string &flag : split(flags)) {
+    for (const auto part : std::views::split(flags, ',')) {
+        const std::string flag(part.begin(), part.end());
         const size_t equals = flag.find('=');
         const std::string value = flag.substr(equals + 1);
         const auto switched = std::find_if(std::begin(switches), std::end(switches),
@@ -211,12 +203,6 @@ xcb_window_t createWindow(const Look &look)
                              XCB_CLIP_ORDERING_UNSORTED, window, 0, 0, 2, bars);
     }
     return window;
-}
-
-// Everything sent so far is carried out once a round trip returns.
-void roundTrip()
-{
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }
 
 } // namespace
@@ -304,7 +290,8 @@ int main(int argc, char *argv[])
     }
     if (grab)
         xcb_grab_server(connection);
-    roundTrip();
+    // Everything sent so far is carried out once a round trip returns.
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 
     // The helper is the same program (same exe, comm and command line) without windows.
     if (helper && fork() == 0) {
