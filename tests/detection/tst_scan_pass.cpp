@@ -19,15 +19,6 @@ struct Scripted : RunningApplicationsSource, ProcessSource
     QStringList processLimits() const override { return limits.mid(0, 1); }
 };
 
-// Processes of one name each, as the ps reader gives them.
-QList<ObservedProcess> namesOnly(const QStringList &names)
-{
-    QList<ObservedProcess> processes;
-    for (const QString &name : names)
-        processes.append({std::nullopt, {{name, NameSource::ProcessTable}}});
-    return processes;
-}
-
 // "line [kind/source] pids: 1,2 | source=name@pid (traits), ..." for one finding.
 QString described(const Finding &finding)
 {
@@ -111,8 +102,9 @@ private slots:
                 sources.applications.append(
                     {field(entry.section(u'=', 0, 0)),
                      entry.contains(u'=') ? field(entry.section(u'=', 1)) : std::nullopt});
-            sources.processes =
-                namesOnly(QString::fromUtf8(processes).split(u',', Qt::SkipEmptyParts));
+            // Processes of one name each, as the ps reader gives them.
+            for (const QString &name : QString::fromUtf8(processes).split(u',', Qt::SkipEmptyParts))
+                sources.processes.append({std::nullopt, {{name, NameSource::ProcessTable}}});
             sources.limits = QString::fromUtf8(limits).split(u';', Qt::SkipEmptyParts);
             QCOMPARE(scanForSuspiciousProcesses(sources, sources).join(u'\n').toUtf8(),
                      QByteArray(lines).replace("! ", "\xF0\x9F\x9A\xA8 CLUELY DETECTED - "));
