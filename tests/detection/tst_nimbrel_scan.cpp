@@ -51,7 +51,6 @@ private slots:
              "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: cluely-zap\\x1b[2K\\x0d\\u{202e}\n"},
             {{u"--bogus"_qs}, 2, ""},
             {{u"now"_qs}, 2, ""},
-            {{u"--proc-root"_qs}, 2, ""},
             {{u"--ps"_qs, u"--proc-root"_qs, u"/proc"_qs}, 2, ""},
             {{u"--json"_qs, u"--explain"_qs}, 2, ""},
             {{u"--json"_qs, u"--apps"_qs}, 2, ""},

@@ -85,7 +85,6 @@ private slots:
              ""},
             // A process whose name stands, case-sensitively, in an earlier line is dropped.
             {"Cluely", "Cluely,cluely", "! App: Cluely\n! Process: cluely", ""},
-            {"", "cluely-helper,cluely", "! Process: cluely-helper", ""},
             {"", "cluely,cluely-helper", "! Process: cluely\n! Process: cluely-helper", ""},
             {"zoomhelper=com.cluely.zoom|KeyLogger", "zoomhelper,keylogger",
              "! Bundle: com.cluely.zoom (App: zoomhelper)\nApp: KeyLogger\nProcess: keylogger", ""},

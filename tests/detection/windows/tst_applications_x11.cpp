@@ -38,11 +38,10 @@ Seen seenOn(const QString &display = qEnvironmentVariable("DISPLAY"),
 }
 
 // "name<TAB>identifier" of each application the source sees, "-" for none.
-QStringList applicationsOn(const QString &display = qEnvironmentVariable("DISPLAY"),
-                           const QString &procRoot = u"/proc"_s)
+QStringList applicationsOn()
 {
     QStringList described;
-    for (const RunningApplication &application : seenOn(display, procRoot).applications)
+    for (const RunningApplication &application : seenOn().applications)
         described << application.displayName.value_or(u"-"_s) + u'\t' +
                          application.bundleIdentifier.value_or(u"-"_s);
     return described;
