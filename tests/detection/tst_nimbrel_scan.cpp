@@ -51,7 +51,6 @@ private slots:
              "\xF0\x9F\x9A\xA8 CLUELY DETECTED - Process: cluely-zap\\x1b[2K\\x0d\\u{202e}\n"},
             {{u"--bogus"_qs}, 2, ""},
             {{u"now"_qs}, 2, ""},
-            {{u"--proc-root"_qs}, 2, ""},
             {{u"--ps"_qs, u"--proc-root"_qs, u"/proc"_qs}, 2, ""},
             {{u"--json"_qs, u"--explain"_qs}, 2, ""},
             {{u"--json"_qs, u"--apps"_qs}, 2, ""},
@@ -118,18 +117,13 @@ void NimbrelScanTest::reportsRealProcessesByEveryName_data()
     const QByteArray pythonWait = "import sys\nsys.stdin.read()\n";
     // A folder only mentions the tool, however deep below it the script lies.
     QTest::newRow("python3 script in a folder")
-        << u"/usr/bin/python3"_qs
-        << QStringList{script(u"cluelyqa/a/b/c/d/main.py"_qs, pythonWait)}
+        << u"/usr/bin/python3"_qs << QStringList{script(u"cluelyqa/a/b/c/d/main.py"_qs, pythonWait)}
         << u"⚠️ POSSIBLE CLUELY - Folder: cluelyqa (Process: "_qs << QString();
     QTest::newRow("python3 renames itself through /proc/self/comm")
         << u"/usr/bin/python3"_qs
         << QStringList{script(u"worker/run.py"_qs,
                               "open('/proc/self/comm', 'w').write('cluelyqb')\n" + pythonWait)}
         << u"🚨 CLUELY DETECTED - Process: cluelyqb"_qs << QString();
-    QTest::newRow("perl script") << u"/usr/bin/perl"_qs
-                                 << QStringList{u"-w"_qs, script(u"bin/cluelyqc-copilot"_qs,
-                                                                 "my @all = <STDIN>;\n")}
-                                 << u"🚨 CLUELY DETECTED - Process: cluelyqc-copilot"_qs << QString();
     // Longer than the 15 characters `ps` would show of it.
     QFile::copy(u"/bin/cat"_qs, m_programs.filePath(u"longnamedcluelyqzhelper"_qs));
     QTest::newRow("a name longer than ps shows")
@@ -137,16 +131,12 @@ void NimbrelScanTest::reportsRealProcessesByEveryName_data()
         << u"🚨 CLUELY DETECTED - Process: longnamedcluelyqzhelper"_qs << QString();
     QTest::newRow("exec -a") << u"/bin/bash"_qs << QStringList{u"-c"_qs, u"exec -a Cluelyqd cat"_qs}
                              << u"🚨 CLUELY DETECTED - Process: Cluelyqd"_qs << QString();
-    QTest::newRow("node script") << u"/usr/bin/node"_qs
-                                 << QStringList{script(u"cluelyqe.js"_qs,
-                                                       "process.stdin.resume();\n")}
-                                 << u"🚨 CLUELY DETECTED - Process: cluelyqe.js"_qs << QString();
     // Any runtime's program file is found among its arguments, whatever
     // options and runner modules come first.
     QFile::copy(u"/bin/cat"_qs, m_programs.filePath(u"cluelyqf"_qs));
-    QTest::newRow("the dynamic loader") << u"/lib64/ld-linux-x86-64.so.2"_qs
-                                        << QStringList{m_programs.filePath(u"cluelyqf"_qs)}
-                                        << u"🚨 CLUELY DETECTED - Process: cluelyqf"_qs << QString();
+    QTest::newRow("the dynamic loader")
+        << u"/lib64/ld-linux-x86-64.so.2"_qs << QStringList{m_programs.filePath(u"cluelyqf"_qs)}
+        << u"🚨 CLUELY DETECTED - Process: cluelyqf"_qs << QString();
     QTest::newRow("a runner module")
         << u"/usr/bin/python3"_qs
         << QStringList{u"-m"_qs, u"cProfile"_qs, script(u"cluelyqg.py"_qs, pythonWait)}
@@ -161,7 +151,8 @@ void NimbrelScanTest::reportsRealProcessesByEveryName_data()
     QTest::newRow("perl rewrites its title")
         << u"/usr/bin/perl"_qs
         << QStringList{script(u"qj/run.pl"_qs,
-                              "open(my $f, '>', '" + m_programs.filePath(u"cluelyqj/state"_qs).toUtf8() +
+                              "open(my $f, '>', '" +
+                                  m_programs.filePath(u"cluelyqj/state"_qs).toUtf8() +
                                   "'); $0 = 'kworker/7:1'; my @all = <STDIN>;\n")}
         << u"⚠️ POSSIBLE CLUELY - Folder: cluelyqj (Process: perl)"_qs << QString();
     QDir(m_programs.path()).mkdir(u"cluelyqj"_qs);
@@ -184,14 +175,10 @@ void NimbrelScanTest::reportsRealProcessesByEveryName()
         child.setStandardInputFile(input);
     child.start(program, arguments);
     QVERIFY(child.waitForStarted());
-    // The child renames itself once running: scan until the line shows.
+    // The child renames itself once running: scan until a line starts with `line`.
     QByteArray out;
-    const auto shown = [&] {
-        const QList<QByteArray> lines = out.split('\n');
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const QByteArray &shownLine) { return shownLine.startsWith(line.toUtf8()); });
-    };
-    QTRY_VERIFY2_WITH_TIMEOUT(scan({}, out) == 1 && shown(), out.constData(), 20'000);
+    QTRY_VERIFY2_WITH_TIMEOUT(scan({}, out) == 1 && ('\n' + out).contains('\n' + line.toUtf8()),
+                              out.constData(), 20'000);
     child.kill();
     QVERIFY(child.waitForFinished());
 }

@@ -1,7 +1,6 @@
 // The /proc reader against a fake process tree: every name a process shows.
 
 #include "detection/processes/ProcProcessSource.h"
-#include "detection/ProcSnapshotSources.h"
 #include "WriteFile.h"
 
 #include <QTemporaryDir>
@@ -53,7 +52,6 @@ class ProcProcessSourceTest : public QObject
 private slots:
     void everyNameOfEachProcess();
     void unreadableRootGivesNothing();
-    void oneWalkSeesWhatEachSourceSees();
 };
 
 void ProcProcessSourceTest::everyNameOfEachProcess()
@@ -177,92 +175,6 @@ void ProcProcessSourceTest::unreadableRootGivesNothing()
     writeFile(dir.filePath(u"file"_s), "");
     for (const QString &root : {dir.filePath(u"missing"_s), QString(), dir.filePath(u"file"_s)})
         QCOMPARE(ProcProcessSource(root).runningProcesses(), QList<ObservedProcess>());
-}
-
-// A pass's two sources over one walk give what each source gives alone,
-// whichever of them reads a shared file first, and keep what they saw.
-void ProcProcessSourceTest::oneWalkSeesWhatEachSourceSees()
-{
-    QTemporaryDir proc;
-    QTemporaryDir data;
-    writeFile(data.filePath(u"applications/org.example.Notes.desktop"_s),
-              "[Desktop Entry]\nName=Notes\n");
-    const auto stat = [](const char *comm, int parent, int start) {
-        return "1 (" + QByteArray(comm) + ") S " + QByteArray::number(parent) +
-               " 1 1 0 -1 4194560 0 0 0 0 0 0 0 0 20 0 1 0 " + QByteArray::number(start) + " 1\n";
-    };
-    // pid, exe, cmdline, stat, status's Name and Uid, cgroup, environ
-    const std::tuple<int, QString, QByteArray, QByteArray, QByteArray, QByteArray, QByteArray>
-        processes[] = {
-            {10,
-             u"/usr/bin/notes"_s,
-             "notes\0"_ba,
-             stat("notes", 1, 50),
-             "Name:\tnotes\nUid:\t1000",
-             "0::/user.slice/app-gnome-org.example.Notes-10.scope\n",
-             {}},
-            {11,
-             u"/usr/bin/notes"_s,
-             "notes\0--type=gpu\0"_ba,
-             stat("notes", 10, 51),
-             "Name:\tnotes\nUid:\t1000",
-             "0::/user.slice/app-gnome-org.example.Notes-10.scope\n",
-             {}},
-            {12, u"/usr/bin/python3"_s, "python3\0/opt/cluely/main.py\0"_ba, stat("python3", 1, 52),
-             "Name:\tpython3\nUid:\t1000", "0::/user.slice/session-2.scope\n",
-             "GIO_LAUNCHED_DESKTOP_FILE=/usr/share/applications/org.example.Notes.desktop\0"_ba},
-            {13,
-             {},
-             "/usr/sbin/cupsd\0-l\0"_ba,
-             stat("cupsd", 1, 5),
-             "Name:\tcupsd\nUid:\t0",
-             "0::/system.slice/cups.service\n",
-             {}},
-            {2,
-             {},
-             {},
-             "2 (kthreadd) S 0 0 0 0 -1 2129984 0 0 0 0 0 0 0 0 20 0 1 0 1 0\n",
-             "Name:\tkthreadd\nUid:\t0",
-             {},
-             {}},
-            {14,
-             {},
-             {},
-             "14 (gone) Z 1 1 1 0 -1 4194560 0 0 0 0 0 0 0 0 20 0 1 0 60 0\n",
-             "Name:\tgone\nUid:\t1000",
-             {},
-             {}},
-        };
-    for (const auto &[pid, exe, cmdline, statLine, status, cgroup, environ] : processes) {
-        const QString dir = proc.filePath(QString::number(pid)) + u'/';
-        writeFile(dir + u"cmdline"_s, cmdline);
-        writeFile(dir + u"stat"_s, statLine);
-        writeFile(dir + u"status"_s, status + "\t1000\t1000\t1000\n");
-        writeFile(dir + u"cgroup"_s, cgroup);
-        writeFile(dir + u"environ"_s, environ);
-        if (!exe.isEmpty())
-            QVERIFY(QFile::link(exe, dir + u"exe"_s));
-    }
-
-    const LinuxRunningApplications::Environment environment{
-        proc.path(), 1000, {data.path()}, {}, std::nullopt};
-    const ProcSnapshotSources shared(environment, u"/home/ann"_s);
-    const QList<ObservedProcess> processesAlone =
-        ProcProcessSource(proc.path(), u"/home/ann"_s).runningProcesses();
-    const QList<RunningApplication> applicationsAlone =
-        LinuxRunningApplications(environment).runningApplications();
-    QCOMPARE(described(shared.runningProcesses()), described(processesAlone));
-    QCOMPARE(shared.runningApplications(), applicationsAlone);
-    QCOMPARE(described(processesAlone).size(), 5); // all but the kernel thread
-    QCOMPARE(applicationsAlone.size(), 2);
-    QCOMPARE(applicationsAlone[0].displayName, u"Notes"_s);
-    QCOMPARE(applicationsAlone[0].pids, (QList<qint64>{10, 11}));
-    QCOMPARE(applicationsAlone[1].pids, QList<qint64>{12}); // by the launcher's hint
-
-    // What the walk saw stays, whatever happens to the processes since.
-    QVERIFY(proc.remove());
-    QCOMPARE(described(shared.runningProcesses()), described(processesAlone));
-    QCOMPARE(shared.runningApplications(), applicationsAlone);
 }
 
 QTEST_GUILESS_MAIN(ProcProcessSourceTest)

@@ -1,8 +1,11 @@
+#include "../WriteFile.h"
+#include "detection/ProcSnapshotSources.h"
 #include "detection/desktop/ApplicationGrouping.h"
 #include "detection/desktop/CgroupApplication.h"
 #include "detection/desktop/KeyFile.h"
 #include "detection/desktop/LinuxRunningApplications.h"
 #include "detection/desktop/ProcFsReader.h"
+#include "detection/processes/ProcProcessSource.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,14 +69,6 @@ int unixSocket(const QString &path, bool listening)
     return -1;
 }
 
-void put(const QString &path, const QByteArray &content)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
 } // namespace
 
 using Processes = QList<ProcessRecord>;
@@ -100,6 +95,10 @@ private slots:
 
 private:
     void add(const FakeProcesses &processes);
+    LinuxRunningApplications::Environment environment(const QString &locale = {}) const
+    {
+        return {m_proc->path(), 1000, m_dataDirs, locale, std::nullopt};
+    }
     QStringList scan(const QString &locale = {}) const;
     DesktopEntries entries(const QString &locale = {}) const { return {m_dataDirs, locale}; }
 
@@ -114,15 +113,15 @@ void LinuxRunningApplicationsTest::add(const FakeProcesses &processes)
         const QString dir = m_proc->filePath(QString::number(p.pid)) + u'/';
         const QByteArray comm = QFile::encodeName(p.executable.section(u'/', -1)).left(15);
         const quint64 start = p.startTime ? p.startTime : quint64(p.pid);
-        put(dir + u"stat"_s, stat(comm, 'S', "4194560", p.parentPid, start));
-        put(dir + u"status"_s, "Uid:\t1000\t1000\t1000\t1000\n");
-        put(dir + u"comm"_s, comm + '\n');
-        put(dir + u"cmdline"_s, QFile::encodeName(p.executable) + '\0');
-        put(dir + u"cgroup"_s, "0::/" + (p.unit.isEmpty() ? "session-2.scope"_ba : p.unit));
-        put(dir + u"environ"_s, p.environ);
-        put(dir + u"root/.flatpak-info"_s, p.flatpakInfo);
+        writeFile(dir + u"stat"_s, stat(comm, 'S', "4194560", p.parentPid, start));
+        writeFile(dir + u"status"_s, "Uid:\t1000\t1000\t1000\t1000\n");
+        writeFile(dir + u"comm"_s, comm + '\n');
+        writeFile(dir + u"cmdline"_s, QFile::encodeName(p.executable) + '\0');
+        writeFile(dir + u"cgroup"_s, "0::/" + (p.unit.isEmpty() ? "session-2.scope"_ba : p.unit));
+        writeFile(dir + u"environ"_s, p.environ);
+        writeFile(dir + u"root/.flatpak-info"_s, p.flatpakInfo);
         for (const auto &[file, content] : p.files)
-            put(dir + file, content);
+            writeFile(dir + file, content);
         if (p.executable.startsWith(u'/'))
             QVERIFY(QFile::link(p.executable, dir + u"exe"_s));
     }
@@ -130,8 +129,7 @@ void LinuxRunningApplicationsTest::add(const FakeProcesses &processes)
 
 QStringList LinuxRunningApplicationsTest::scan(const QString &locale) const
 {
-    const LinuxRunningApplications source({m_proc->path(), 1000, m_dataDirs, locale, std::nullopt});
-    return described(source.runningApplications());
+    return described(LinuxRunningApplications(environment(locale)).runningApplications());
 }
 
 void LinuxRunningApplicationsTest::initTestCase()
@@ -169,8 +167,9 @@ void LinuxRunningApplicationsTest::initTestCase()
     for (const auto &[id, body] : entries) {
         const QString path = id.startsWith(u'~') ? u"home/applications/"_s + id.sliced(1)
                                                  : u"usr/applications/"_s + id;
-        put(m_data.filePath(path + u".desktop"_s),
-            body.isEmpty() || body.startsWith('[') ? body : "[Desktop Entry]\n" + body + '\n');
+        const bool whole = body.isEmpty() || body.startsWith('[');
+        writeFile(m_data.filePath(path + u".desktop"_s),
+                  whole ? body : "[Desktop Entry]\n" + body + '\n');
     }
     QVERIFY(QDir().mkpath(m_data.filePath(u"usr/applications/folder.desktop"_s)));
 }
@@ -187,7 +186,6 @@ void LinuxRunningApplicationsTest::findsTheApplicationUnit()
     const std::pair<QByteArray, QString> cases[] = {
         {"app-gnome-org.gnome.Nautilus-4711.scope", u"org.gnome.Nautilus|"_s},
         {"app-org.kde.konsole-8e2b1c.scope", u"org.kde.konsole|"_s},
-        {"app-flatpak-org.mozilla.firefox-2203.scope", u"org.mozilla.firefox|"_s},
         {"app-gnome-gnome\\x2dterminal-12.scope", u"gnome-terminal|"_s},
         {"app-gnome-\\x2Dx\\x2d-12.scope", u"-x-|"_s},
         {"app-gnome-caf\\xc3\\xa9-1.scope", u"café|"_s}, // the bytes of one UTF-8 character
@@ -197,7 +195,6 @@ void LinuxRunningApplicationsTest::findsTheApplicationUnit()
         {"app-gnome-google-chrome-12.scope", u"google-chrome|"_s}, // '-' left unescaped
         {"app-gnome-com.example.Tool@3f2a.service", u"com.example.Tool|"_s},
         {"app-kde-org.kde.kalendarac.service", u"org.kde.kalendarac|"_s},
-        {"app-org.kde.dolphin@autostart.service", u"org.kde.dolphin|"_s},
         {"app-gnome-org.gnome.Nautilus.slice", u"|"_s},
         {"app-.scope", u"|"_s},
         {"app-gnome-a\\x2fb-1.scope", u"|"_s}, // an escaped '/' makes no path
@@ -285,22 +282,13 @@ void LinuxRunningApplicationsTest::readsProcesses_data()
     // An app's own entry outside the application folders is read where the
     // launcher found it; a FIFO there reads as nothing.
     const QString elsewhere = m_data.filePath(u"elsewhere/notes.desktop"_s);
-    put(elsewhere, "[Desktop Entry]\nName=Cluely\n");
+    writeFile(elsewhere, "[Desktop Entry]\nName=Cluely\n");
     const QString fifo = m_data.filePath(u"elsewhere/fifo.desktop"_s);
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QByteArray launched = "GIO_LAUNCHED_DESKTOP_FILE=";
     QTest::newRow("hinted entries outside the folders")
-        << FakeProcesses{{35,
-                          1,
-                          "/usr/bin/notes",
-                          {},
-                          {},
-                          "GIO_LAUNCHED_DESKTOP_FILE=" + QFile::encodeName(elsewhere)},
-                         {36,
-                          1,
-                          "/usr/bin/blocked",
-                          {},
-                          {},
-                          "GIO_LAUNCHED_DESKTOP_FILE=" + QFile::encodeName(fifo)}}
+        << FakeProcesses{{35, 1, "/usr/bin/notes", {}, {}, launched + QFile::encodeName(elsewhere)},
+                         {36, 1, "/usr/bin/blocked", {}, {}, launched + QFile::encodeName(fifo)}}
         << u"Cluely | notes, blocked | fifo"_s.split(u", "_s);
 
     // One unit: the app and its helpers, other executables too; a second launch
@@ -373,6 +361,14 @@ void LinuxRunningApplicationsTest::readsProcesses()
     for (const char *gone : {"113", "self", "-5"}) // 113 exited while being read
         QVERIFY(QDir().mkpath(m_proc->filePath(QLatin1StringView(gone))));
     QCOMPARE(scan(), applications);
+
+    // A pass's two sources over one walk give what each gives alone, and keep
+    // what they saw once the processes are gone.
+    const ProcSnapshotSources shared(environment(), u"/home/ann"_s);
+    const auto alone = ProcProcessSource(m_proc->path(), u"/home/ann"_s).runningProcesses();
+    QVERIFY(m_proc->remove());
+    QCOMPARE(shared.runningProcesses(), alone);
+    QCOMPARE(described(shared.runningApplications()), applications);
 }
 
 void LinuxRunningApplicationsTest::readsThisMachinesOwnProcesses()
@@ -501,6 +497,7 @@ void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
     const QString wayland = u"windows: a Wayland session is running, and no program can list the "
                             u"windows of its Wayland programs (only X11 programs' windows, "
                             u"through Xwayland)"_s;
+    const QString unreachable = u"windows: the X display :99999 cannot be reached"_s;
     const std::tuple<std::optional<QString>, QString, QStringList, QStringList, QStringList>
         cases[] = {
             // DISPLAY, session type, listening sockets, sockets left behind, limits
@@ -508,16 +505,12 @@ void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
             {{}, {}, {u"x11/X0"_s}, {}, {unset}},
             {{}, u"x11"_s, {}, {}, {unset}},
             {{}, {}, {u"run/wayland-0"_s}, {u"run/wayland-1"_s}, {unset, wayland}},
-            {u":99999"_s,
-             u"wayland"_s,
-             {},
-             {},
-             {u"windows: the X display :99999 cannot be reached"_s, wayland}},
+            {u":99999"_s, u"wayland"_s, {}, {}, {unreachable, wayland}},
         };
     for (const auto &[display, type, listening, ended, limits] : cases) {
         QTemporaryDir session;
-        put(session.filePath(u"x11/.keep"_s), {});
-        put(session.filePath(u"run/wayland-0.lock"_s), {}); // not a socket
+        writeFile(session.filePath(u"x11/.keep"_s), {});
+        writeFile(session.filePath(u"run/wayland-0.lock"_s), {}); // not a socket
         QList<int> servers;
         for (const QString &socket : listening)
             servers << unixSocket(session.filePath(socket), true);

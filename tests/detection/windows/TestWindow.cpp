@@ -1,43 +1,34 @@
-// A stand-in desktop tool for tests under Xvfb. Its windows' WM_CLASS is
-// named after the program file (a copy named "Cluely" shows "Cluely",
-// "Cluely"). It shows its windows on the screen DISPLAY names, prints "ready"
-// and the ids of its mapped windows once the server has everything, and lives
-// until its standard input closes.
+// A stand-in desktop tool for tests under Xvfb. It shows its windows on the
+// screen DISPLAY names, prints "ready" and the ids of its mapped windows once
+// the server has everything, and lives until its standard input closes.
 //
-// Without an argument it maps two top-level windows and creates, unmapped, a
-// third of class "Unlisted", and forks a windowless helper. With an argument:
-//   no-pid        the same, without _NET_WM_PID
-//   client-list   act as the window manager: map "Unlisted" too, but list only
-//                 the two tool windows in the root's _NET_CLIENT_LIST
-//   hostile-list  one window, and a _NET_CLIENT_LIST of 100,000 bogus ids
-//                 without it
-//   title         windows titled "Shopping list" and "Cluely", without
-//                 WM_CLASS or _NET_WM_PID
-//   names         a window named only by a 3 KiB title with runs of
-//                 whitespace, icon names and a role; an unmapped one of class "Hidden"
-//   under-unmapped  5,000 unmapped windows without a name, then one of class "Cluely"
-//   many-named    4,100 unmapped windows of class "Hidden"
-//   overlay       an overlay (32-bit, above, hidden from the task bar,
-//                 click-through), and windows that are none: the same without
-//                 those properties, a tiny one, a tooltip and a notification
-//   raises-itself a window (hidden from the task bar, 32-bit) that raises
-//                 itself every 200 ms, and another made the active one
-//   window FLAG...  one window claiming its parent's _NET_WM_PID, as the flags
-//                 say: WIDTHxHEIGHT, above, skip (the task bar), argb,
-//                 translucent, undecorated, click-through, shaped (two bars),
-//                 override (redirect), unmapped, class=NAME, type=TYPE,...
-//                 (UTILITY, DND, ...); grab (then hold the server grabbed),
-//                 into=ID (put it inside window ID)
+// Each argument is one window, described by comma-separated flags (none: a
+// plain 200x100 window whose WM_CLASS is named after the program file, so a
+// copy named "Cluely" shows "Cluely", "Cluely"; it claims its parent's
+// _NET_WM_PID, which the X server knows better):
+//   WIDTHxHEIGHT, above, skip (the task bar), argb, translucent, undecorated,
+//   click-through, shaped (two bars), override (redirect), unmapped,
+//   class=NAME, no-class, no-pid, type=TYPE (UTILITY, DND, ...; repeatable),
+//   NAME=TEXT (a text property, e.g. _NET_WM_NAME=Notes),
+//   times=N (that many alike), into=ID (put it inside window ID),
+//   unlisted (left out of the _NET_CLIENT_LIST it then sets on the root),
+//   raises (raises itself every 200 ms), active (made the active window).
+// Other arguments: helper (fork a windowless helper), grab (hold the server
+// grabbed), hostile-list (a _NET_CLIENT_LIST of 100,000 bogus ids).
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <ranges>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <poll.h>
@@ -68,12 +59,6 @@ xcb_visualid_t argbVisual()
     return XCB_NONE;
 }
 
-void setText(xcb_window_t window, const char *property, const std::string &text)
-{
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom(property),
-                        atom("UTF8_STRING"), 8, uint32_t(text.size()), text.data());
-}
-
 void setAtoms(xcb_window_t window, const char *property, const std::vector<std::string> &names)
 {
     std::vector<xcb_atom_t> atoms;
@@ -83,62 +68,111 @@ void setAtoms(xcb_window_t window, const char *property, const std::vector<std::
                         32, uint32_t(atoms.size()), atoms.data());
 }
 
-enum class Pid { Own, None, Parents };
-
-std::vector<std::string> split(const std::string &text)
-{
-    std::vector<std::string> parts;
-    for (size_t begin = 0, end; begin <= text.size(); begin = end + 1) {
-        end = std::min(text.find(',', begin), text.size());
-        parts.push_back(text.substr(begin, end - begin));
-    }
-    return parts;
-}
-
 struct Look
 {
     uint16_t width = 200;
     uint16_t height = 100;
-    bool argb = false;
-    bool overrideRedirect = false;
-    Pid pid = Pid::Own;
+    std::string wmClass = className;
     std::vector<std::string> states{};
     std::vector<std::string> types{};
-    bool clickThrough = false;
-    const char *title = nullptr;
-    std::optional<std::string> wmClass = className;
+    std::vector<std::pair<std::string, std::string>> texts{}; // property, text
+    int times = 1;
+    xcb_window_t into = XCB_NONE;
+    bool argb = false;
+    bool translucent = false;
     bool undecorated = false;
-    std::optional<uint32_t> opacity{};
+    bool clickThrough = false;
     bool shaped = false;
-    bool mapped = true;
+    bool overrideRedirect = false;
+    bool unmapped = false;
+    bool noClass = false;
+    bool noPid = false;
+    bool unlisted = false;
+    bool raises = false;
+    bool active = false;
 };
+
+// The flags that each switch one thing on.
+constexpr std::pair<std::string_view, bool Look::*> switches[] = {
+    {"argb", &Look::argb},
+    {"translucent", &Look::translucent},
+    {"undecorated", &Look::undecorated},
+    {"click-through", &Look::clickThrough},
+    {"shaped", &Look::shaped},
+    {"override", &Look::overrideRedirect},
+    {"unmapped", &Look::unmapped},
+    {"no-class", &Look::noClass},
+    {"no-pid", &Look::noPid},
+    {"unlisted", &Look::unlisted},
+    {"raises", &Look::raises},
+    {"active", &Look::active},
+};
+
+// Capitals and underscores, as X11 spells its properties' names.
+bool isPropertyName(const std::string &name)
+{
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isupper(static_cast<unsigned char>(c)) || c == '_';
+    });
+}
+
+// The window `flags` describe; none for an unknown flag.
+std::optional<Look> lookOf(const std::string &flags)
+{
+    Look look;
+    for (const auto part : std::views::split(flags, ',')) {
+        const std::string flag(part.begin(), part.end());
+        const size_t equals = flag.find('=');
+        const std::string value = flag.substr(equals + 1);
+        const auto switched = std::find_if(std::begin(switches), std::end(switches),
+                                           [&](const auto &on) { return on.first == flag; });
+        if (switched != std::end(switches))
+            look.*switched->second = true;
+        else if (flag == "above")
+            look.states.push_back("_NET_WM_STATE_ABOVE");
+        else if (flag == "skip")
+            look.states.push_back("_NET_WM_STATE_SKIP_TASKBAR");
+        else if (flag.starts_with("class="))
+            look.wmClass = value;
+        else if (flag.starts_with("type="))
+            look.types.push_back("_NET_WM_WINDOW_TYPE_" + value);
+        else if (flag.starts_with("times="))
+            look.times = std::stoi(value);
+        else if (flag.starts_with("into="))
+            look.into = xcb_window_t(std::stoul(value, nullptr, 0));
+        else if (equals != std::string::npos && isPropertyName(flag.substr(0, equals)))
+            look.texts.emplace_back(flag.substr(0, equals), value);
+        else if (int width, height; std::sscanf(flag.c_str(), "%dx%d", &width, &height) == 2)
+            look.width = uint16_t(width), look.height = uint16_t(height);
+        else
+            return std::nullopt;
+    }
+    return look;
+}
 
 xcb_window_t createWindow(const Look &look)
 {
     const xcb_window_t window = xcb_generate_id(connection);
+    // A 32-bit window needs a colormap of its own visual.
+    const xcb_visualid_t visual = look.argb ? argbVisual() : screen->root_visual;
+    xcb_colormap_t colormap = screen->default_colormap;
     if (look.argb) {
-        const xcb_visualid_t visual = argbVisual();
-        const xcb_colormap_t colormap = xcb_generate_id(connection);
+        colormap = xcb_generate_id(connection);
         xcb_create_colormap(connection, XCB_COLORMAP_ALLOC_NONE, colormap, screen->root, visual);
-        const uint32_t values[] = {0, 0, look.overrideRedirect, colormap};
-        xcb_create_window(connection, 32, window, screen->root, 10, 10, look.width, look.height, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
-                          XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT |
-                              XCB_CW_COLORMAP,
-                          values);
-    } else {
-        const uint32_t values[] = {look.overrideRedirect};
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 10, 10,
-                          look.width, look.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          screen->root_visual, XCB_CW_OVERRIDE_REDIRECT, values);
     }
-    if (look.wmClass) {
-        const std::string wmClass = *look.wmClass + '\0' + *look.wmClass + '\0';
+    const uint32_t values[] = {0, 0, look.overrideRedirect, colormap};
+    xcb_create_window(connection, look.argb ? 32 : screen->root_depth, window, screen->root, 10, 10,
+                      look.width, look.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT |
+                          XCB_CW_COLORMAP,
+                      values);
+    if (!look.noClass) {
+        const std::string wmClass = look.wmClass + '\0' + look.wmClass + '\0';
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
                             XCB_ATOM_STRING, 8, uint32_t(wmClass.size()), wmClass.data());
     }
-    if (look.pid != Pid::None) {
-        const uint32_t pid = uint32_t(look.pid == Pid::Own ? getpid() : getppid());
+    if (!look.noPid) {
+        const uint32_t pid = uint32_t(getppid());
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
                             XCB_ATOM_CARDINAL, 32, 1, &pid);
     }
@@ -146,8 +180,9 @@ xcb_window_t createWindow(const Look &look)
         setAtoms(window, "_NET_WM_STATE", look.states);
     if (!look.types.empty())
         setAtoms(window, "_NET_WM_WINDOW_TYPE", look.types);
-    if (look.title)
-        setText(window, "_NET_WM_NAME", look.title);
+    for (const auto &[property, text] : look.texts)
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom(property.c_str()),
+                            atom("UTF8_STRING"), 8, uint32_t(text.size()), text.data());
     if (look.clickThrough) // an empty input region
         xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
                              XCB_CLIP_ORDERING_UNSORTED, window, 0, 0, 0, nullptr);
@@ -156,10 +191,11 @@ xcb_window_t createWindow(const Look &look)
         const xcb_atom_t motif = atom("_MOTIF_WM_HINTS");
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, motif, motif, 32, 5, hints);
     }
-    if (look.opacity)
+    if (look.translucent) {
+        const uint32_t opacity = 0xc0000000;
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window,
-                            atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 32, 1,
-                            &*look.opacity);
+                            atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 32, 1, &opacity);
+    }
     if (look.shaped) { // two bars with a gap between them
         const xcb_rectangle_t bars[] = {{0, 0, look.width, 20},
                                         {0, int16_t(look.height - 20), look.width, 20}};
@@ -169,58 +205,10 @@ xcb_window_t createWindow(const Look &look)
     return window;
 }
 
-// The window the flags of the "window" mode describe; null for an unknown flag.
-std::optional<Look> lookOf(const std::vector<std::string> &flags, bool *grab, xcb_window_t *into)
-{
-    Look look{.pid = Pid::Parents};
-    for (const std::string &flag : flags) {
-        const std::string value = flag.substr(flag.find('=') + 1);
-        if (flag == "above")
-            look.states.push_back("_NET_WM_STATE_ABOVE");
-        else if (flag == "skip")
-            look.states.push_back("_NET_WM_STATE_SKIP_TASKBAR");
-        else if (flag == "argb")
-            look.argb = true;
-        else if (flag == "translucent")
-            look.opacity = 0xc0000000;
-        else if (flag == "undecorated")
-            look.undecorated = true;
-        else if (flag == "click-through")
-            look.clickThrough = true;
-        else if (flag == "shaped")
-            look.shaped = true;
-        else if (flag == "override")
-            look.overrideRedirect = true;
-        else if (flag == "unmapped")
-            look.mapped = false;
-        else if (flag == "grab")
-            *grab = true;
-        else if (flag.starts_with("class="))
-            look.wmClass = value;
-        else if (flag.starts_with("type="))
-            for (const std::string &type : split(value))
-                look.types.push_back("_NET_WM_WINDOW_TYPE_" + type);
-        else if (flag.starts_with("into="))
-            *into = xcb_window_t(std::stoul(value, nullptr, 0));
-        else if (int width, height; std::sscanf(flag.c_str(), "%dx%d", &width, &height) == 2)
-            look.width = uint16_t(width), look.height = uint16_t(height);
-        else
-            return std::nullopt;
-    }
-    return look;
-}
-
-// Everything sent so far is carried out once a round trip returns.
-void roundTrip()
-{
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    const std::string mode = argc > 1 ? argv[1] : "";
     className = std::strrchr(argv[0], '/') + 1; // started by its full path
 
     // Under load a healthy Xvfb now and then fails a fresh connection at the
@@ -245,87 +233,55 @@ int main(int argc, char *argv[])
     screen = screens.data;
 
     std::vector<xcb_window_t> mapped;
+    std::vector<xcb_window_t> listed;
+    std::vector<std::pair<xcb_window_t, xcb_window_t>> reparented; // window, new parent
     xcb_window_t raiser = XCB_NONE;
-    xcb_window_t into = XCB_NONE;
-    bool grab = false;
-    const Look overlay{.width = 400,
-                       .height = 200,
-                       .argb = true,
-                       .pid = Pid::Parents,
-                       .states = {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR"},
-                       .clickThrough = true};
-    if (mode.empty() || mode == "no-pid" || mode == "client-list") {
-        const Pid pid = mode == "no-pid" ? Pid::None : Pid::Own;
-        mapped = {createWindow({.pid = pid}), createWindow({.pid = pid})};
-        const xcb_window_t unlisted = createWindow({.pid = pid, .wmClass = "Unlisted"});
-        if (mode == "client-list") {
-            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root,
-                                atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32, 2, mapped.data());
-            mapped.push_back(unlisted);
+    xcb_window_t active = XCB_NONE;
+    bool helper = false, grab = false, hostileList = false, clientList = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const std::optional<Look> look = lookOf(argument);
+        if (argument == "helper")
+            helper = true;
+        else if (argument == "grab")
+            grab = true;
+        else if (argument == "hostile-list")
+            hostileList = true;
+        else if (!look)
+            return 2;
+        for (int n = 0; look && n < look->times; ++n) {
+            const xcb_window_t window = createWindow(*look);
+            if (!look->unmapped)
+                mapped.push_back(window);
+            if (!look->unmapped && !look->unlisted)
+                listed.push_back(window);
+            if (look->into)
+                reparented.emplace_back(window, look->into);
+            if (look->raises)
+                raiser = window;
+            if (look->active)
+                active = window;
+            clientList = clientList || look->unlisted;
         }
-    } else if (mode == "hostile-list") {
-        mapped = {createWindow({})};
-        std::vector<xcb_window_t> bogus(100'000);
-        for (size_t i = 0; i < bogus.size(); ++i)
-            bogus[i] = xcb_window_t(0x7f000000 + i);
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root,
-                            atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32, uint32_t(bogus.size()),
-                            bogus.data());
-    } else if (mode == "title") {
-        mapped = {createWindow({.pid = Pid::None, .title = "Shopping list", .wmClass = {}}),
-                  createWindow({.pid = Pid::None, .title = "Cluely", .wmClass = {}})};
-    } else if (mode == "names") {
-        const std::string title = "  Notes \t\n about  " + std::string(3000, 'x') + "   Cluely ";
-        mapped = {createWindow({.pid = Pid::None, .title = title.c_str(), .wmClass = {}})};
-        setText(mapped[0], "_NET_WM_ICON_NAME", "Cluely  icon");
-        setText(mapped[0], "WM_ICON_NAME", "old icon");
-        setText(mapped[0], "WM_WINDOW_ROLE", "cluely-answers");
-        createWindow({.wmClass = "Hidden"});
-    } else if (mode == "under-unmapped" || mode == "many-named") {
-        for (int i = 0; i < (mode == "many-named" ? 4100 : 5000); ++i)
-            createWindow({.pid = Pid::None,
-                          .wmClass = mode == "many-named" ? std::optional<std::string>("Hidden")
-                                                          : std::nullopt});
-        if (mode == "under-unmapped")
-            mapped = {createWindow({.wmClass = "Cluely"})};
-    } else if (mode == "overlay") {
-        Look plain = overlay;
-        plain.argb = false;
-        plain.states.clear();
-        plain.clickThrough = false;
-        Look tiny = overlay;
-        tiny.width = 60;
-        tiny.height = 40;
-        Look tooltip = overlay;
-        tooltip.overrideRedirect = true;
-        tooltip.types = {"_NET_WM_WINDOW_TYPE_TOOLTIP"};
-        Look notification = overlay;
-        notification.types = {"_NET_WM_WINDOW_TYPE_NOTIFICATION"};
-        mapped = {createWindow(plain), createWindow(tiny), createWindow(tooltip),
-                  createWindow(notification), createWindow(overlay)};
-    } else if (mode == "raises-itself") {
-        raiser = createWindow({.width = 400,
-                               .argb = true,
-                               .pid = Pid::Parents,
-                               .states = {"_NET_WM_STATE_SKIP_TASKBAR"}});
-        mapped = {raiser, createWindow({.width = 300, .pid = Pid::Parents})};
-    } else if (const auto look = lookOf({argv + 2, argv + argc}, &grab, &into);
-               mode == "window" && look) {
-        const xcb_window_t window = createWindow(*look);
-        if (look->mapped)
-            mapped = {window};
-    } else {
-        return 2;
     }
+    if (hostileList) {
+        listed.resize(100'000);
+        for (size_t i = 0; i < listed.size(); ++i)
+            listed[i] = xcb_window_t(0x7f000000 + i);
+    }
+    if (clientList || hostileList)
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root,
+                            atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32, uint32_t(listed.size()),
+                            listed.data());
     for (xcb_window_t window : mapped)
         xcb_map_window(connection, window);
-    if (into)
-        xcb_reparent_window(connection, mapped[0], into, 5, 5);
-    if (raiser) { // the other window is made the active one, as a pager would
+    for (const auto &[window, parent] : reparented)
+        xcb_reparent_window(connection, window, parent, 5, 5);
+    if (active) { // as a pager would ask
         xcb_client_message_event_t activate{};
         activate.response_type = XCB_CLIENT_MESSAGE;
         activate.format = 32;
-        activate.window = mapped[1];
+        activate.window = active;
         activate.type = atom("_NET_ACTIVE_WINDOW");
         activate.data.data32[0] = 2;
         xcb_send_event(connection, 0, screen->root,
@@ -334,11 +290,11 @@ int main(int argc, char *argv[])
     }
     if (grab)
         xcb_grab_server(connection);
-    roundTrip();
+    // Everything sent so far is carried out once a round trip returns.
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 
     // The helper is the same program (same exe, comm and command line) without windows.
-    const bool withHelper = mode.empty() || mode == "no-pid" || mode == "client-list";
-    if (withHelper && fork() == 0) {
+    if (helper && fork() == 0) {
         close(xcb_get_file_descriptor(connection)); // the helper holds no window open
     } else {
         std::string ready = "ready";
