@@ -62,13 +62,11 @@ Answer post(const InboxServer &inbox, const QByteArray &body, const QByteArray &
                                "\r\n\r\n" + body);
 }
 
-// A figure in KiB from the inbox's /proc/PID/status, such as "VmRSS:"; -1 if unread.
-qint64 statusKiB(const InboxServer &inbox, const QByteArray &field)
+// The inbox's /proc/PID/<file>, such as "status" or "limits"; empty if unread.
+QByteArray procFile(const InboxServer &inbox, const char *file)
 {
-    QFile status(u"/proc/%1/status"_s.arg(inbox.processId()));
-    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-    const qsizetype at = text.indexOf(field);
-    return at < 0 ? -1 : text.mid(at + 6, text.indexOf("kB", at) - at - 6).trimmed().toLongLong();
+    QFile f(u"/proc/%1/%2"_s.arg(inbox.processId()).arg(QLatin1String(file)));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A send from a@b.co with subject "s" and the given further members.
@@ -258,7 +256,8 @@ private slots:
             socket.write(second + QByteArray(bodyBytes, 'x'));
             QVERIFY2(readAnswer(socket).status == status, second.constData());
         }
-        const qint64 peakKiB = statusKiB(inbox, "VmHWM:");
+        static const QRegularExpression peak(u"VmHWM:\\s*(\\d+) kB"_s);
+        const qint64 peakKiB = peak.match(procFile(inbox, "status")).captured(1).toLongLong();
         qInfo("the inbox's peak resident memory: %lld KiB", peakKiB);
         QVERIFY2(peakKiB > 0 && peakKiB < 48 * 1024, qPrintable(QString::number(peakKiB)));
 
@@ -280,12 +279,9 @@ private slots:
     {
         InboxServer inbox({.descriptorLimit = 64});
         QVERIFY2(inbox.isRunning(), qPrintable(inbox.errorString()));
-        const auto readProc = [&](const char *file) {
-            QFile f(u"/proc/%1/%2"_s.arg(inbox.processId()).arg(QLatin1String(file)));
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        };
-        QVERIFY2(readProc("limits").contains("Max open files            128                  128"),
-                 readProc("limits").constData());
+        const QByteArray limits = procFile(inbox, "limits");
+        QVERIFY2(limits.contains("Max open files            128                  128"),
+                 limits.constData());
         std::vector<std::unique_ptr<QTcpSocket>> idle;
         for (int i = 0; i < 150; ++i) {
             idle.push_back(std::make_unique<QTcpSocket>());
@@ -293,7 +289,7 @@ private slots:
         }
         // CPU time in clock ticks (utime + stime) over a second while full.
         const auto cpuTicks = [&] {
-            const QList<QByteArray> fields = readProc("stat").split(')').last().split(' ');
+            const QList<QByteArray> fields = procFile(inbox, "stat").split(')').last().split(' ');
             return fields.value(12).toLongLong() + fields.value(13).toLongLong();
         };
         QTest::qWait(300);
