@@ -105,9 +105,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY(QDir(m_dir.path()).mkpath("compositor"));
-        QVERIFY(QDir(m_dir.path()).mkpath("runtime"));
-        QVERIFY(QDir(m_dir.path()).mkpath("config/nimbrel"));
+        for (const char *folder : {"compositor", "runtime", "config/nimbrel"})
+            QVERIFY(QDir(m_dir.path()).mkpath(folder));
         // The compositor's user must reach its folder inside this one.
         QVERIFY(::chmod(qPrintable(m_dir.path()), 0711) == 0);
         QVERIFY(::chmod(qPrintable(m_dir.filePath("runtime")), 0700) == 0);

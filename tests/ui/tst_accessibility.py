@@ -276,7 +276,7 @@ class TestAccessibility(unittest.TestCase):
 
     def test_1_verification_empty(self):
         nodes = self.wait_screen("1-verification-empty", "push button", "Send Verification Code")
-        self.check(self.find(nodes, "heading", "Nimbrel"))
+        self.find(nodes, "heading", "Nimbrel")
         self.find(nodes, "label", "Verify interviewers & scan for spyware during remote interviews")
         field = self.find(nodes, "text", "Interviewer Email")
         self.check(field, present={"editable", "focused"})
