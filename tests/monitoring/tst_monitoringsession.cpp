@@ -275,10 +275,8 @@ private slots:
         const QString sc = "✗ Failed to send scan results: ";
         QTest::newRow("status") << false << true << none << "✓ Monitoring status" + to;
         QTest::newRow("status refused") << false << false << refused << st + "Connection refused";
-        QTest::newRow("status no error") << false << false << none << st + "Unknown error";
         QTest::newRow("scan") << true << true << none << "✓ Scan results" + to;
         QTest::newRow("scan refused") << true << false << refused << sc + "Connection refused";
-        QTest::newRow("scan no error") << true << false << none << sc + "Unknown error";
     }
 
     // Completions arrive on the service's own thread; the outcome still lands on
