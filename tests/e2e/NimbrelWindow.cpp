@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 NimbrelWindow::~NimbrelWindow()
 {
     m_app.kill();
@@ -23,24 +25,24 @@ bool NimbrelWindow::fail(const QString &why)
 bool NimbrelWindow::start(const Options &options)
 {
     if (!m_layout.isValid())
-        return fail(QStringLiteral("no temporary directory"));
+        return fail(u"no temporary directory"_s);
     // The program reads Config.plist beside its executable.
-    const QString app = m_layout.filePath(QStringLiteral("nimbrel"));
+    const QString app = m_layout.filePath(u"nimbrel"_s);
     if (!QFile::copy(QStringLiteral(NIMBREL_APP_PATH), app))
-        return fail(QStringLiteral("cannot copy ") + QStringLiteral(NIMBREL_APP_PATH));
-    if (!InboxServer::writeConfigPlist(m_layout.filePath(QStringLiteral("Config.plist")),
-                                       options.apiKey, options.baseUrl))
-        return fail(QStringLiteral("cannot write Config.plist"));
+        return fail(u"cannot copy "_s + QStringLiteral(NIMBREL_APP_PATH));
+    if (!InboxServer::writeConfigPlist(m_layout.filePath(u"Config.plist"_s), options.apiKey,
+                                       options.baseUrl))
+        return fail(u"cannot write Config.plist"_s);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(options.environment);
     // Qt reports each frame of its render loop and the renderer's work within
     // it; the first frame with such work tells that the window shows. (The
     // threaded loop also reports a frame it skipped, the window not ready yet.)
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+    environment.insert(u"QT_LOGGING_RULES"_s,
                        QStringLiteral("qt.scenegraph.time.renderloop.debug=true;"
                                       "qt.scenegraph.time.renderer.debug=true"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
     m_app.setProcessEnvironment(environment);
     m_app.setProcessChannelMode(QProcess::SeparateChannels);
     m_app.setStandardOutputFile(QProcess::nullDevice());
@@ -49,17 +51,15 @@ bool NimbrelWindow::start(const Options &options)
         for (qsizetype end; (end = m_pendingOutput.indexOf('\n')) >= 0;) {
             const QByteArray line = m_pendingOutput.left(end);
             m_pendingOutput.remove(0, end + 1);
-            static const QRegularExpression frame(
-                QStringLiteral("frame rendered(?: with '(\\w+)' renderloop)?"),
-                QRegularExpression::CaseInsensitiveOption);
+            static const QRegularExpression frame(u"frame rendered(?: with '(\\w+)' renderloop)?"_s,
+                                                  QRegularExpression::CaseInsensitiveOption);
             if (line.startsWith("qt.scenegraph.time.renderer:")) {
                 m_rendererDrew = true;
             } else if (line.startsWith("qt.scenegraph.time.renderloop:")) {
                 const auto match = frame.match(QString::fromUtf8(line));
                 if (match.hasMatch() && m_rendererDrew) {
                     // Only the threaded loop leaves its name out.
-                    m_renderLoop =
-                        match.hasCaptured(1) ? match.captured(1) : QStringLiteral("threaded");
+                    m_renderLoop = match.hasCaptured(1) ? match.captured(1) : u"threaded"_s;
                     ++m_frames;
                     m_rendererDrew = false;
                 }
@@ -73,27 +73,22 @@ bool NimbrelWindow::start(const Options &options)
         return fail(m_app.errorString());
 
     const std::optional<QByteArray> windows =
-        run(QStringLiteral("timeout"),
-            {QStringLiteral("20"), QStringLiteral("xdotool"), QStringLiteral("search"),
-             QStringLiteral("--sync"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-             QString::number(m_app.processId())});
+        run(u"timeout"_s, {u"20"_s, u"xdotool"_s, u"search"_s, u"--sync"_s, u"--onlyvisible"_s,
+                           u"--pid"_s, QString::number(m_app.processId())});
     if (!windows)
-        return fail(QStringLiteral("no window of the program appeared within 20 s"));
+        return fail(u"no window of the program appeared within 20 s"_s);
     const QString window = QString::fromLatin1(windows->split('\n').first());
     // Without a window manager nothing else gives the window the keyboard focus.
-    if (!run(QStringLiteral("xdotool"),
-             {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}))
-        return fail(QStringLiteral("cannot focus the window"));
+    if (!run(u"xdotool"_s, {u"windowfocus"_s, u"--sync"_s, window}))
+        return fail(u"cannot focus the window"_s);
     if (!QTest::qWaitFor([this] { return m_frames > 0; }, 20'000))
-        return fail(QStringLiteral("the window drew no frame within 20 s"));
+        return fail(u"the window drew no frame within 20 s"_s);
     return true;
 }
 
 QImage NimbrelWindow::screen()
 {
-    const std::optional<QByteArray> png =
-        run(QStringLiteral("import"),
-            {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:-")});
+    const std::optional<QByteArray> png = run(u"import"_s, {u"-window"_s, u"root"_s, u"png:-"_s});
     return png ? QImage::fromData(*png, "PNG").convertToFormat(QImage::Format_RGB32) : QImage();
 }
 

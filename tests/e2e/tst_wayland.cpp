@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,12 +24,6 @@ namespace {
 const QString kApiKey = QStringLiteral("wayland-key");
 const QString kInterviewer = QStringLiteral("interviewer@example.com");
 constexpr uid_t kNobody = 65534; // sway refuses to run as root
-
-QImage screen()
-{
-    const std::optional<QByteArray> png = run("grim", {"-"});
-    return png ? QImage::fromData(*png, "PNG") : QImage();
-}
 
 // The sway window whose client is this process, or an empty object.
 QJsonObject windowOf(qint64 pid)
@@ -58,13 +51,6 @@ class TestWayland : public QObject
     QProcess m_sway;
     QProcess m_app;
     std::unique_ptr<InboxServer> m_inbox;
-
-    void shoot(const QString &name)
-    {
-        QDir().mkpath(NIMBREL_E2E_SCREENSHOTS);
-        const QString path = QStringLiteral(NIMBREL_E2E_SCREENSHOTS "/%1.png").arg(name);
-        QVERIFY2(screen().save(path), qPrintable(path));
-    }
 
     // Starts sway on the headless backend with its sockets in dir; the path of
     // its Wayland socket, or empty when it cannot start here.
@@ -119,9 +105,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY(QDir(m_dir.path()).mkpath("compositor"));
-        QVERIFY(QDir(m_dir.path()).mkpath("runtime"));
-        QVERIFY(QDir(m_dir.path()).mkpath("config/nimbrel"));
+        for (const char *folder : {"compositor", "runtime", "config/nimbrel"})
+            QVERIFY(QDir(m_dir.path()).mkpath(folder));
         // The compositor's user must reach its folder inside this one.
         QVERIFY(::chmod(qPrintable(m_dir.path()), 0711) == 0);
         QVERIFY(::chmod(qPrintable(m_dir.filePath("runtime")), 0700) == 0);
@@ -175,7 +160,8 @@ private slots:
         QCOMPARE(window["app_id"].toString(), QStringLiteral(NIMBREL_APP_ID));
         QCOMPARE(window["name"].toString(), QStringLiteral("Nimbrel"));
         QVERIFY(window["visible"].toBool() && window["focused"].toBool());
-        shoot("wayland-verification-screen");
+        QVERIFY(QDir().mkpath(NIMBREL_E2E_SCREENSHOTS));
+        QVERIFY(run("grim", {NIMBREL_E2E_SCREENSHOTS "/wayland-verification-screen.png"}));
     }
 
     // Each wtype run hands the compositor a fresh keymap, and keys that arrive

@@ -10,9 +10,11 @@
 #include <QNetworkReply>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-constexpr char chromiumPath[] = "/usr/bin/chromium";
+const QString chromiumPath = u"/usr/bin/chromium"_s;
 
 // Runs the event loop until done() holds or the deadline passes.
 template <typename Done> bool spinUntil(Done done, HeadlessChromium::Timeout timeout)
@@ -28,32 +30,34 @@ template <typename Done> bool spinUntil(Done done, HeadlessChromium::Timeout tim
     return true;
 }
 
+QString compact(const QJsonObject &json)
+{
+    return QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact));
+}
+
 } // namespace
 
 HeadlessChromium::HeadlessChromium()
 {
     if (!isInstalled()) {
-        m_error = QStringLiteral("%1 is not installed (scripts/install-deps installs it)")
-                      .arg(QLatin1String(chromiumPath));
+        m_error = chromiumPath + u" is not installed (scripts/install-deps installs it)"_s;
         return;
     }
     // A fresh profile, no sandbox (tests run as root), nothing that reaches
     // beyond this machine; port 0 lets Chromium pick one and write it down.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());
-    m_process.start(
-        QLatin1String(chromiumPath),
-        {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
-         QStringLiteral("--disable-gpu"), QStringLiteral("--disable-quic"),
-         QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
-         QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
-         QStringLiteral("--hide-scrollbars"), QStringLiteral("--window-size=1280,800"),
-         QStringLiteral(
-             "--disable-features=IsolateOrigins,site-per-process,IsolateSandboxedIframes"),
-         QStringLiteral("--remote-debugging-port=0"),
-         QStringLiteral("--user-data-dir=") + m_profile.path(), QStringLiteral("about:blank")});
+    m_process.start(chromiumPath,
+                    {u"--headless"_s, u"--no-sandbox"_s, u"--disable-gpu"_s, u"--disable-quic"_s,
+                     u"--no-first-run"_s, u"--disable-background-networking"_s,
+                     u"--disable-component-update"_s, u"--disable-sync"_s, u"--hide-scrollbars"_s,
+                     u"--window-size=1280,800"_s,
+                     u"--disable-features=IsolateOrigins,site-per-process,"
+                     "IsolateSandboxedIframes"_s,
+                     u"--remote-debugging-port=0"_s, u"--user-data-dir="_s + m_profile.path(),
+                     u"about:blank"_s});
     if (!m_process.waitForStarted(10'000)) {
-        m_error = QStringLiteral("chromium did not start: ") + m_process.errorString();
+        m_error = u"chromium did not start: "_s + m_process.errorString();
         return;
     }
     QObject::connect(&m_socket, &QWebSocket::textMessageReceived, &m_socket,
@@ -79,7 +83,7 @@ HeadlessChromium::~HeadlessChromium()
 
 bool HeadlessChromium::isInstalled()
 {
-    return QFileInfo(QLatin1String(chromiumPath)).isExecutable();
+    return QFileInfo(chromiumPath).isExecutable();
 }
 
 bool HeadlessChromium::isRunning() const
@@ -91,22 +95,21 @@ bool HeadlessChromium::isRunning() const
 bool HeadlessChromium::connectToPage(Timeout timeout)
 {
     const QDeadlineTimer deadline(timeout);
+    const auto remaining = [&] { return Timeout(deadline.remainingTime()); };
     // The first line of DevToolsActivePort is the port Chromium listens on.
-    QFile portFile(m_profile.filePath(QStringLiteral("DevToolsActivePort")));
+    QFile portFile(m_profile.filePath(u"DevToolsActivePort"_s));
     int port = 0;
-    if (!spinUntil(
-            [&] {
-                if (m_process.state() != QProcess::Running)
-                    return true;
-                if (portFile.open(QIODevice::ReadOnly)) {
-                    port = portFile.readLine().trimmed().toInt();
-                    portFile.close();
-                }
-                return port > 0;
-            },
-            Timeout(deadline.remainingTime())) ||
-        port == 0) {
-        m_error = QStringLiteral("chromium wrote no DevTools port");
+    spinUntil(
+        [&] {
+            if (portFile.open(QIODevice::ReadOnly)) {
+                port = portFile.readLine().trimmed().toInt();
+                portFile.close();
+            }
+            return port > 0 || m_process.state() != QProcess::Running;
+        },
+        remaining());
+    if (port == 0) {
+        m_error = u"chromium wrote no DevTools port"_s;
         return false;
     }
 
@@ -114,44 +117,39 @@ bool HeadlessChromium::connectToPage(Timeout timeout)
     QString pageSocket;
     spinUntil(
         [&] {
-            QNetworkRequest request(
-                QUrl(QStringLiteral("http://127.0.0.1:%1/json/list").arg(port)));
-            QNetworkReply *reply = network.get(request);
+            QNetworkReply *reply =
+                network.get(QNetworkRequest(QUrl(u"http://127.0.0.1:%1/json/list"_s.arg(port))));
             QEventLoop loop;
             QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
             QTimer::singleShot(2'000, &loop, &QEventLoop::quit);
             loop.exec();
             for (const QJsonValue target : QJsonDocument::fromJson(reply->readAll()).array()) {
-                if (target[QLatin1String("type")].toString() == QLatin1String("page"))
-                    pageSocket = target[QLatin1String("webSocketDebuggerUrl")].toString();
+                if (target["type"_L1].toString() == "page"_L1)
+                    pageSocket = target["webSocketDebuggerUrl"_L1].toString();
             }
             reply->deleteLater();
             return !pageSocket.isEmpty();
         },
-        Timeout(deadline.remainingTime()));
+        remaining());
     if (pageSocket.isEmpty()) {
-        m_error = QStringLiteral("chromium listed no page");
+        m_error = u"chromium listed no page"_s;
         return false;
     }
 
     m_socket.open(QUrl(pageSocket));
     if (!spinUntil([&] { return m_socket.state() == QAbstractSocket::ConnectedState; },
-                   Timeout(deadline.remainingTime()))) {
-        m_error = QStringLiteral("cannot connect to the page: ") + m_socket.errorString();
+                   remaining())) {
+        m_error = u"cannot connect to the page: "_s + m_socket.errorString();
         return false;
     }
-    for (const char *domain : {"Page.enable", "Runtime.enable", "Log.enable"}) {
-        if (!call(QLatin1String(domain)))
-            return false;
-    }
-    return true;
+    return call(u"Page.enable"_s) && call(u"Runtime.enable"_s) && call(u"Log.enable"_s);
 }
 
 void HeadlessChromium::receive(const QString &message)
 {
     const QJsonObject json = QJsonDocument::fromJson(message.toUtf8()).object();
-    if (json.contains(QLatin1String("id")))
-        m_answers.insert(QString::number(json[QLatin1String("id")].toInt()), json);
+    if (json.contains("id"_L1))
+        m_answers.insert(QString::number(json["id"_L1].toInt()), json);
     else
         m_events.append(json);
 }
@@ -161,51 +159,40 @@ std::optional<QJsonObject> HeadlessChromium::call(const QString &method, const Q
 {
     const QString id = QString::number(m_nextId++);
     m_socket.sendTextMessage(
-        QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("id"), id.toInt()},
-                                                    {QStringLiteral("method"), method},
-                                                    {QStringLiteral("params"), params}})
-                              .toJson(QJsonDocument::Compact)));
+        compact({{u"id"_s, id.toInt()}, {u"method"_s, method}, {u"params"_s, params}}));
     if (!spinUntil([&] { return m_answers.contains(id); }, timeout)) {
-        m_error = method + QStringLiteral(": no answer in time");
+        m_error = method + u": no answer in time"_s;
         return std::nullopt;
     }
     const QJsonObject answer = m_answers.take(id).toObject();
-    if (answer.contains(QLatin1String("error"))) {
-        m_error = method + QStringLiteral(": ") +
-                  QString::fromUtf8(QJsonDocument(answer[QLatin1String("error")].toObject())
-                                        .toJson(QJsonDocument::Compact));
+    if (answer.contains("error"_L1)) {
+        m_error = method + u": "_s + compact(answer["error"_L1].toObject());
         return std::nullopt;
     }
-    return answer[QLatin1String("result")].toObject();
+    return answer["result"_L1].toObject();
 }
 
 bool HeadlessChromium::open(const QUrl &url, Timeout timeout)
 {
-    const qsizetype loadsBefore = events(QStringLiteral("Page.loadEventFired")).size();
-    if (!call(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), url.toString()}}, timeout))
-        return false;
-    return spinUntil(
-        [&] { return events(QStringLiteral("Page.loadEventFired")).size() > loadsBefore; },
-        timeout);
+    const auto loads = [this] { return events(u"Page.loadEventFired"_s).size(); };
+    const qsizetype loadsBefore = loads();
+    return call(u"Page.navigate"_s, {{u"url"_s, url.toString()}}, timeout) &&
+           spinUntil([&] { return loads() > loadsBefore; }, timeout);
 }
 
 QJsonValue HeadlessChromium::evaluate(const QString &expression, Timeout timeout)
 {
-    const auto result = call(QStringLiteral("Runtime.evaluate"),
-                             {{QStringLiteral("expression"), expression},
-                              {QStringLiteral("returnByValue"), true},
-                              {QStringLiteral("awaitPromise"), true}},
-                             timeout);
+    const auto result =
+        call(u"Runtime.evaluate"_s,
+             {{u"expression"_s, expression}, {u"returnByValue"_s, true}, {u"awaitPromise"_s, true}},
+             timeout);
     if (!result)
         return QJsonValue::Undefined;
-    if (result->contains(QLatin1String("exceptionDetails"))) {
-        m_error =
-            expression + QStringLiteral(" threw: ") +
-            QString::fromUtf8(QJsonDocument((*result)[QLatin1String("exceptionDetails")].toObject())
-                                  .toJson(QJsonDocument::Compact));
+    if (result->contains("exceptionDetails"_L1)) {
+        m_error = expression + u" threw: "_s + compact((*result)["exceptionDetails"_L1].toObject());
         return QJsonValue::Undefined;
     }
-    return (*result)[QLatin1String("result")][QLatin1String("value")];
+    return (*result)["result"_L1]["value"_L1];
 }
 
 bool HeadlessChromium::waitUntil(const QString &expression, Timeout timeout)
@@ -221,22 +208,18 @@ bool HeadlessChromium::waitUntil(const QString &expression, Timeout timeout)
 
 bool HeadlessChromium::screenshot(const QString &path)
 {
-    const auto result = call(QStringLiteral("Page.captureScreenshot"),
-                             {{QStringLiteral("format"), QStringLiteral("png")}});
-    if (!result)
-        return false;
+    const auto result = call(u"Page.captureScreenshot"_s, {{u"format"_s, u"png"_s}});
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) &&
-           file.write(
-               QByteArray::fromBase64((*result)[QLatin1String("data")].toString().toLatin1())) > 0;
+    return result && file.open(QIODevice::WriteOnly) &&
+           file.write(QByteArray::fromBase64((*result)["data"_L1].toString().toLatin1())) > 0;
 }
 
 QJsonArray HeadlessChromium::events(const QString &method) const
 {
     QJsonArray matching;
     for (const QJsonValue event : m_events) {
-        if (event[QLatin1String("method")].toString() == method)
-            matching.append(event[QLatin1String("params")]);
+        if (event["method"_L1].toString() == method)
+            matching.append(event["params"_L1]);
     }
     return matching;
 }

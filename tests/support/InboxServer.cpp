@@ -7,12 +7,9 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
-#include <QThread>
 #include <QTimer>
 
 #include <sys/resource.h>
-
-InboxServer::InboxServer() : InboxServer(Options{}) {}
 
 InboxServer::InboxServer(const Options &options) : m_apiKey(options.apiKey)
 {
@@ -133,24 +130,4 @@ QJsonArray InboxServer::emails(std::chrono::milliseconds timeout)
 QJsonArray InboxServer::requests(std::chrono::milliseconds timeout)
 {
     return getArray(QStringLiteral("/api/requests"), timeout);
-}
-
-bool InboxServer::waitForEmails(qsizetype count, std::chrono::milliseconds timeout)
-{
-    const QDeadlineTimer deadline(timeout);
-    while (emails().size() < count) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
-
-QStringList InboxServer::outputLines()
-{
-    while (m_process.waitForReadyRead(0)) {
-    }
-    while (m_process.canReadLine())
-        m_lines.append(QString::fromUtf8(m_process.readLine()).trimmed());
-    return m_lines;
 }

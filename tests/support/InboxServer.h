@@ -43,7 +43,7 @@ public:
         std::optional<int> descriptorLimit = std::nullopt;
     };
 
-    InboxServer();
+    InboxServer() : InboxServer(Options{}) {}
     explicit InboxServer(const Options &options);
     ~InboxServer();
     InboxServer(const InboxServer &) = delete;
@@ -73,13 +73,6 @@ public:
     QByteArray get(const QString &path,
                    std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-    // Polls until at least count messages are stored; false on timeout.
-    bool waitForEmails(qsizetype count,
-                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
-    // The lines the inbox printed after its listening line (one per send).
-    QStringList outputLines();
-
     // Stops the inbox now; its port then refuses connections.
     void stop();
 
@@ -91,5 +84,4 @@ private:
     QProcess m_process;
     QUrl m_baseUrl;
     QString m_error;
-    QStringList m_lines;
 };

@@ -4,8 +4,6 @@
 
 #include <cmath>
 
-Q_DECLARE_METATYPE(QColor)
-
 // The nine-patch shadow image: what stretching it relies on, and a soft edge
 // whose darkness matches the colour asked for.
 class TestShadowImage : public QObject
