@@ -49,6 +49,13 @@ Window {
         onActivated: window.quitRequested()
     }
 
+    // Ends this window alone, the way its close button does: a window that
+    // monitors sends its stop notice first.
+    Shortcut {
+        sequences: [StandardKey.Close, "Escape"]
+        onActivated: window.close()
+    }
+
     Shape {
         anchors.fill: parent
 
