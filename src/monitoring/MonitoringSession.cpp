@@ -8,6 +8,7 @@
 #include "ShortDateTime.h"
 
 #include <QFutureWatcher>
+#include <QSysInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <chrono>
@@ -135,8 +136,9 @@ void MonitoringSession::handleScanResults(const QStringList &scanned, ScanTrigge
         m_detectedProcesses.append(detection);
         lines.append(detection.name);
     }
+    const QDateTime now = QDateTime::currentDateTime();
     for (const QString &line : scanned) {
-        m_detectedProcesses.append({line, QDateTime::currentDateTime()});
+        m_detectedProcesses.append({line, now});
         lines.append(line);
     }
     const QSet<QString> found(lines.begin(), lines.end());
@@ -144,7 +146,7 @@ void MonitoringSession::handleScanResults(const QStringList &scanned, ScanTrigge
         found == m_lastEmailedLines)
         return;
     m_lastEmailedLines = found;
-    sendScanResultsEmail(lines);
+    sendScanResultsEmail(lines, now);
 }
 
 void MonitoringSession::finishSession()
@@ -156,11 +158,12 @@ void MonitoringSession::finishSession()
     m_sessionFinished = true;
 }
 
-void MonitoringSession::sendNotice(const QString &subject, const QString &html, ApplyOutcome apply)
+void MonitoringSession::sendNotice(const QString &subject, const EmailBody &body,
+                                   ApplyOutcome apply)
 {
     ++m_noticesInFlight;
     m_emailSender->sendEmail(
-        m_interviewerEmail, subject, html, std::nullopt,
+        m_interviewerEmail, subject, body.html, body.text,
         [session = QPointer<MonitoringSession>(this),
          apply = std::move(apply)](bool success, std::optional<EmailError> error) {
             postToGuiThread(session, [apply, success, error = std::move(error)](
@@ -185,9 +188,11 @@ void MonitoringSession::sendMonitoringStatusEmail(bool started)
                });
 }
 
-void MonitoringSession::sendScanResultsEmail(const QStringList &lines)
+void MonitoringSession::sendScanResultsEmail(const QStringList &lines, const QDateTime &scanned)
 {
-    sendNotice(MonitoringNotices::scanResultsSubject(), MonitoringNotices::scanResultsBody(lines),
+    sendNotice(MonitoringNotices::scanResultsSubject(),
+               MonitoringNotices::scanResultsBody(lines, shortDateTime(scanned),
+                                                  QSysInfo::machineHostName()),
                [lines](MonitoringSession &session, bool success, std::optional<EmailError> error) {
                    // Not delivered: OnChange must not hold back the next tick with these lines.
                    const QSet<QString> sent(lines.begin(), lines.end());

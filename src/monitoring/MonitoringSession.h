@@ -82,11 +82,11 @@ signals:
 
 private:
     void sendMonitoringStatusEmail(bool started);
-    void sendScanResultsEmail(const QStringList &lines);
+    void sendScanResultsEmail(const QStringList &lines, const QDateTime &scanned);
     // Notices are retried on passing failures and counted until their outcome
     // is applied, so an ending can wait for them.
     using ApplyOutcome = std::function<void(MonitoringSession &, bool, std::optional<EmailError>)>;
-    void sendNotice(const QString &subject, const QString &html, ApplyOutcome apply);
+    void sendNotice(const QString &subject, const EmailBody &body, ApplyOutcome apply);
     void setScanStatus(const QString &status);
     void setEmailStatus(const QString &status);
 
