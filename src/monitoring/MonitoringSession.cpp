@@ -8,6 +8,7 @@
 #include "ShortDateTime.h"
 
 #include <QFutureWatcher>
+#include <QLocale>
 #include <QSysInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -42,6 +43,14 @@ MonitoringSession::MonitoringSession(std::shared_ptr<EmailSender> emailSender, S
 {}
 
 MonitoringSession::~MonitoringSession() = default;
+
+void MonitoringSession::setInterviewerEmail(const QString &address)
+{
+    if (m_interviewerEmail == address)
+        return;
+    m_interviewerEmail = address;
+    emit interviewerEmailChanged();
+}
 
 void MonitoringSession::setScanStatus(const QString &status)
 {
@@ -168,12 +177,24 @@ void MonitoringSession::sendNotice(const QString &subject, const EmailBody &body
          apply = std::move(apply)](bool success, std::optional<EmailError> error) {
             postToGuiThread(session, [apply, success, error = std::move(error)](
                                          MonitoringSession &session) mutable {
+                session.setLastEmailOutcome(success, error);
                 apply(session, success, std::move(error));
                 if (--session.m_noticesInFlight == 0)
                     emit session.noticesSettled();
             });
         },
         EmailSender::Retry::OnTransientFailure);
+}
+
+void MonitoringSession::setLastEmailOutcome(bool success, const std::optional<EmailError> &error)
+{
+    m_lastEmailFailed = !success;
+    m_lastEmailOutcome =
+        success ? QStringLiteral("Last e-mail sent at ") +
+                      QLocale::system().toString(QTime::currentTime(), QLocale::ShortFormat)
+                : QStringLiteral("Last e-mail not sent: ") +
+                      (error ? error->description : QStringLiteral("Unknown error"));
+    emit lastEmailOutcomeChanged();
 }
 
 void MonitoringSession::sendMonitoringStatusEmail(bool started)

@@ -40,7 +40,8 @@ FocusScope {
             spacing: dashboard.pieceSpacing
 
             DashboardHeader {
-                Layout.alignment: Qt.AlignHCenter
+                session: dashboard.session
+                Layout.fillWidth: true
             }
 
             DashboardActions {

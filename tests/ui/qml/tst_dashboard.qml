@@ -171,6 +171,28 @@ Item {
             compare(spoken, ["No suspicious processes found.", "Suspicious processes detected."]);
         }
 
+        // Under the header: to whom reports go, the address masked, and how the
+        // last e-mail fared; only a failure is spoken.
+        function test_reportingLine() {
+            compare(findChild(dashboard, "reportingTo").text, "Reporting to i•••@example.com");
+            const outcome = findChild(dashboard, "lastEmailOutcome");
+            const announcement = findChild(dashboard, "lastEmailAnnouncement");
+            verify(!outcome.visible, "no outcome before the first e-mail");
+            let spoken = [];
+            const speak = () => { if (announcement.visible) spoken.push(announcement.Accessible.name); };
+            announcement.visibleChanged.connect(speak);
+            const refused = "the e-mail service answered 403 (the API key was refused)";
+            for (const success of [false, false, true]) {
+                session.toggleMonitoring();
+                fixture.finishLastEmail(success, refused);
+                tryVerify(() => outcome.visible && outcome.text.startsWith("Last e-mail "
+                                                                           + (success ? "sent at " : "not sent: ")));
+            }
+            announcement.visibleChanged.disconnect(speak);
+            verify(/^Last e-mail sent at \d/.test(outcome.text), outcome.text);
+            compare(spoken, Array(2).fill("Last e-mail not sent: " + refused));
+        }
+
         // In a window shorter than the dashboard the whole screen scrolls, by
         // the wheel and always far enough to show the focused control with its ring.
         function test_shortWindowScrollsToTheFocus() {
