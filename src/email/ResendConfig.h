@@ -25,15 +25,25 @@ struct ResendConfig
 struct ConfigProblem
 {
     std::optional<QString> unusableFile; // found, but not a usable property list
+    bool unreadable = false;             // that file is one this user may not read
     QStringList searched;                // every place looked at, in order
 };
 
+// What is wrong and how to mend it, in a sentence or two.
+QString configProblemText(const ConfigProblem &problem);
+
 inline constexpr char defaultResendBaseUrl[] = "https://api.resend.com";
 
-// The places Config.plist is looked for, in order: beside the executable, then
-// ../share/nimbrel/ (installed layout), ../Resources/ (application bundle),
-// $XDG_CONFIG_HOME/nimbrel/ (default ~/.config/nimbrel/) and /etc/nimbrel/.
+// The places Config.plist is looked for, in order. A program run from where it
+// was built or unpacked reads the file beside the executable, then
+// ../share/nimbrel/, ../Resources/ (application bundle); then, as an installed
+// program (run from installedBinDir) does alone, the user's configuration,
+// $XDG_CONFIG_HOME/nimbrel/ (default ~/.config/nimbrel/), before the system's,
+// /etc/nimbrel/.
 QStringList configPlistCandidates(const QString &applicationDir);
+
+// Where `cmake --install` and the package put the programs.
+QString installedBinDir();
 
 // The first candidate that is an existing file.
 std::optional<QString> findConfigPlist(const QString &applicationDir);
@@ -52,5 +62,3 @@ std::variant<ResendConfig, ConfigProblem> loadResendConfig();
 
 // The one fatal message, on standard error.
 void printMissingKeyMessage();
-
-
