@@ -8,6 +8,17 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+CommandLine endsWith(int exitStatus)
+{
+    CommandLine ending;
+    ending.exitStatus = exitStatus;
+    return ending;
+}
+
+} // namespace
+
 bool asksForTextOnly(int argc, const char *const *argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -31,20 +42,28 @@ CommandLine readCommandLine(const QStringList &arguments)
                                   QCoreApplication::translate("Nimbrel", "Displays this help."));
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption config(
+        QStringLiteral("config"),
+        QCoreApplication::translate("Nimbrel", "Reads <file> as Config.plist instead of looking "
+                                               "for one."),
+        QStringLiteral("file"));
+    parser.addOption(config);
 
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "%s\n%s", qPrintable(parser.errorText()),
                      qPrintable(parser.helpText()));
-        return {.exitStatus = 2};
+        return endsWith(2);
     }
     if (parser.isSet(help)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
-        return {.exitStatus = 0};
+        return endsWith(0);
     }
     if (parser.isSet(version)) {
         std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
                     qPrintable(QCoreApplication::applicationVersion()));
-        return {.exitStatus = 0};
+        return endsWith(0);
     }
-    return {};
+    CommandLine read;
+    read.configFile = parser.value(config);
+    return read;
 }

@@ -10,6 +10,8 @@
 // taken out by QGuiApplication before these are read.
 struct CommandLine
 {
+    // --config FILE: the one Config.plist to read instead of looking for one.
+    QString configFile;
     // Set when the process has nothing more to do: 0 after the help or version
     // text, 2 after saying what is wrong with the arguments.
     std::optional<int> exitStatus;

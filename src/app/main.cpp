@@ -42,7 +42,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/nimbrel/nimbrel.png")));
 
     // Read once at start: a file removed later cannot end a session that monitors.
-    const auto config = loadResendConfig();
+    const auto config = loadResendConfig(commandLine.configFile);
     if (const auto *problem = std::get_if<ConfigProblem>(&config)) {
         printMissingKeyMessage();
         // Started from a desktop launcher nobody sees standard error: say it in a window.

@@ -197,13 +197,18 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
     return config;
 }
 
-std::variant<ResendConfig, ConfigProblem> loadResendConfig()
+std::variant<ResendConfig, ConfigProblem> loadResendConfig(const QString &givenFile)
 {
     // The key is about to enter this process.
     keepOutOfCoreDumps();
     const QString applicationDir = QCoreApplication::applicationDirPath();
-    const QStringList searched = configPlistCandidates(applicationDir);
-    const std::optional<QString> path = findConfigPlist(applicationDir);
+    const QStringList searched =
+        givenFile.isEmpty() ? configPlistCandidates(applicationDir) : QStringList{givenFile};
+    std::optional<QString> path;
+    if (givenFile.isEmpty())
+        path = findConfigPlist(applicationDir);
+    else if (QFileInfo::exists(givenFile))
+        path = givenFile;
     if (!path)
         return ConfigProblem{std::nullopt, false, searched};
     if (std::optional<ResendConfig> config = readResendConfig(*path))

@@ -56,9 +56,10 @@ std::optional<QString> findConfigPlist(const QString &applicationDir);
 // service refuses to send to.
 std::optional<ResendConfig> readResendConfig(const QString &plistPath);
 
-// Finds and reads Config.plist for the running application, which from then
-// on holds the key: it writes no core file and cannot be attached to.
-std::variant<ResendConfig, ConfigProblem> loadResendConfig();
+// Finds and reads Config.plist for the running application, or reads the file
+// given, which alone is then looked at. From then on the application holds the
+// key: it writes no core file and cannot be attached to.
+std::variant<ResendConfig, ConfigProblem> loadResendConfig(const QString &givenFile = {});
 
 // The one fatal message, on standard error.
 void printMissingKeyMessage();

@@ -204,6 +204,9 @@ private slots:
                                    "the interviewer by e-mail."_s;
         QTest::newRow("--version")
             << QStringList{u"--version"_s} << QString() << 0 << u"Nimbrel " NIMBREL_VERSION ""_s;
+        QTest::newRow("--config, no such file")
+            << QStringList{u"--config"_s, u"/nonexistent/Config.plist"_s} << u"offscreen"_s << 1
+            << u"Nimbrel/ResendService: Fatal error: Could not find API key in Config.plist file"_s;
         QTest::newRow("unknown option")
             << QStringList{u"--bogus"_s} << u"offscreen"_s << 2 << u"Unknown option 'bogus'."_s;
     }
@@ -217,9 +220,14 @@ private slots:
         QTemporaryDir dir;
         const QString app = dir.filePath(u"nimbrel"_s);
         QVERIFY(QFile::copy(QStringLiteral(NIMBREL_APP_PATH), app));
+        // A file named by --config is the only one read, even beside a good one.
+        if (arguments.contains(u"--config"_s))
+            QVERIFY(QDir().mkpath(dir.filePath(u"config/nimbrel"_s)) &&
+                    InboxServer::writeConfigPlist(dir.filePath(u"config/nimbrel/Config.plist"_s),
+                                                  inboxKey, QUrl(u"http://127.0.0.1:9"_s)));
         QProcess nimbrel;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"XDG_CONFIG_HOME"_s, dir.path());
+        environment.insert(u"XDG_CONFIG_HOME"_s, dir.filePath(u"config"_s));
         for (const QString &display : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
             environment.remove(display);
         if (!platform.isEmpty())

@@ -245,6 +245,10 @@ private slots:
         QVERIFY(child.waitForFinished(30'000));
         QCOMPARE(child.exitCode(), 0);
         QCOMPARE(readResendConfig(*findConfigPlist(bin))->apiKey, u"user-key"_s);
+        // A file named on the command line is the only one read.
+        child.start(app, {u"--as-application"_s, dir.filePath(u"missing.plist"_s)});
+        QVERIFY(child.waitForFinished(30'000));
+        QCOMPARE(child.exitCode(), 1);
     }
 
     void keyTravelsOnlyOverHttpsOrLoopback()
@@ -272,14 +276,14 @@ private slots:
     }
 };
 
-// With --as-application, builds the service as the application does (which
-// may end the process); otherwise runs the tests.
+// With --as-application [FILE], builds the service as the application does
+// (which may end the process); otherwise runs the tests.
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     if (app.arguments().contains(u"--as-application"_s)) {
         (void)readResendConfig(QCoreApplication::applicationDirPath() + u"/Config.plist"_s);
-        const auto config = loadResendConfig();
+        const auto config = loadResendConfig(app.arguments().value(2));
         if (!std::holds_alternative<ResendConfig>(config)) {
             printMissingKeyMessage();
             return EXIT_FAILURE;
