@@ -9,6 +9,13 @@
 
 namespace {
 
+// Text that is no control: read, never focused.
+bool isStaticText(QAccessible::Role role)
+{
+    return role == QAccessible::StaticText || role == QAccessible::Heading ||
+           role == QAccessible::Notification;
+}
+
 class AccessibleQuickItem : public QAccessibleQuickItem
 {
 public:
@@ -29,13 +36,26 @@ public:
             state.disabled = true;
             state.focusable = false;
         }
+        if (isStaticText(role()))
+            state.focusable = false;
         return state;
+    }
+
+protected:
+    // A Text item's text interface is empty; its name carries the text.
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface && isStaticText(role()))
+            return nullptr;
+        return QAccessibleQuickItem::interface_cast(type);
     }
 
     QStringList actionNames() const override
     {
         QStringList names = QAccessibleQuickItem::actionNames();
         names.removeDuplicates();
+        if (!state().focusable)
+            names.removeAll(QAccessibleActionInterface::setFocusAction());
         return names;
     }
 };

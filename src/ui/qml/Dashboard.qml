@@ -27,7 +27,7 @@ FocusScope {
 
         objectName: "dashboardScroller"
         anchors.fill: parent
-        name: "Nimbrel Scanner"
+        name: "Dashboard"
         contentHeight: Math.max(height, dashboard.implicitHeight)
 
         ColumnLayout {

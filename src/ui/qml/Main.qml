@@ -84,6 +84,26 @@ Window {
         }
     }
 
+    // The verification card fades out as the code proves right: its success is
+    // spoken from here, which outlives the card.
+    Announcement {
+        id: verified
+
+        objectName: "verifiedAnnouncement"
+        visible: false
+        text: window.verification.emailStatus
+    }
+
+    Connections {
+        target: window.verification
+
+        // Success is the one status a verified flow sets.
+        function onEmailStatusChanged() {
+            if (window.verification.isVerified)
+                verified.announce();
+        }
+    }
+
     Loader {
         objectName: "verificationScreen"
         anchors.fill: parent

@@ -109,12 +109,17 @@ Item {
             compare(list.currentIndex, 0);
             const perPage = list.rowsPerPage();
             verify(perPage >= 2, "a page holds " + perPage + " rows");
+            let focused = [];
+            const record = () => focused.push(list.Window.activeFocusItem);
+            list.Window.activeFocusItemChanged.connect(record);
             for (const key of data.keys)
                 keyClick(key);
+            list.Window.activeFocusItemChanged.disconnect(record);
+            verify(focused.every(item => item !== list), "the focus went from row to row");
             const row = data.row !== undefined ? data.row : data.page * perPage;
             compare(list.currentIndex, row);
             const item = list.itemAtIndex(row);
-            verify(item.activeFocus, "the row has the focus");
+            verify(item.activeFocus && item.Accessible.selected, "the row has the focus, selected");
             compare(item.Accessible.name, "Process: p" + row + ", " + item.detectedAt);
             waitForRendering(list);
             const top = item.mapToItem(list, 0, 0).y;
@@ -139,6 +144,7 @@ Item {
             verify(texts.indexOf(line) >= 0, "line shown verbatim: " + texts);
             const caption = "Detected at " + fixture.entryTime(session, 0).toLocaleString(Qt.locale(), Locale.ShortFormat);
             verify(texts.indexOf(caption) >= 0, caption + " in " + texts);
+            compare(list.itemAtIndex(0).Accessible.name, "Cluely detected — Process: <b>cluely</b> & co, " + caption);
             verify(!bar.visible, "nothing to scroll");
 
             fixture.logDetections(session, Array.from({ length: 500 }, (_, i) => "Process: p" + i));

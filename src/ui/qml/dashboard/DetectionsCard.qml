@@ -77,6 +77,13 @@ Rectangle {
                     currentIndex = 0;
             }
             onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
+            // The focus goes from row to row directly: a binding on the rows'
+            // focus would clear the old row's first and pass it through the
+            // list, two more focus changes for a screen reader to speak.
+            onCurrentItemChanged: {
+                if (currentItem)
+                    currentItem.focus = true;
+            }
 
             // A new row's text wraps only once it is laid out: keep it whole.
             Connections {
@@ -123,7 +130,6 @@ Rectangle {
                 x: list.ringRoom
                 // Rows leave room for the scroll bar rather than run under it.
                 width: list.width - 2 * list.ringRoom - (scrollBar.needed ? scrollBar.width : 0)
-                focus: ListView.isCurrentItem
             }
         }
     }

@@ -23,7 +23,7 @@ Item {
 
         objectName: "verificationScroller"
         anchors.fill: parent
-        name: "Nimbrel"
+        name: "Verification screen"
         contentHeight: Math.max(height, column.implicitHeight)
 
         Connections {
