@@ -33,9 +33,9 @@ FocusScope {
         ColumnLayout {
             id: column
 
-            x: Theme.standardPadding
+            width: Math.min(scroller.width - 2 * Theme.standardPadding, Theme.maximumContentWidth)
+            x: (scroller.width - width) / 2
             y: Theme.standardPadding
-            width: scroller.width - 2 * Theme.standardPadding
             height: scroller.contentHeight - 2 * Theme.standardPadding
             spacing: dashboard.pieceSpacing
 

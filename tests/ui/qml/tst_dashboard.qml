@@ -123,7 +123,8 @@ Item {
             compare(item.Accessible.name, "Process: p" + row + ", " + item.detectedAt);
             waitForRendering(list);
             const top = item.mapToItem(list, 0, 0).y;
-            verify(top >= 0 && top + item.height <= list.height, "row shown whole: " + top);
+            verify(top >= list.ringRoom && top + item.height + list.ringRoom <= list.height,
+                   "row shown whole with its ring: " + top);
         }
 
         // The card appears with the first entry, its line verbatim and when it

@@ -76,7 +76,7 @@ Rectangle {
                 if (activeFocus && currentIndex < 0)
                     currentIndex = 0;
             }
-            onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
+            onCurrentIndexChanged: revealCurrent()
             // The focus goes from row to row directly: a binding on the rows'
             // focus would clear the old row's first and pass it through the
             // list, two more focus changes for a screen reader to speak.
@@ -90,8 +90,23 @@ Rectangle {
                 target: list.currentItem
 
                 function onHeightChanged() {
-                    list.positionViewAtIndex(list.currentIndex, ListView.Contain);
+                    list.revealCurrent();
                 }
+            }
+
+            // Shows the current row whole with its focus ring, which lies
+            // outside the row: Contain alone leaves the ring of the first and
+            // the last row under the margins, clipped.
+            function revealCurrent() {
+                positionViewAtIndex(currentIndex, ListView.Contain);
+                if (!currentItem)
+                    return;
+                const top = currentItem.y - ringRoom;
+                const bottom = currentItem.y + currentItem.height + ringRoom;
+                if (bottom > contentY + height)
+                    contentY = bottom - height;
+                else if (top < contentY)
+                    contentY = top;
             }
 
             // Rows that fit the visible height, for Page Up and Page Down.

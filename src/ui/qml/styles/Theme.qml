@@ -40,6 +40,9 @@ QtObject {
     readonly property int focusRingWidth: 2
     readonly property int focusRingGap: 2
 
+    // Wide and tiled windows keep the screens' content this wide, centred.
+    readonly property int maximumContentWidth: 720
+
     readonly property int standardPadding: 16
     readonly property int defaultSpacing: 8
 
