@@ -28,6 +28,7 @@ FocusScope {
         objectName: "dashboardScroller"
         anchors.fill: parent
         name: "Dashboard"
+        barAllowed: !detectionsCard.listBarShown
         contentHeight: Math.max(height, dashboard.implicitHeight)
 
         ColumnLayout {
@@ -56,7 +57,10 @@ FocusScope {
             }
 
             DetectionsCard {
+                id: detectionsCard
+
                 objectName: "detectionsCard"
+                screenScrolls: scroller.interactive
                 detections: dashboard.session.detectedProcesses
                 visible: detections.count > 0
                 Layout.fillWidth: true

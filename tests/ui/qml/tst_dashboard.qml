@@ -216,10 +216,12 @@ Item {
                 return box.y >= 4 && box.y + box.height <= small.height - 4;
             };
             const list = findChild(shortOne, "detectionsList");
+            const bars = [scroller.ScrollBar.vertical, list.ScrollBar.vertical];
             for (const key of [Qt.Key_Tab, Qt.Key_Tab, Qt.Key_End, Qt.Key_Home, Qt.Key_PageDown]) {
                 keyClick(key);
                 const focused = shortOne.Window.activeFocusItem;
                 tryVerify(() => inSight(focused), 2000, "focused item in sight after key " + key);
+                compare(bars.map(bar => bar.visible), [!list.activeFocus, list.activeFocus], "one bar");
             }
             const scrolled = scroller.contentY;
             verify(scrolled > 0, "scrolled to the focus");

@@ -13,6 +13,11 @@ Rectangle {
     required property DetectionLog detections
 
     readonly property int maximumListHeight: 200
+    // Whether the screen around the card scrolls too. Then the list's bar
+    // shows only while the list is in use (focused or under the pointer) and
+    // the screen's the rest of the time: never two bars at once.
+    property bool screenScrolls: false
+    readonly property bool listBarShown: scrollBar.visible
 
     implicitHeight: content.implicitHeight + 2 * Theme.standardPadding
     radius: 15
@@ -135,9 +140,14 @@ Rectangle {
                 event.accepted = true;
             }
 
+            HoverHandler {
+                id: listHover
+            }
+
             ScrollBar.vertical: ModernScrollBar {
                 id: scrollBar
 
+                visible: needed && (!card.screenScrolls || list.activeFocus || listHover.hovered)
                 Accessible.name: "Detected Processes"
             }
 
