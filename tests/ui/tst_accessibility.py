@@ -174,17 +174,18 @@ class Session:
             return None
         return wait_for("the verification e-mail", code)
 
-    def tree(self):
-        """Every showing object of the window, in tree order; read again when
-        an object goes away while it is read (a screen fading out)."""
-        return wait_for("a whole accessible tree", self._read_tree)
+    def tree(self, hidden=False):
+        """Every showing object of the window (with hidden=True every object),
+        in tree order; read again when an object goes away while it is read
+        (a screen fading out)."""
+        return wait_for("a whole accessible tree", lambda: self._read_tree(hidden))
 
-    def _read_tree(self):
+    def _read_tree(self, hidden):
         nodes = []
 
         def walk(accessible, depth):
             node = Node(accessible, depth)
-            if depth > 0 and "showing" not in node.states:
+            if depth > 0 and "showing" not in node.states and not hidden:
                 return
             nodes.append(node)
             for child in accessible:
@@ -292,6 +293,9 @@ class TestAccessibility(unittest.TestCase):
         self.check(send, absent={"enabled", "sensitive", "focusable"})
         self.assertEqual(send.actions, ["Press"])
         self.assertFalse([node for node in nodes if node.role == "notification"])
+        # Nothing hidden or unnamed stands in the tree.
+        self.assertEqual([node for node in self.session.tree(hidden=True)[2:]
+                          if "showing" not in node.states or not node.name], [])
 
         # Typing an address enables Send, and a screen reader hears so.
         self.events.clear()
