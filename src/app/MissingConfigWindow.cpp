@@ -9,17 +9,7 @@
 
 void showMissingConfigWindow(const ConfigProblem &problem)
 {
-    const QString what =
-        problem.unusableFile
-            ? QGuiApplication::translate("Nimbrel",
-                                         "%1 cannot be used: it must be a property list of at "
-                                         "most 1 MiB holding the provider's API key as the string "
-                                         "\"ResendAPIKey\".")
-                  .arg(*problem.unusableFile)
-            : QGuiApplication::translate("Nimbrel",
-                                         "No Config.plist was found. It holds the e-mail "
-                                         "provider's API key (\"ResendAPIKey\"); see "
-                                         "Config.plist.example.");
+    const QString what = configProblemText(problem);
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Nimbrel/qml/MissingConfig.qml")));

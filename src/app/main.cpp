@@ -1,13 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The Nimbrel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AccessibleItems.h"
+#include "CommandLine.h"
 #include "InMemoryCaches.h"
 #include "MissingConfigWindow.h"
 #include "NimbrelApp.h"
 #include "ResendService.h"
-#include "detection/ScanPass.h"
 #include "TerminationSignals.h"
 #include "WindowRenderer.h"
+#include "detection/ScanPass.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -17,6 +18,13 @@ Q_IMPORT_QML_PLUGIN(NimbrelPlugin)
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("Nimbrel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(NIMBREL_VERSION));
+    if (asksForTextOnly(argc, argv)) {
+        const QCoreApplication text(argc, argv);
+        return readCommandLine(QCoreApplication::arguments()).exitStatus.value_or(EXIT_SUCCESS);
+    }
+
     const InMemoryCaches caches;
     WindowRenderer::prepare();
     QGuiApplication app(argc, argv);
@@ -24,16 +32,17 @@ int main(int argc, char *argv[])
     // at once, leaving its cache folder to the next start's sweep. One after it
     // waits in the pipe until the event loop runs.
     TerminationSignals terminationSignals;
+    const CommandLine commandLine = readCommandLine(QGuiApplication::arguments());
+    if (commandLine.exitStatus)
+        return *commandLine.exitStatus;
     WindowRenderer::choose();
-    QGuiApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));
-    QGuiApplication::setApplicationVersion(QStringLiteral(NIMBREL_VERSION));
     // Names the desktop entry, and on Wayland the app id that finds the icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(NIMBREL_APP_ID));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/nimbrel/nimbrel.png")));
 
     // Read once at start: a file removed later cannot end a session that monitors.
-    const auto config = loadResendConfig();
+    const auto config = loadResendConfig(commandLine.configFile);
     if (const auto *problem = std::get_if<ConfigProblem>(&config)) {
         printMissingKeyMessage();
         // Started from a desktop launcher nobody sees standard error: say it in a window.

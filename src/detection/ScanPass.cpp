@@ -3,6 +3,7 @@
 #include "detection/ScanPass.h"
 
 #include "detection/names/CanonicalText.h"
+#include "detection/LinePrefixes.h"
 #include "detection/NameOccurrences.h"
 #include "detection/names/NameSkeleton.h"
 #include "detection/ProcSnapshotSources.h"
@@ -34,7 +35,7 @@ constexpr std::array<QStringView, 31> cluelyBundlePatterns = {
 constexpr std::array<QStringView, 3> genericSuspiciousNames = {u"ZoomHelper", u"CheatTool",
                                                                u"KeyLogger"};
 
-const QString alarm = QStringLiteral("🚨 CLUELY DETECTED - ");
+const QString alarm = LinePrefix::alarm.toString();
 
 // Whether `text` holds one of `patterns` ignoring case, or does so as people
 // read it: its skeleton holds a pattern's skeleton. The text is normalised
@@ -98,7 +99,7 @@ private:
     QHash<QString, bool> m_bundles;
 };
 
-const QString possible = QStringLiteral("⚠️ POSSIBLE CLUELY - ");
+const QString possible = LinePrefix::possible.toString();
 
 // What a line shows of a name: cut to a length a reader can take in; the
 // name is matched whole.
@@ -253,7 +254,7 @@ std::optional<Finding> applicationFinding(const RunningApplication &application,
         const QString name = overlayOwnerName(application);
         if (name.isEmpty())
             return std::nullopt;
-        finding = Finding{QStringLiteral("⚠️ OVERLAY WINDOW - App: ") +
+        finding = Finding{LinePrefix::overlay.toString() + QStringLiteral("App: ") +
                               shown(name, NameSource::DisplayName) + QStringLiteral(" (") +
                               overlays.first().traits.join(QStringLiteral(", ")) + u')',
                           FindingKind::Overlay, FindingSource::Window};
@@ -331,7 +332,7 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
     const QList<RunningApplication> running = applications.runningApplications();
     // What the pass could not see comes first: a clean result means little without it.
     for (const QString &limit : processes.processLimits() + applications.applicationLimits())
-        findings.append({QStringLiteral("⚠️ SCAN LIMITED - ") + limit, FindingKind::Limited,
+        findings.append({LinePrefix::limited.toString() + limit, FindingKind::Limited,
                          FindingSource::Scan, {}, {{NameSource::ScanLimit, limit}}});
     for (const RunningApplication &application : running) {
         if (std::optional<Finding> finding = applicationFinding(application, verdicts))

@@ -26,6 +26,14 @@ struct EmailError
     Kind kind = Kind::Network;
 };
 
+// An e-mail's body in its two forms. Every e-mail carries both: spam filters
+// weigh a message that is HTML only against it, and some readers show text only.
+struct EmailBody
+{
+    QString html;
+    QString text;
+};
+
 using EmailCompletion = std::function<void(bool success, std::optional<EmailError> error)>;
 
 // Sends one HTML e-mail to one recipient. Implementations never block on the

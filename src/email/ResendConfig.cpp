@@ -99,14 +99,45 @@ void printMissingKeyMessage()
     std::fflush(stderr);
 }
 
+QString configProblemText(const ConfigProblem &problem)
+{
+    if (problem.unusableFile && problem.unreadable)
+        return QCoreApplication::translate(
+                   "Nimbrel",
+                   "%1 cannot be read by this user (permission denied). A Config.plist shared "
+                   "by several users belongs to root and the group nimbrel, mode 0640: ask an "
+                   "administrator to add you to that group (sudo adduser %2 nimbrel), then log "
+                   "in again. Or keep a Config.plist of your own in ~/.config/nimbrel/.")
+            .arg(*problem.unusableFile, qEnvironmentVariable("USER", QStringLiteral("USER")));
+    if (problem.unusableFile)
+        return QCoreApplication::translate("Nimbrel",
+                                           "%1 cannot be used: it must be a property list of at "
+                                           "most 1 MiB holding the provider's API key as the "
+                                           "string \"ResendAPIKey\".")
+            .arg(*problem.unusableFile);
+    return QCoreApplication::translate("Nimbrel", "No Config.plist was found. It holds the e-mail "
+                                                  "provider's API key (\"ResendAPIKey\"); see "
+                                                  "Config.plist.example.");
+}
+
+QString installedBinDir()
+{
+    return QStringLiteral(NIMBREL_INSTALL_BINDIR);
+}
+
 QStringList configPlistCandidates(const QString &applicationDir)
 {
     const QDir dir(applicationDir);
-    QStringList candidates{
-        QDir::cleanPath(dir.filePath(QStringLiteral("Config.plist"))),
-        QDir::cleanPath(dir.filePath(QStringLiteral("../share/nimbrel/Config.plist"))),
-        QDir::cleanPath(dir.filePath(QStringLiteral("../Resources/Config.plist"))),
-    };
+    QStringList candidates;
+    // An installed program has no folder of its own to read: /usr/bin and
+    // /usr/Resources hold no configuration.
+    if (QDir::cleanPath(applicationDir) != installedBinDir()) {
+        candidates = {
+            QDir::cleanPath(dir.filePath(QStringLiteral("Config.plist"))),
+            QDir::cleanPath(dir.filePath(QStringLiteral("../share/nimbrel/Config.plist"))),
+            QDir::cleanPath(dir.filePath(QStringLiteral("../Resources/Config.plist"))),
+        };
+    }
     // $XDG_CONFIG_HOME, or ~/.config when it is unset or not absolute.
     const QString userConfig =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -166,15 +197,27 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
     return config;
 }
 
-std::variant<ResendConfig, ConfigProblem> loadResendConfig()
+std::variant<ResendConfig, ConfigProblem> loadResendConfig(const QString &givenFile)
 {
     // The key is about to enter this process.
     keepOutOfCoreDumps();
     const QString applicationDir = QCoreApplication::applicationDirPath();
-    const std::optional<QString> path = findConfigPlist(applicationDir);
+    const QStringList searched =
+        givenFile.isEmpty() ? configPlistCandidates(applicationDir) : QStringList{givenFile};
+    std::optional<QString> path;
+    if (givenFile.isEmpty())
+        path = findConfigPlist(applicationDir);
+    else if (QFileInfo::exists(givenFile))
+        path = givenFile;
     if (!path)
-        return ConfigProblem{std::nullopt, configPlistCandidates(applicationDir)};
+        return ConfigProblem{std::nullopt, false, searched};
     if (std::optional<ResendConfig> config = readResendConfig(*path))
         return *config;
-    return ConfigProblem{*path, configPlistCandidates(applicationDir)};
+    const bool unreadable =
+        ::access(QFile::encodeName(*path).constData(), R_OK) != 0 && errno == EACCES;
+    const ConfigProblem problem{*path, unreadable, searched};
+    // Said at once: the one fatal message that follows cannot tell this apart.
+    if (problem.unreadable)
+        qCWarning(nimbrelEmail).noquote() << configProblemText(problem);
+    return problem;
 }

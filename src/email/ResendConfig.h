@@ -25,15 +25,25 @@ struct ResendConfig
 struct ConfigProblem
 {
     std::optional<QString> unusableFile; // found, but not a usable property list
+    bool unreadable = false;             // that file is one this user may not read
     QStringList searched;                // every place looked at, in order
 };
 
+// What is wrong and how to mend it, in a sentence or two.
+QString configProblemText(const ConfigProblem &problem);
+
 inline constexpr char defaultResendBaseUrl[] = "https://api.resend.com";
 
-// The places Config.plist is looked for, in order: beside the executable, then
-// ../share/nimbrel/ (installed layout), ../Resources/ (application bundle),
-// $XDG_CONFIG_HOME/nimbrel/ (default ~/.config/nimbrel/) and /etc/nimbrel/.
+// The places Config.plist is looked for, in order. A program run from where it
+// was built or unpacked reads the file beside the executable, then
+// ../share/nimbrel/, ../Resources/ (application bundle); then, as an installed
+// program (run from installedBinDir) does alone, the user's configuration,
+// $XDG_CONFIG_HOME/nimbrel/ (default ~/.config/nimbrel/), before the system's,
+// /etc/nimbrel/.
 QStringList configPlistCandidates(const QString &applicationDir);
+
+// Where `cmake --install` and the package put the programs.
+QString installedBinDir();
 
 // The first candidate that is an existing file.
 std::optional<QString> findConfigPlist(const QString &applicationDir);
@@ -46,11 +56,10 @@ std::optional<QString> findConfigPlist(const QString &applicationDir);
 // service refuses to send to.
 std::optional<ResendConfig> readResendConfig(const QString &plistPath);
 
-// Finds and reads Config.plist for the running application, which from then
-// on holds the key: it writes no core file and cannot be attached to.
-std::variant<ResendConfig, ConfigProblem> loadResendConfig();
+// Finds and reads Config.plist for the running application, or reads the file
+// given, which alone is then looked at. From then on the application holds the
+// key: it writes no core file and cannot be attached to.
+std::variant<ResendConfig, ConfigProblem> loadResendConfig(const QString &givenFile = {});
 
 // The one fatal message, on standard error.
 void printMissingKeyMessage();
-
-

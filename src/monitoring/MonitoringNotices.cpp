@@ -21,8 +21,17 @@ QString statusSubject(bool started)
                    : QStringLiteral("Nimbrel Monitoring Stopped");
 }
 
-QString statusBody(bool started, const QString &moment)
+EmailBody statusBody(bool started, const QString &moment)
 {
+    const QString state = started ? QStringLiteral("started") : QStringLiteral("stopped");
+    const QString next =
+        started ? QStringLiteral("The system will now scan for suspicious processes every 10 "
+                                 "seconds and notify you of any detections.")
+                : QStringLiteral("The system is no longer actively monitoring for suspicious "
+                                 "processes.");
+    const QString footer =
+        QStringLiteral("This is an automated message from Nimbrel Security Scanner.");
+
     QString body;
     body += QStringLiteral(
         "<div style=\"font-family: Arial, sans-serif; max-width: 600px; margin: 0 auto;\">\n"
@@ -35,22 +44,22 @@ QString statusBody(bool started, const QString &moment)
     body += QStringLiteral("</h3>\n"
                            "    </div>\n"
                            "    <p>The security monitoring system has been <strong>");
-    body += started ? QStringLiteral("started") : QStringLiteral("stopped");
+    body += state;
     body += QStringLiteral("</strong> at <strong>");
     body += moment;
-    body += QStringLiteral("</strong>.</p>\n    ");
-    body +=
-        started
-            ? QStringLiteral("<p>The system will now scan for suspicious processes every 10 "
-                             "seconds and notify you of any detections.</p>")
-            : QStringLiteral(
-                  "<p>The system is no longer actively monitoring for suspicious processes.</p>");
-    body += QStringLiteral(
-        "\n    <hr style=\"margin: 20px 0; border: 1px solid #eee;\">\n"
-        "    <p style=\"color: #666; font-size: 12px;\">This is an automated message from Nimbrel "
-        "Security Scanner.</p>\n"
-        "</div>");
-    return body;
+    body += QStringLiteral("</strong>.</p>\n    <p>");
+    body += next;
+    body += QStringLiteral("</p>\n    <hr style=\"margin: 20px 0; border: 1px solid #eee;\">\n"
+                           "    <p style=\"color: #666; font-size: 12px;\">");
+    body += footer;
+    body += QStringLiteral("</p>\n</div>");
+
+    const QString text = QStringLiteral("Nimbrel Security Monitor\n\nMonitoring %1\n\n"
+                                        "The security monitoring system has been %2 at %3.\n"
+                                        "%4\n\n-- \n%5\n")
+                             .arg(started ? QStringLiteral("Started") : QStringLiteral("Stopped"),
+                                  state, moment, next, footer);
+    return {body, text};
 }
 
 QString scanResultsSubject()
@@ -58,14 +67,19 @@ QString scanResultsSubject()
     return QStringLiteral("Nimbrel Scan Results");
 }
 
-QString scanResultsBody(const QStringList &lines)
+EmailBody scanResultsBody(const QStringList &lines, const QString &moment, const QString &host)
 {
+    const QString intro = QStringLiteral("Suspicious processes detected during scan:");
     QStringList escaped;
     escaped.reserve(lines.size());
     for (const QString &line : lines)
         escaped.append(escapeHtml(line));
-    return QStringLiteral("<p>Suspicious processes detected during scan:</p>\n<p>") +
-           escaped.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+    return {
+        QStringLiteral("<p>%1</p>\n<p>%2</p>\n<p>Scanned at <strong>%3</strong> on "
+                       "<strong>%4</strong>.</p>")
+            .arg(intro, escaped.join(QStringLiteral("<br>")), escapeHtml(moment), escapeHtml(host)),
+        QStringLiteral("%1\n\n%2\n\nScanned at %3 on %4.\n")
+            .arg(intro, lines.join(u'\n'), moment, host)};
 }
 
 } // namespace MonitoringNotices

@@ -2,23 +2,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "email/EmailSender.h"
+
 #include <QString>
 #include <QStringList>
 
 // The e-mails that keep the verified interviewer informed while monitoring
-// runs: their subjects and their HTML bodies.
+// runs: their subjects and their bodies, HTML and plain text.
 namespace MonitoringNotices {
 
 QString statusSubject(bool started);
 
 // The status notice for a start or a stop at the given, already formatted moment.
-QString statusBody(bool started, const QString &moment);
+EmailBody statusBody(bool started, const QString &moment);
 
 QString scanResultsSubject();
 
-// The scan-results notice listing the lines in their order. Each line is
-// HTML-escaped first: detection lines carry names chosen by whoever controls
-// the scanned machine and must not add markup to the interviewer's e-mail.
-QString scanResultsBody(const QStringList &lines);
+// The scan-results notice listing the lines in their order, then when and on
+// which machine the scan ran, so an interviewer following two interviews
+// tells them apart. Each line is HTML-escaped first: detection lines carry
+// names chosen by whoever controls the scanned machine and must not add
+// markup to the interviewer's e-mail.
+EmailBody scanResultsBody(const QStringList &lines, const QString &moment, const QString &host);
 
 } // namespace MonitoringNotices

@@ -8,6 +8,8 @@
 #include "ShortDateTime.h"
 
 #include <QFutureWatcher>
+#include <QLocale>
+#include <QSysInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <chrono>
@@ -41,6 +43,14 @@ MonitoringSession::MonitoringSession(std::shared_ptr<EmailSender> emailSender, S
 {}
 
 MonitoringSession::~MonitoringSession() = default;
+
+void MonitoringSession::setInterviewerEmail(const QString &address)
+{
+    if (m_interviewerEmail == address)
+        return;
+    m_interviewerEmail = address;
+    emit interviewerEmailChanged();
+}
 
 void MonitoringSession::setScanStatus(const QString &status)
 {
@@ -135,8 +145,9 @@ void MonitoringSession::handleScanResults(const QStringList &scanned, ScanTrigge
         m_detectedProcesses.append(detection);
         lines.append(detection.name);
     }
+    const QDateTime now = QDateTime::currentDateTime();
     for (const QString &line : scanned) {
-        m_detectedProcesses.append({line, QDateTime::currentDateTime()});
+        m_detectedProcesses.append({line, now});
         lines.append(line);
     }
     const QSet<QString> found(lines.begin(), lines.end());
@@ -144,7 +155,7 @@ void MonitoringSession::handleScanResults(const QStringList &scanned, ScanTrigge
         found == m_lastEmailedLines)
         return;
     m_lastEmailedLines = found;
-    sendScanResultsEmail(lines);
+    sendScanResultsEmail(lines, now);
 }
 
 void MonitoringSession::finishSession()
@@ -156,21 +167,34 @@ void MonitoringSession::finishSession()
     m_sessionFinished = true;
 }
 
-void MonitoringSession::sendNotice(const QString &subject, const QString &html, ApplyOutcome apply)
+void MonitoringSession::sendNotice(const QString &subject, const EmailBody &body,
+                                   ApplyOutcome apply)
 {
     ++m_noticesInFlight;
     m_emailSender->sendEmail(
-        m_interviewerEmail, subject, html, std::nullopt,
+        m_interviewerEmail, subject, body.html, body.text,
         [session = QPointer<MonitoringSession>(this),
          apply = std::move(apply)](bool success, std::optional<EmailError> error) {
             postToGuiThread(session, [apply, success, error = std::move(error)](
                                          MonitoringSession &session) mutable {
+                session.setLastEmailOutcome(success, error);
                 apply(session, success, std::move(error));
                 if (--session.m_noticesInFlight == 0)
                     emit session.noticesSettled();
             });
         },
         EmailSender::Retry::OnTransientFailure);
+}
+
+void MonitoringSession::setLastEmailOutcome(bool success, const std::optional<EmailError> &error)
+{
+    m_lastEmailFailed = !success;
+    m_lastEmailOutcome =
+        success ? QStringLiteral("Last e-mail sent at ") +
+                      QLocale::system().toString(QTime::currentTime(), QLocale::ShortFormat)
+                : QStringLiteral("Last e-mail not sent: ") +
+                      (error ? error->description : QStringLiteral("Unknown error"));
+    emit lastEmailOutcomeChanged();
 }
 
 void MonitoringSession::sendMonitoringStatusEmail(bool started)
@@ -185,9 +209,11 @@ void MonitoringSession::sendMonitoringStatusEmail(bool started)
                });
 }
 
-void MonitoringSession::sendScanResultsEmail(const QStringList &lines)
+void MonitoringSession::sendScanResultsEmail(const QStringList &lines, const QDateTime &scanned)
 {
-    sendNotice(MonitoringNotices::scanResultsSubject(), MonitoringNotices::scanResultsBody(lines),
+    sendNotice(MonitoringNotices::scanResultsSubject(),
+               MonitoringNotices::scanResultsBody(lines, shortDateTime(scanned),
+                                                  QSysInfo::machineHostName()),
                [lines](MonitoringSession &session, bool success, std::optional<EmailError> error) {
                    // Not delivered: OnChange must not hold back the next tick with these lines.
                    const QSet<QString> sent(lines.begin(), lines.end());

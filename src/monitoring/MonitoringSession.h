@@ -36,6 +36,13 @@ class MonitoringSession : public QObject
     Q_PROPERTY(int skippedTicks READ skippedTicks NOTIFY skippedTicksChanged)
     // The outcome of the latest notice: "✓ … emailed to …" or "✗ Failed to send …".
     Q_PROPERTY(QString emailStatus READ emailStatus NOTIFY emailStatusChanged)
+    // The verified address every notice goes to.
+    Q_PROPERTY(QString interviewerEmail READ interviewerEmail NOTIFY interviewerEmailChanged)
+    // How the latest notice fared, in words for the dashboard: empty before the
+    // first outcome, then "Last e-mail sent at 10:42" or "Last e-mail not sent:
+    // REASON". The signal comes with every outcome, also one that repeats the last.
+    Q_PROPERTY(QString lastEmailOutcome READ lastEmailOutcome NOTIFY lastEmailOutcomeChanged)
+    Q_PROPERTY(bool lastEmailFailed READ lastEmailFailed NOTIFY lastEmailOutcomeChanged)
 
 public:
     // Runs one scan pass and returns its detection lines; called on a worker thread.
@@ -51,8 +58,7 @@ public:
                       QObject *parent = nullptr);
     ~MonitoringSession() override;
 
-    // The verified address every notice goes to.
-    void setInterviewerEmail(const QString &address) { m_interviewerEmail = address; }
+    void setInterviewerEmail(const QString &address);
     // While monitoring, a watch from `makeWatch` reports what ran between ticks.
     void setProcessWatch(WatchFactory makeWatch) { m_makeWatch = std::move(makeWatch); }
 
@@ -61,6 +67,9 @@ public:
     bool isMonitoring() const { return m_isMonitoring; }
     int skippedTicks() const { return m_skippedTicks; }
     QString emailStatus() const { return m_emailStatus; }
+    QString interviewerEmail() const { return m_interviewerEmail; }
+    QString lastEmailOutcome() const { return m_lastEmailOutcome; }
+    bool lastEmailFailed() const { return m_lastEmailFailed; }
 
     Q_INVOKABLE void toggleMonitoring();
     Q_INVOKABLE void performScan() { performScan(ScanTrigger::Manual); }
@@ -78,17 +87,20 @@ signals:
     void isMonitoringChanged();
     void skippedTicksChanged();
     void emailStatusChanged();
+    void interviewerEmailChanged();
+    void lastEmailOutcomeChanged();
     void noticesSettled();
 
 private:
     void sendMonitoringStatusEmail(bool started);
-    void sendScanResultsEmail(const QStringList &lines);
+    void sendScanResultsEmail(const QStringList &lines, const QDateTime &scanned);
     // Notices are retried on passing failures and counted until their outcome
     // is applied, so an ending can wait for them.
     using ApplyOutcome = std::function<void(MonitoringSession &, bool, std::optional<EmailError>)>;
-    void sendNotice(const QString &subject, const QString &html, ApplyOutcome apply);
+    void sendNotice(const QString &subject, const EmailBody &body, ApplyOutcome apply);
     void setScanStatus(const QString &status);
     void setEmailStatus(const QString &status);
+    void setLastEmailOutcome(bool success, const std::optional<EmailError> &error);
 
     std::shared_ptr<EmailSender> m_emailSender;
     ScanPass m_scanPass;
@@ -98,6 +110,8 @@ private:
     DetectionLog m_detectedProcesses;
     QString m_scanStatus = QStringLiteral("Idle");
     QString m_emailStatus;
+    QString m_lastEmailOutcome;
+    bool m_lastEmailFailed = false;
     bool m_isMonitoring = false;
     std::unique_ptr<QTimer> m_scanTimer;   // present exactly while monitoring
     std::unique_ptr<ProcessWatch> m_watch; // likewise, when there is a factory

@@ -9,11 +9,13 @@ QString subject()
     return QStringLiteral("Nimbrel Verification Code");
 }
 
-QString htmlBody(const QString &code)
+EmailBody body(const QString &code)
 {
-    return QStringLiteral("<p>Your <strong>Nimbrel</strong> verification code is: <strong>") +
-           code +
-           QStringLiteral("</strong></p>\n<p>If you didn't request this, ignore this email.</p>");
+    return {
+        QStringLiteral("<p>Your <strong>Nimbrel</strong> verification code is: <strong>") + code +
+            QStringLiteral("</strong></p>\n<p>If you didn't request this, ignore this email.</p>"),
+        QStringLiteral("Your Nimbrel verification code is: ") + code +
+            QStringLiteral("\n\nIf you didn't request this, ignore this email.\n")};
 }
 
 } // namespace VerificationEmail

@@ -2,12 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "email/EmailSender.h"
+
 #include <QString>
 
 // The e-mail that carries a verification code to the interviewer.
 namespace VerificationEmail {
 
 QString subject();
-QString htmlBody(const QString &code);
+EmailBody body(const QString &code);
 
 } // namespace VerificationEmail

@@ -53,9 +53,9 @@ void VerificationFlow::sendVerificationCode()
     }
 
     // Not retried: the interviewer waiting for the code simply asks again.
+    const EmailBody body = VerificationEmail::body(code);
     m_emailSender->sendEmail(
-        m_verificationAddress, VerificationEmail::subject(), VerificationEmail::htmlBody(code),
-        std::nullopt,
+        m_verificationAddress, VerificationEmail::subject(), body.html, body.text,
         [flow = QPointer<VerificationFlow>(this), code,
          to = m_verificationAddress](bool success, std::optional<EmailError> error) {
             postToGuiThread(flow, [code, to, success,

@@ -30,8 +30,8 @@ const QString inboxKey = u"endings-key"_s;
 const QString stopped = u"Nimbrel Monitoring Stopped"_s;
 
 // The child: a verified window against the inbox, monitoring unless told to
-// stay idle. A line on standard input asks for the ending by "close" (the
-// window's close) or "quit" (the application's); signals come from the parent.
+// stay idle. A line on standard input asks for the ending: the window's close,
+// the application's quit or a key ("key:Ctrl+W"); signals come from the parent.
 int runApplication(const QString &baseUrl, const QString &mode)
 {
     NimbrelApp nimbrel(
@@ -54,8 +54,15 @@ int runApplication(const QString &baseUrl, const QString &mode)
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, window, [&] {
         input.setEnabled(false);
-        mode == u"quit" ? nimbrel.quit() : void(window->close());
+        if (mode.startsWith(u"key:"))
+            QTest::keySequence(window, QKeySequence(mode.sliced(4)));
+        else
+            mode == u"quit" ? nimbrel.quit() : void(window->close());
     });
+    // Shortcuts act in the window that has the keyboard.
+    window->requestActivate();
+    if (!QTest::qWaitForWindowActive(window))
+        return EXIT_FAILURE;
     std::puts("ready");
     std::fflush(stdout);
     return QGuiApplication::exec();
@@ -70,12 +77,14 @@ class TestSessionEndings : public QObject
 private slots:
     void endingSendsOneStopNotice_data()
     {
-        QTest::addColumn<QString>("mode"); // monitoring, idle or quit
+        QTest::addColumn<QString>("mode"); // monitoring, idle, quit or key:SEQUENCE
         QTest::addColumn<int>("signal");   // sent by the parent; 0: a line on stdin
         QTest::addColumn<int>("delayMs");  // the inbox's delay before each answer
         QTest::addColumn<int>("stopNotices");
         QTest::newRow("window closed") << u"monitoring"_s << 0 << 0 << 1;
         QTest::newRow("quit") << u"quit"_s << 0 << 0 << 1;
+        QTest::newRow("Ctrl+W") << u"key:Ctrl+W"_s << 0 << 0 << 1;
+        QTest::newRow("Escape") << u"key:Escape"_s << 0 << 0 << 1;
         QTest::newRow("SIGTERM") << u"monitoring"_s << SIGTERM << 0 << 1;
         QTest::newRow("SIGINT") << u"monitoring"_s << SIGINT << 0 << 1;
         QTest::newRow("SIGHUP") << u"monitoring"_s << SIGHUP << 0 << 1;
@@ -177,26 +186,60 @@ private slots:
         QVERIFY(!QFileInfo::exists(shm + u"dead"_s) && QFileInfo::exists(shm + u"live"_s));
     }
 
-    // Without a display to show the explanation on, the application keeps to
-    // the one line on standard error and ends at once.
-    void missingConfigEndsHeadlessWithTheMessage()
+    // Without a display the application keeps to text and ends at once: the
+    // help and the version, a usage error, or the one line on standard error
+    // when no Config.plist is found (no window to show the explanation in).
+    void endsHeadlessWithText_data()
     {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("platform"); // empty: no display at all
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("line"); // printed once, on standard output or error
+        QTest::newRow("no Config.plist")
+            << QStringList() << u"offscreen"_s << 1
+            << u"Nimbrel/ResendService: Fatal error: Could not find API key in Config.plist file"_s;
+        QTest::newRow("--help") << QStringList{u"--help"_s} << QString() << 0
+                                << u"Verifies the interviewer's e-mail address, then watches this "
+                                   "machine for the AI interview assistant Cluely and reports to "
+                                   "the interviewer by e-mail."_s;
+        QTest::newRow("--version")
+            << QStringList{u"--version"_s} << QString() << 0 << u"Nimbrel " NIMBREL_VERSION ""_s;
+        QTest::newRow("--config, no such file")
+            << QStringList{u"--config"_s, u"/nonexistent/Config.plist"_s} << u"offscreen"_s << 1
+            << u"Nimbrel/ResendService: Fatal error: Could not find API key in Config.plist file"_s;
+        QTest::newRow("unknown option")
+            << QStringList{u"--bogus"_s} << u"offscreen"_s << 2 << u"Unknown option 'bogus'."_s;
+    }
+
+    void endsHeadlessWithText()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, platform);
+        QFETCH(int, exitCode);
+        QFETCH(QString, line);
         QTemporaryDir dir;
         const QString app = dir.filePath(u"nimbrel"_s);
         QVERIFY(QFile::copy(QStringLiteral(NIMBREL_APP_PATH), app));
+        // A file named by --config is the only one read, even beside a good one.
+        if (arguments.contains(u"--config"_s))
+            QVERIFY(QDir().mkpath(dir.filePath(u"config/nimbrel"_s)) &&
+                    InboxServer::writeConfigPlist(dir.filePath(u"config/nimbrel/Config.plist"_s),
+                                                  inboxKey, QUrl(u"http://127.0.0.1:9"_s)));
         QProcess nimbrel;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"XDG_CONFIG_HOME"_s, dir.path());
-        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        environment.insert(u"XDG_CONFIG_HOME"_s, dir.filePath(u"config"_s));
+        for (const QString &display : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+            environment.remove(display);
+        if (!platform.isEmpty())
+            environment.insert(u"QT_QPA_PLATFORM"_s, platform);
         nimbrel.setProcessEnvironment(environment);
-        nimbrel.start(app);
+        nimbrel.start(app, arguments);
         QVERIFY(nimbrel.waitForFinished(15'000));
         QCOMPARE(nimbrel.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(nimbrel.exitCode(), 1);
-        const QString errors = QString::fromUtf8(nimbrel.readAllStandardError());
-        QCOMPARE(errors.split(u'\n').filter(u"Config.plist"_s),
-                 QStringList{u"Nimbrel/ResendService: Fatal error: Could not find API key in "
-                             "Config.plist file"_s});
+        QCOMPARE(nimbrel.exitCode(), exitCode);
+        const QString output =
+            QString::fromUtf8(nimbrel.readAllStandardOutput() + nimbrel.readAllStandardError());
+        QCOMPARE(output.split(u'\n').count(line), 1);
     }
 };
 

@@ -24,6 +24,7 @@ const QString rowTexts = u"[...document.querySelectorAll('.row')].map(r => "
 const QString selectedRow = u"document.querySelector('.row[aria-current=true]')?.dataset.id"_s;
 const QString latestCode = u"document.getElementById('latest-code').textContent"_s;
 const QString frameSource = u"document.getElementById('message-body').srcdoc"_s;
+const QString messageText = u"document.getElementById('message-text').textContent"_s;
 
 QString clickRow(int index)
 {
@@ -46,11 +47,11 @@ class TestInboxPage : public QObject
 
 private:
     // Sends one e-mail the way Nimbrel does and waits for the inbox to accept it.
-    bool send(const QString &to, const QString &subject, const QString &html)
+    bool send(const QString &to, const QString &subject, const EmailBody &body)
     {
         ResendService service({u"page-key"_s, m_inbox->baseUrl().toString()});
         std::optional<bool> accepted;
-        service.sendEmail(to, subject, html, std::nullopt,
+        service.sendEmail(to, subject, body.html, body.text,
                           [&](bool success, const auto &) { accepted = success; });
         return QTest::qWaitFor([&] { return accepted.has_value(); }, 10'000) && *accepted;
     }
@@ -98,13 +99,14 @@ private slots:
         const QStringList found{u"🚨 CLUELY DETECTED - Process: cluely-helper"_s,
                                 u"Process: Cheat&Tool's <helper>"_s};
         QVERIFY(send(u"alice@example.com"_s, VerificationEmail::subject(),
-                     VerificationEmail::htmlBody(u"111111"_s)));
-        QVERIFY(send(interviewer, VerificationEmail::subject(),
-                     VerificationEmail::htmlBody(u"482913"_s)));
+                     VerificationEmail::body(u"111111"_s)));
+        QVERIFY(
+            send(interviewer, VerificationEmail::subject(), VerificationEmail::body(u"482913"_s)));
         QVERIFY(send(interviewer, MonitoringNotices::statusSubject(true),
                      MonitoringNotices::statusBody(true, u"7 Dec 2026 09:30"_s)));
-        QVERIFY(send(interviewer, MonitoringNotices::scanResultsSubject(),
-                     MonitoringNotices::scanResultsBody(found)));
+        QVERIFY(
+            send(interviewer, MonitoringNotices::scanResultsSubject(),
+                 MonitoringNotices::scanResultsBody(found, u"7 Dec 2026 09:30"_s, u"laptop"_s)));
         QVERIFY2(openPage(), qPrintable(why()));
         m_browser->evaluate(u"window.sameDocument = true"_s);
 
@@ -118,10 +120,12 @@ private slots:
             QCOMPARE(row[1].toString(), localTime(stored[i]["receivedAt"]));
             QCOMPARE(row[2].toString(), u"To: "_s + stored[i]["to"][0].toString());
         }
-        QCOMPARE(rows[0].toArray()[3].toString(),
-                 u"Suspicious processes detected during scan: "_s + found.join(u' '));
+        QCOMPARE(rows[0].toArray()[3].toString(), u"Suspicious processes detected during scan: "_s +
+                                                      found.join(u' ') +
+                                                      u" Scanned at 7 Dec 2026 09:30 on laptop."_s);
         QCOMPARE(m_browser->evaluate(selectedRow).toString(), stored[0]["id"].toString());
         QCOMPARE(m_browser->evaluate(frameSource).toString(), stored[0]["html"].toString());
+        QCOMPARE(m_browser->evaluate(messageText).toString(), stored[0]["text"].toString());
 
         // The latest code and the list follow the recipient filter.
         const struct
@@ -178,7 +182,7 @@ private slots:
                              "<svg onload=\"console.log('nimbrel-ran-onload')\"></svg>"
                              "<iframe srcdoc=\"<script>console.log('nimbrel-ran-nested')"
                              "</script>\"></iframe>"_s;
-        QVERIFY(send(interviewer, subject, html));
+        QVERIFY(send(interviewer, subject, {html, html})); // the text part as hostile
         QVERIFY2(openPage(), qPrintable(why()));
         QCOMPARE(m_browser->evaluate(frameSource).toString(), html);
 

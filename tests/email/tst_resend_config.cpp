@@ -10,9 +10,11 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <grp.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -148,7 +150,8 @@ private slots:
     // The child reads the file beside it directly first, as any caller may.
     void hostileFilesStopWithTheMessage_data()
     {
-        QTest::addColumn<QByteArray>("content"); // "pagemap": a link to /proc/self/pagemap
+        // "pagemap": a link to /proc/self/pagemap; "unreadable": a good file this user may not read
+        QTest::addColumn<QByteArray>("content");
         QTest::newRow("NUL in a binary string") << binaryKeyWithNul();
         QTest::newRow("NUL in a binary ASCII key")
             << binaryAsciiWithNul(dict("<string>ab#cd</string>"));
@@ -156,6 +159,7 @@ private slots:
             dict("<string>k</string>", "<key>ResendAPIBaseURL</key><string>ab#cd</string>"));
         QTest::newRow("link to a /proc file of size 0") << QByteArray("pagemap");
         QTest::newRow("FIFO") << QByteArray("fifo");
+        QTest::newRow("unreadable") << QByteArray("unreadable");
         QTest::newRow("over the size limit")
             << plist(dict("<string>k</string>",
                           "<key>Pad</key><string>" + QByteArray(2 << 20, 'x') + "</string>"));
@@ -169,22 +173,41 @@ private slots:
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), app));
         if (content == "pagemap")
             QVERIFY(QFile::link(u"/proc/self/pagemap"_s, config));
+        else if (content == "unreadable")
+            QVERIFY(writeFile(config, plist(dict("<string>k</string>"))) &&
+                    QFile::setPermissions(config, {}) &&
+                    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner |
+                                                          QFile::ExeGroup | QFile::ExeOther));
         else
             QVERIFY(content == "fifo" ? mkfifo(qPrintable(config), 0600) == 0
                                       : writeFile(config, content));
         QProcess child;
+        const bool unreadable = content == "unreadable";
+        child.setChildProcessModifier([unreadable] {
+            // Root reads any file: the child becomes nobody.
+            if (unreadable && geteuid() == 0 &&
+                (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
+                _exit(99);
 #ifndef __SANITIZE_ADDRESS__
-        // A reader without a bound would take gigabytes before failing.
-        child.setChildProcessModifier([] {
+            // A reader without a bound would take gigabytes before failing.
             const rlimit limit{1u << 30, 1u << 30};
             setrlimit(RLIMIT_AS, &limit);
-        });
 #endif
+        });
         child.start(app, {u"--as-application"_s});
         QVERIFY(child.waitForFinished(30'000));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 1);
-        QCOMPARE(child.readAllStandardError(), missingKeyMessage);
+        const QByteArray errors = child.readAllStandardError();
+        QVERIFY2(errors.endsWith(missingKeyMessage) && (errors == missingKeyMessage) != unreadable,
+                 errors);
+        // A file it may not read is named first, with the way to share one.
+        if (unreadable)
+            QVERIFY2(errors.startsWith("nimbrel.email: " + config.toUtf8() +
+                                       " cannot be read by this user (permission denied). A "
+                                       "Config.plist shared by several users belongs to root "
+                                       "and the group nimbrel, mode 0640"),
+                     errors);
     }
 
     // After the application's own places: the user's configuration folder
@@ -208,6 +231,8 @@ private slots:
         qputenv("XDG_CONFIG_HOME", xdg.toUtf8());
         QCOMPARE(configPlistCandidates(bin), own + QStringList({xdg + u"/nimbrel/Config.plist"_s,
                                                                 u"/etc/nimbrel/Config.plist"_s}));
+        // Installed, only those two.
+        QCOMPARE(configPlistCandidates(installedBinDir()), configPlistCandidates(bin).mid(3));
 
         // There the user's file is found. (The application finding it: tst_wayland.)
         QVERIFY(
@@ -240,14 +265,14 @@ private slots:
     }
 };
 
-// With --as-application, builds the service as the application does (which
-// may end the process); otherwise runs the tests.
+// With --as-application [FILE], builds the service as the application does
+// (which may end the process); otherwise runs the tests.
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     if (app.arguments().contains(u"--as-application"_s)) {
         (void)readResendConfig(QCoreApplication::applicationDirPath() + u"/Config.plist"_s);
-        const auto config = loadResendConfig();
+        const auto config = loadResendConfig(app.arguments().value(2));
         if (!std::holds_alternative<ResendConfig>(config)) {
             printMissingKeyMessage();
             return EXIT_FAILURE;

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -89,7 +90,7 @@ private slots:
         m_session.reset();
         QTRY_COMPARE(m_scans->finished, m_scans->started); // no scan runs into the next test
         for (const Sent &mail : std::as_const(m_sender->sent))
-            QVERIFY2(!mail.text, "notices are HTML only");
+            QVERIFY2(mail.text && !mail.text->isEmpty(), "every notice has a text part");
     }
 
     void startAndStopWithinIntervalScansNothing()
@@ -111,11 +112,15 @@ private slots:
         QCOMPARE(sent(&Sent::subject),
                  (QStringList{"Nimbrel Monitoring Started", "Nimbrel Monitoring Stopped"}));
         for (const bool started : {true, false}) {
-            const QString html = m_sender->sent.at(started ? 0 : 1).html;
-            QVERIFY2((html == MonitoringNotices::statusBody(started, before) ||
-                      html == MonitoringNotices::statusBody(started, after)) &&
-                         html.contains(started ? "Monitoring Started" : "Monitoring Stopped"),
-                     qPrintable(html));
+            const Sent &mail = m_sender->sent.at(started ? 0 : 1);
+            const QString state = started ? "Monitoring Started" : "Monitoring Stopped";
+            for (const QString &moment : {before, after}) {
+                const EmailBody body = MonitoringNotices::statusBody(started, moment);
+                if (mail.html == body.html && mail.text == body.text)
+                    break;
+                QVERIFY2(moment == before, qPrintable(mail.html));
+            }
+            QVERIFY(mail.html.contains(state) && mail.text->contains(state));
         }
         QTest::qWait(kSettleMs);
         QCOMPARE(m_scans->started, 0);
@@ -158,9 +163,19 @@ private slots:
             QVERIFY(entry.time >= before && entry.time <= after);
         const qsizetype mails = lines.isEmpty() ? 0 : 1;
         QCOMPARE(sent(&Sent::subject), QStringList(mails, "Nimbrel Scan Results"));
-        if (mails)
-            QVERIFY2(m_sender->sent.at(0).html.contains("<p>" + joined + "</p>"),
-                     qPrintable(m_sender->sent.at(0).html));
+        if (mails) {
+            // The lines, then when and where they were found; as written in the text part.
+            const Sent &mail = m_sender->sent.at(0);
+            const QString scanned =
+                shortDateTime(m_session->detectedProcesses()->entries()[0].time);
+            const QString host = QSysInfo::machineHostName();
+            QVERIFY2(mail.html.endsWith("<p>" + joined + "</p>\n<p>Scanned at <strong>" + scanned +
+                                        "</strong> on <strong>" + host + "</strong>.</p>"),
+                     qPrintable(mail.html));
+            QCOMPARE(*mail.text, "Suspicious processes detected during scan:\n\n" +
+                                     lines.join('\n') + "\n\nScanned at " + scanned + " on " +
+                                     host + ".\n");
+        }
         QCOMPARE(sent(&Sent::to), QStringList(mails, kInterviewer));
         QTest::qWait(kSettleMs);
         QCOMPARE(m_scans->started, 1);

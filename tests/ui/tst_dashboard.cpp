@@ -30,6 +30,13 @@ public:
         return session->detectedProcesses()->entries().at(row).time;
     }
 
+    // The newest e-mail's outcome: delivered, or refused for the reason given.
+    Q_INVOKABLE void finishLastEmail(bool success, const QString &reason)
+    {
+        m_sender->sent.takeLast().completion(success, success ? std::nullopt
+                                                              : std::optional(EmailError{reason}));
+    }
+
 public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {

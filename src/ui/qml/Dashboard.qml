@@ -27,20 +27,22 @@ FocusScope {
 
         objectName: "dashboardScroller"
         anchors.fill: parent
-        name: "Nimbrel Scanner"
+        name: "Dashboard"
+        barAllowed: !detectionsCard.listBarShown
         contentHeight: Math.max(height, dashboard.implicitHeight)
 
         ColumnLayout {
             id: column
 
-            x: Theme.standardPadding
+            width: Math.min(scroller.width - 2 * Theme.standardPadding, Theme.maximumContentWidth)
+            x: (scroller.width - width) / 2
             y: Theme.standardPadding
-            width: scroller.width - 2 * Theme.standardPadding
             height: scroller.contentHeight - 2 * Theme.standardPadding
             spacing: dashboard.pieceSpacing
 
             DashboardHeader {
-                Layout.alignment: Qt.AlignHCenter
+                session: dashboard.session
+                Layout.fillWidth: true
             }
 
             DashboardActions {
@@ -55,7 +57,10 @@ FocusScope {
             }
 
             DetectionsCard {
+                id: detectionsCard
+
                 objectName: "detectionsCard"
+                screenScrolls: scroller.interactive
                 detections: dashboard.session.detectedProcesses
                 visible: detections.count > 0
                 Layout.fillWidth: true

@@ -49,6 +49,13 @@ Window {
         onActivated: window.quitRequested()
     }
 
+    // Ends this window alone, the way its close button does: a window that
+    // monitors sends its stop notice first.
+    Shortcut {
+        sequences: [StandardKey.Close, "Escape"]
+        onActivated: window.close()
+    }
+
     Shape {
         anchors.fill: parent
 
@@ -74,6 +81,26 @@ Window {
             PathLine { x: window.width; y: window.height }
             PathLine { x: 0; y: window.height }
             PathLine { x: 0; y: 0 }
+        }
+    }
+
+    // The verification card fades out as the code proves right: its success is
+    // spoken from here, which outlives the card.
+    Announcement {
+        id: verified
+
+        objectName: "verifiedAnnouncement"
+        visible: false
+        text: window.verification.emailStatus
+    }
+
+    Connections {
+        target: window.verification
+
+        // Success is the one status a verified flow sets.
+        function onEmailStatusChanged() {
+            if (window.verification.isVerified)
+                verified.announce();
         }
     }
 

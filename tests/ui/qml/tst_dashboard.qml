@@ -72,18 +72,24 @@ Item {
             compare(list.currentIndex, 0);
             const perPage = list.rowsPerPage();
             verify(perPage >= 2, "a page holds " + perPage + " rows");
+            let focused = [];
+            const record = () => focused.push(list.Window.activeFocusItem);
+            list.Window.activeFocusItemChanged.connect(record);
             for (const key of data.keys)
                 keyClick(key);
+            list.Window.activeFocusItemChanged.disconnect(record);
+            verify(focused.every(item => item !== list), "the focus went from row to row");
             const row = data.row !== undefined ? data.row : data.page * perPage;
             compare(list.currentIndex, row);
             const item = list.itemAtIndex(row);
-            verify(item.activeFocus, "the row has the focus");
+            verify(item.activeFocus && item.Accessible.selected, "the row has the focus, selected");
             verify(Array.from(item.children).find(c => String(c).startsWith("FocusRing")).visible,
                    "the row's focus ring shows");
             compare(item.Accessible.name, "Process: p" + row + ", " + item.detectedAt);
             waitForRendering(list);
             const top = item.mapToItem(list, 0, 0).y;
-            verify(top >= 0 && top + item.height <= list.height, "row shown whole: " + top);
+            verify(top >= list.ringRoom && top + item.height + list.ringRoom <= list.height,
+                   "row shown whole with its ring: " + top);
         }
 
         // The card appears with the first entry, its line verbatim and when it
@@ -104,6 +110,7 @@ Item {
             verify(texts.indexOf(line) >= 0, "line shown verbatim: " + texts);
             const caption = "Detected at " + fixture.entryTime(session, 0).toLocaleString(Qt.locale(), Locale.ShortFormat);
             verify(texts.indexOf(caption) >= 0, caption + " in " + texts);
+            compare(list.itemAtIndex(0).Accessible.name, "Cluely detected — Process: <b>cluely</b> & co, " + caption);
             verify(!bar.visible, "nothing to scroll");
 
             fixture.logDetections(session, Array.from({ length: 500 }, (_, i) => "Process: p" + i));
@@ -136,6 +143,28 @@ Item {
             compare(spoken, ["No suspicious processes found.", "Suspicious processes detected."]);
         }
 
+        // Under the header: to whom reports go, the address masked, and how the
+        // last e-mail fared; only a failure is spoken.
+        function test_reportingLine() {
+            compare(findChild(dashboard, "reportingTo").text, "Reporting to i•••@example.com");
+            const outcome = findChild(dashboard, "lastEmailOutcome");
+            const announcement = findChild(dashboard, "lastEmailAnnouncement");
+            verify(!outcome.visible, "no outcome before the first e-mail");
+            let spoken = [];
+            const speak = () => { if (announcement.visible) spoken.push(announcement.Accessible.name); };
+            announcement.visibleChanged.connect(speak);
+            const refused = "the e-mail service answered 403 (the API key was refused)";
+            for (const success of [false, false, true]) {
+                session.toggleMonitoring();
+                fixture.finishLastEmail(success, refused);
+                tryVerify(() => outcome.visible && outcome.text.startsWith("Last e-mail "
+                                                                           + (success ? "sent at " : "not sent: ")));
+            }
+            announcement.visibleChanged.disconnect(speak);
+            verify(/^Last e-mail sent at \d/.test(outcome.text), outcome.text);
+            compare(spoken, Array(2).fill("Last e-mail not sent: " + refused));
+        }
+
         // In a window shorter than the dashboard the whole screen scrolls, by
         // the wheel and always far enough to show the focused control with its ring.
         function test_shortWindowScrollsToTheFocus() {
@@ -152,10 +181,12 @@ Item {
                 return box.y >= 4 && box.y + box.height <= small.height - 4;
             };
             const list = findChild(shortOne, "detectionsList");
+            const bars = [scroller.ScrollBar.vertical, list.ScrollBar.vertical];
             for (const key of [Qt.Key_Tab, Qt.Key_Tab, Qt.Key_End, Qt.Key_Home, Qt.Key_PageDown]) {
                 keyClick(key);
                 const focused = shortOne.Window.activeFocusItem;
                 tryVerify(() => inSight(focused), 2000, "focused item in sight after key " + key);
+                compare(bars.map(bar => bar.visible), [!list.activeFocus, list.activeFocus], "one bar");
             }
             const scrolled = scroller.contentY;
             verify(scrolled > 0, "scrolled to the focus");

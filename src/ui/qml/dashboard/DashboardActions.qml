@@ -26,7 +26,7 @@ RowLayout {
         objectName: "monitorButton"
         symbol: actions.session.isMonitoring ? "stop_circle" : "play_circle"
         text: actions.session.isMonitoring ? "Stop Monitor" : "Start Monitor"
-        fillColor: actions.session.isMonitoring ? Theme.accentRed : Theme.accentGreen
+        fillColor: actions.session.isMonitoring ? Theme.stopFill : Theme.startFill
         onClicked: actions.session.toggleMonitoring()
     }
 }

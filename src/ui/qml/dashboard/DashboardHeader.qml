@@ -4,8 +4,12 @@ import QtQuick
 import QtQuick.Layouts
 import Nimbrel
 
-// The dashboard's title row and subtitle.
+// The dashboard's title row, subtitle and the line on where reports go.
 ColumnLayout {
+    id: header
+
+    required property MonitoringSession session
+
     spacing: 10
 
     RowLayout {
@@ -36,5 +40,11 @@ ColumnLayout {
         font.pixelSize: Theme.subheadlineSize
         Accessible.role: Accessible.StaticText
         Accessible.name: text
+    }
+
+    ReportingLine {
+        objectName: "reportingLine"
+        session: header.session
+        Layout.fillWidth: true
     }
 }

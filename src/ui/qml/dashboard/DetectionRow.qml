@@ -17,7 +17,11 @@ Rectangle {
     border.width: 1
     border.color: Qt.rgba(Theme.accentRed.r, Theme.accentRed.g, Theme.accentRed.b, 0.3)
     Accessible.role: Accessible.ListItem
-    Accessible.name: name + ", " + detectedAt
+    Accessible.name: SpokenText.of(name) + ", " + detectedAt
+    // The current row is the one a screen reader is on.
+    Accessible.focusable: true
+    Accessible.selectable: true
+    Accessible.selected: ListView.isCurrentItem
 
     FocusRing {
         shown: row.activeFocus

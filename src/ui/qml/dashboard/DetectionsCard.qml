@@ -13,6 +13,11 @@ Rectangle {
     required property DetectionLog detections
 
     readonly property int maximumListHeight: 200
+    // Whether the screen around the card scrolls too. Then the list's bar
+    // shows only while the list is in use (focused or under the pointer) and
+    // the screen's the rest of the time: never two bars at once.
+    property bool screenScrolls: false
+    readonly property bool listBarShown: scrollBar.visible
 
     implicitHeight: content.implicitHeight + 2 * Theme.standardPadding
     radius: 15
@@ -76,15 +81,37 @@ Rectangle {
                 if (activeFocus && currentIndex < 0)
                     currentIndex = 0;
             }
-            onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
+            onCurrentIndexChanged: revealCurrent()
+            // The focus goes from row to row directly: a binding on the rows'
+            // focus would clear the old row's first and pass it through the
+            // list, two more focus changes for a screen reader to speak.
+            onCurrentItemChanged: {
+                if (currentItem)
+                    currentItem.focus = true;
+            }
 
             // A new row's text wraps only once it is laid out: keep it whole.
             Connections {
                 target: list.currentItem
 
                 function onHeightChanged() {
-                    list.positionViewAtIndex(list.currentIndex, ListView.Contain);
+                    list.revealCurrent();
                 }
+            }
+
+            // Shows the current row whole with its focus ring, which lies
+            // outside the row: Contain alone leaves the ring of the first and
+            // the last row under the margins, clipped.
+            function revealCurrent() {
+                positionViewAtIndex(currentIndex, ListView.Contain);
+                if (!currentItem)
+                    return;
+                const top = currentItem.y - ringRoom;
+                const bottom = currentItem.y + currentItem.height + ringRoom;
+                if (bottom > contentY + height)
+                    contentY = bottom - height;
+                else if (top < contentY)
+                    contentY = top;
             }
 
             // Rows that fit the visible height, for Page Up and Page Down.
@@ -113,9 +140,14 @@ Rectangle {
                 event.accepted = true;
             }
 
+            HoverHandler {
+                id: listHover
+            }
+
             ScrollBar.vertical: ModernScrollBar {
                 id: scrollBar
 
+                visible: needed && (!card.screenScrolls || list.activeFocus || listHover.hovered)
                 Accessible.name: "Detected Processes"
             }
 
@@ -123,7 +155,6 @@ Rectangle {
                 x: list.ringRoom
                 // Rows leave room for the scroll bar rather than run under it.
                 width: list.width - 2 * list.ringRoom - (scrollBar.needed ? scrollBar.width : 0)
-                focus: ListView.isCurrentItem
             }
         }
     }

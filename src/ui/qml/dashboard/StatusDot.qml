@@ -25,6 +25,8 @@ Rectangle {
     implicitWidth: 12
     implicitHeight: 12
     radius: width / 2
+    // Smooth at every scale of the pulse, not only at whole pixels.
+    antialiasing: true
     color: monitoring ? Theme.accentGreen : Theme.mediumGrey
     scale: 1.0
     Accessible.ignored: true

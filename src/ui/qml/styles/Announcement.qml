@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Nimbrel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import Nimbrel
 
 // The accessible face of a status text that a screen reader should speak when
 // it changes. Qt 6.4 has no way to announce text, so this item takes the
@@ -21,7 +22,7 @@ Item {
 
     anchors.fill: parent
     Accessible.role: Accessible.Notification
-    Accessible.name: text
+    Accessible.name: SpokenText.of(text)
 
     function announce() {
         visible = false;

@@ -18,6 +18,8 @@ Flickable {
 
     // Names the scroll bar for assistive technology.
     property string name
+    // False while a scroll bar inside the screen shows: one bar at a time.
+    property bool barAllowed: true
 
     // The focus ring, and a little air, stays in sight too.
     readonly property int revealMargin: 2 * (Theme.focusRingGap + Theme.focusRingWidth)
@@ -27,6 +29,7 @@ Flickable {
     interactive: contentHeight > height
 
     T.ScrollBar.vertical: ModernScrollBar {
+        visible: needed && scroller.barAllowed
         Accessible.name: scroller.name
     }
 

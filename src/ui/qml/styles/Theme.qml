@@ -3,6 +3,7 @@
 pragma Singleton
 
 import QtQuick
+import Nimbrel
 
 // The colours and sizes every screen uses, named once. Text sizes are in
 // device-independent pixels, so they stay crisp and proportionate on HiDPI screens.
@@ -14,6 +15,16 @@ QtObject {
     readonly property color lightGrey: Qt.rgba(0.9, 0.9, 0.95, 1)
     readonly property color accentRed: Qt.rgba(0.9, 0.3, 0.3, 1)
     readonly property color accentGreen: Qt.rgba(0.3, 0.8, 0.4, 1)
+
+    // The monitor button's fills. White on the palette's green is 2.07:1 and on
+    // its red 3.80:1; when the desktop asks for high contrast these darker
+    // ones take their place: white on them at least 4.5:1, the focus ring
+    // still at least 3:1.
+    readonly property bool highContrast: ContrastPreference.high
+    readonly property color highContrastGreen: "#1e7d37"
+    readonly property color highContrastRed: "#c82828"
+    readonly property color startFill: highContrast ? highContrastGreen : accentGreen
+    readonly property color stopFill: highContrast ? highContrastRed : accentRed
 
     // Text fields: a light fill inside a thin outline.
     readonly property color fieldFill: Qt.rgba(0.95, 0.95, 0.98, 1)
@@ -28,6 +39,9 @@ QtObject {
     readonly property color focusRingColor: "#08183c"
     readonly property int focusRingWidth: 2
     readonly property int focusRingGap: 2
+
+    // Wide and tiled windows keep the screens' content this wide, centred.
+    readonly property int maximumContentWidth: 720
 
     readonly property int standardPadding: 16
     readonly property int defaultSpacing: 8

@@ -23,7 +23,7 @@ Item {
 
         objectName: "verificationScroller"
         anchors.fill: parent
-        name: "Nimbrel"
+        name: "Verification screen"
         contentHeight: Math.max(height, column.implicitHeight)
 
         Connections {
@@ -59,6 +59,8 @@ Item {
                 id: container
 
                 Layout.fillWidth: true
+                Layout.maximumWidth: Theme.maximumContentWidth
+                Layout.alignment: Qt.AlignHCenter
                 Layout.leftMargin: screen.sideMargin
                 Layout.rightMargin: screen.sideMargin
                 implicitHeight: card.implicitHeight + 2 * screen.cardPadding
