@@ -4,18 +4,15 @@
 #include "detection/desktop/CgroupApplication.h"
 #include "detection/desktop/KeyFile.h"
 #include "detection/desktop/LinuxRunningApplications.h"
-#include "detection/desktop/ProcFsReader.h"
 #include "detection/processes/ProcProcessSource.h"
 
+#include <QLocalServer>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cstring>
+#include <list>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -53,22 +50,6 @@ QByteArray stat(const QByteArray &comm, char state, const char *flags, qint64 pa
            " 1 0 0 0 0 0 0 0 20 0 1 0 " + QByteArray::number(start) + " 10\n";
 }
 
-// A Unix socket at `path`, and whether a server listens on it or has ended.
-int unixSocket(const QString &path, bool listening)
-{
-    sockaddr_un address{AF_UNIX, {}};
-    const QByteArray name = QFile::encodeName(path);
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
-        (listening && ::listen(socket, 1) != 0))
-        qFatal("no socket at %s", name.constData());
-    if (listening)
-        return socket;
-    ::close(socket);
-    return -1;
-}
-
 } // namespace
 
 using Processes = QList<ProcessRecord>;
@@ -87,7 +68,6 @@ private slots:
     void translatesNames();
     void readsProcesses_data();
     void readsProcesses();
-    void readsThisMachinesOwnProcesses();
     void groupsWindowsWithTheirProcesses_data();
     void groupsWindowsWithTheirProcesses();
     void weighsOverlayTraits();
@@ -371,18 +351,6 @@ void LinuxRunningApplicationsTest::readsProcesses()
     QCOMPARE(described(shared.runningApplications()), applications);
 }
 
-void LinuxRunningApplicationsTest::readsThisMachinesOwnProcesses()
-{
-    // The real /proc: this test process is found with its start time and parent.
-    const QList<ProcessRecord> processes = ProcFsReader(u"/proc"_s, getuid()).userProcesses();
-    const auto self = std::find_if(processes.cbegin(), processes.cend(),
-                                   [](const ProcessRecord &p) { return p.pid == getpid(); });
-    QVERIFY(self != processes.cend());
-    QCOMPARE(std::tuple(self->parentPid, self->executable, self->startTime > 0),
-             std::tuple(qint64(getppid()),
-                        QCoreApplication::applicationFilePath().section(u'/', -1), true));
-}
-
 void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses_data()
 {
     QTest::addColumn<Processes>("processes");
@@ -511,19 +479,17 @@ void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
         QTemporaryDir session;
         writeFile(session.filePath(u"x11/.keep"_s), {});
         writeFile(session.filePath(u"run/wayland-0.lock"_s), {}); // not a socket
-        QList<int> servers;
+        std::list<QLocalServer> servers;
         for (const QString &socket : listening)
-            servers << unixSocket(session.filePath(socket), true);
-        for (const QString &socket : ended)
-            unixSocket(session.filePath(socket), false);
+            QVERIFY(servers.emplace_back().listen(session.filePath(socket)));
+        for (const QString &socket : ended) // a socket no server listens on
+            QCOMPARE(::mknod(QFile::encodeName(session.filePath(socket)), S_IFSOCK | 0600, 0), 0);
         LinuxRunningApplications source({.procRoot = m_proc->path(),
                                          .x11Display = display,
                                          .x11SocketDir = session.filePath(u"x11"_s),
                                          .runtimeDir = session.filePath(u"run"_s),
                                          .sessionType = type});
         source.runningApplications();
-        for (int server : servers)
-            ::close(server);
         QCOMPARE(source.applicationLimits(), limits);
     }
 }
