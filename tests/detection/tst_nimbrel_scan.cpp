@@ -72,10 +72,7 @@ private slots:
         QCOMPARE(scan({u"--json"_qs, u"--proc-root"_qs, proc.filePath(u"found"_qs)}, found), 1);
         QCOMPARE(scan({u"--json"_qs, u"--proc-root"_qs, proc.filePath(u"empty"_qs)}, empty), 0);
         QCOMPARE(schemaVerdicts({found, empty}), QStringList({u"valid"_qs, u"valid"_qs}));
-        const QJsonArray findings = QJsonDocument::fromJson(found)[u"findings"_qs].toArray();
-        QCOMPARE(findings.size(), 2);
-        QCOMPARE(findings[0][u"pids"_qs].toArray().size(), 1);
-        QCOMPARE(QJsonDocument::fromJson(empty)[u"findings"_qs].toArray(), QJsonArray());
+        QCOMPARE(QJsonDocument::fromJson(found)[u"findings"_qs].toArray().size(), 2);
         QByteArray help;
         QCOMPARE(scan({u"--help"_qs}, help), 0);
         QVERIFY(help.contains("Exit status: 0 when nothing was found, 1 when something was, 2"));
