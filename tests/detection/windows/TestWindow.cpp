@@ -276,14 +276,10 @@ int main(int argc, char *argv[])
     if (helper && fork() == 0) {
         close(xcb_get_file_descriptor(connection)); // the helper holds no window open
     } else {
-        std::string ready = "ready";
-        for (xcb_window_t window : mapped) {
-            char id[16];
-            std::snprintf(id, sizeof id, " 0x%x", window);
-            ready += id;
-        }
-        ready += '\n';
-        if (write(STDOUT_FILENO, ready.data(), ready.size()) != ssize_t(ready.size()))
+        std::printf("ready");
+        for (xcb_window_t window : mapped)
+            std::printf(" 0x%x", window);
+        if (std::printf("\n") != 1 || std::fflush(stdout) != 0)
             return 1;
     }
     pollfd input{STDIN_FILENO, POLLIN, 0};
