@@ -20,7 +20,6 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -92,9 +91,7 @@ constexpr std::string_view switches[] = {"argb",   "translucent", "undecorated",
 // Capitals and underscores, as X11 spells its properties' names.
 bool isPropertyName(const std::string &name)
 {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        return std::isupper(static_cast<unsigned char>(c)) || c == '_';
-    });
+    return !name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_") == name.npos;
 }
 
 // The window `flags` describe; none for an unknown flag.

@@ -31,9 +31,7 @@ Seen seenOn(const QString &display = qEnvironmentVariable("DISPLAY"),
 {
     const LinuxRunningApplications source(
         {.procRoot = procRoot, .uid = getuid(), .dataDirs = {}, .x11Display = display});
-    Seen seen{source.runningApplications(), {}};
-    seen.limits = source.applicationLimits();
-    return seen;
+    return {source.runningApplications(), source.applicationLimits()}; // in this order
 }
 
 // "name<TAB>identifier" of each application the source sees, "-" for none.
