@@ -61,7 +61,7 @@ class LinuxRunningApplicationsTest : public QObject
 
 private slots:
     void initTestCase();
-    void init();
+    void init() { m_proc = std::make_unique<QTemporaryDir>(); } // a fresh /proc for each case
 
     void findsTheApplicationUnit();
     void findsDesktopEntries();
@@ -79,7 +79,10 @@ private:
     {
         return {m_proc->path(), 1000, m_dataDirs, locale, std::nullopt};
     }
-    QStringList scan(const QString &locale = {}) const;
+    QStringList scan(const QString &locale = {}) const
+    {
+        return described(LinuxRunningApplications(environment(locale)).runningApplications());
+    }
     DesktopEntries entries(const QString &locale = {}) const { return {m_dataDirs, locale}; }
 
     QTemporaryDir m_data;
@@ -105,11 +108,6 @@ void LinuxRunningApplicationsTest::add(const FakeProcesses &processes)
         if (p.executable.startsWith(u'/'))
             QVERIFY(QFile::link(p.executable, dir + u"exe"_s));
     }
-}
-
-QStringList LinuxRunningApplicationsTest::scan(const QString &locale) const
-{
-    return described(LinuxRunningApplications(environment(locale)).runningApplications());
 }
 
 void LinuxRunningApplicationsTest::initTestCase()
@@ -152,11 +150,6 @@ void LinuxRunningApplicationsTest::initTestCase()
                   whole ? body : "[Desktop Entry]\n" + body + '\n');
     }
     QVERIFY(QDir().mkpath(m_data.filePath(u"usr/applications/folder.desktop"_s)));
-}
-
-void LinuxRunningApplicationsTest::init()
-{
-    m_proc = std::make_unique<QTemporaryDir>();
 }
 
 void LinuxRunningApplicationsTest::findsTheApplicationUnit()
