@@ -12,9 +12,8 @@ inline QStringList schemaVerdicts(const QList<QByteArray> &documents)
 {
     static const char *validator = R"(
 import json, sys, jsonschema
-schema = json.load(open(sys.argv[1]))
-jsonschema.Draft202012Validator.check_schema(schema)
-validator = jsonschema.Draft202012Validator(schema)
+validator = jsonschema.Draft202012Validator(json.load(open(sys.argv[1])))
+validator.check_schema(validator.schema)
 for line in sys.stdin:
     errors = sorted(validator.iter_errors(json.loads(line)), key=lambda e: e.path)
     print("valid" if not errors else "invalid: " + errors[0].message)
