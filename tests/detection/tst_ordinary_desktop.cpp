@@ -99,9 +99,8 @@ private slots:
                 ApplicationWindow window{
                     u"0x"_s + QString::number(pid, 16),    title, fields[1], fields[2], {},
                     overlayTraits(layering(fields.last()))};
-                auto application = std::find_if(
-                    applications.list.begin(), applications.list.end(),
-                    [&](const RunningApplication &a) { return a.displayName == fields[0]; });
+                auto application =
+                    std::ranges::find(applications.list, fields[0], &RunningApplication::displayName);
                 if (application == applications.list.end())
                     application =
                         applications.list.insert(applications.list.end(), {fields[0], {}, {pid}});

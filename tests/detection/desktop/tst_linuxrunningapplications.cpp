@@ -4,18 +4,15 @@
 #include "detection/desktop/CgroupApplication.h"
 #include "detection/desktop/KeyFile.h"
 #include "detection/desktop/LinuxRunningApplications.h"
-#include "detection/desktop/ProcFsReader.h"
 #include "detection/processes/ProcProcessSource.h"
 
+#include <QLocalServer>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cstring>
+#include <list>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -53,22 +50,6 @@ QByteArray stat(const QByteArray &comm, char state, const char *flags, qint64 pa
            " 1 0 0 0 0 0 0 0 20 0 1 0 " + QByteArray::number(start) + " 10\n";
 }
 
-// A Unix socket at `path`, and whether a server listens on it or has ended.
-int unixSocket(const QString &path, bool listening)
-{
-    sockaddr_un address{AF_UNIX, {}};
-    const QByteArray name = QFile::encodeName(path);
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
-        (listening && ::listen(socket, 1) != 0))
-        qFatal("no socket at %s", name.constData());
-    if (listening)
-        return socket;
-    ::close(socket);
-    return -1;
-}
-
 } // namespace
 
 using Processes = QList<ProcessRecord>;
@@ -80,14 +61,13 @@ class LinuxRunningApplicationsTest : public QObject
 
 private slots:
     void initTestCase();
-    void init();
+    void init() { m_proc = std::make_unique<QTemporaryDir>(); } // a fresh /proc for each case
 
     void findsTheApplicationUnit();
     void findsDesktopEntries();
     void translatesNames();
     void readsProcesses_data();
     void readsProcesses();
-    void readsThisMachinesOwnProcesses();
     void groupsWindowsWithTheirProcesses_data();
     void groupsWindowsWithTheirProcesses();
     void weighsOverlayTraits();
@@ -99,7 +79,10 @@ private:
     {
         return {m_proc->path(), 1000, m_dataDirs, locale, std::nullopt};
     }
-    QStringList scan(const QString &locale = {}) const;
+    QStringList scan(const QString &locale = {}) const
+    {
+        return described(LinuxRunningApplications(environment(locale)).runningApplications());
+    }
     DesktopEntries entries(const QString &locale = {}) const { return {m_dataDirs, locale}; }
 
     QTemporaryDir m_data;
@@ -125,11 +108,6 @@ void LinuxRunningApplicationsTest::add(const FakeProcesses &processes)
         if (p.executable.startsWith(u'/'))
             QVERIFY(QFile::link(p.executable, dir + u"exe"_s));
     }
-}
-
-QStringList LinuxRunningApplicationsTest::scan(const QString &locale) const
-{
-    return described(LinuxRunningApplications(environment(locale)).runningApplications());
 }
 
 void LinuxRunningApplicationsTest::initTestCase()
@@ -172,11 +150,6 @@ void LinuxRunningApplicationsTest::initTestCase()
                   whole ? body : "[Desktop Entry]\n" + body + '\n');
     }
     QVERIFY(QDir().mkpath(m_data.filePath(u"usr/applications/folder.desktop"_s)));
-}
-
-void LinuxRunningApplicationsTest::init()
-{
-    m_proc = std::make_unique<QTemporaryDir>();
 }
 
 void LinuxRunningApplicationsTest::findsTheApplicationUnit()
@@ -371,18 +344,6 @@ void LinuxRunningApplicationsTest::readsProcesses()
     QCOMPARE(described(shared.runningApplications()), applications);
 }
 
-void LinuxRunningApplicationsTest::readsThisMachinesOwnProcesses()
-{
-    // The real /proc: this test process is found with its start time and parent.
-    const QList<ProcessRecord> processes = ProcFsReader(u"/proc"_s, getuid()).userProcesses();
-    const auto self = std::find_if(processes.cbegin(), processes.cend(),
-                                   [](const ProcessRecord &p) { return p.pid == getpid(); });
-    QVERIFY(self != processes.cend());
-    QCOMPARE(std::tuple(self->parentPid, self->executable, self->startTime > 0),
-             std::tuple(qint64(getppid()),
-                        QCoreApplication::applicationFilePath().section(u'/', -1), true));
-}
-
 void LinuxRunningApplicationsTest::groupsWindowsWithTheirProcesses_data()
 {
     QTest::addColumn<Processes>("processes");
@@ -462,21 +423,14 @@ void LinuxRunningApplicationsTest::weighsOverlayTraits()
 {
     // Each trait adds its weight (always on top 3, or 2 when only above the
     // active window; hidden from the task bar 2; click-through 3; transparent,
-    // undecorated, shaped 1 each); 5 makes an overlay.
+    // undecorated, shaped 1 each); 5 makes an overlay. The overlays themselves
+    // are rows of tst_applications_x11, read from real windows.
     // clang-format off
     const std::tuple<const char *, WindowLayering, QString> cases[] = {
-        {"assistant", {.viewable = true, .above = true, .skipTaskbar = true, .width = 400, .height = 200, .emptyInputShape = true, .argbVisual = true},
-         u"always on top, hidden from the task bar, click-through, transparent"_s},
-        {"frameless, see-through, on top, in the task bar", {.viewable = true, .above = true, .width = 400, .height = 200, .undecorated = true, .translucent = true},
-         u"always on top, transparent, undecorated"_s},
         {"pinned on top by its user", {.viewable = true, .above = true, .width = 800, .height = 600}, {}},
-        {"raising itself", {.viewable = true, .skipTaskbar = true, .width = 400, .height = 200, .argbVisual = true, .aboveActiveWindow = true},
-         u"above the active window, hidden from the task bar, transparent"_s},
         {"left above the active one by focus without raise", {.viewable = true, .width = 800, .height = 600, .argbVisual = true, .aboveActiveWindow = true, .undecorated = true}, {}},
         {"700x50 strip, kept out of the client list", {.viewable = true, .above = true, .width = 700, .height = 50, .unlisted = true},
          u"always on top, hidden from the task bar"_s},
-        {"shaped override-redirect", {.viewable = true, .overrideRedirect = true, .width = 300, .height = 80, .shaped = true},
-         u"always on top, hidden from the task bar, shaped"_s},
         {"kept below, hidden from the task bar", {.viewable = true, .skipTaskbar = true, .width = 300, .height = 600, .argbVisual = true, .undecorated = true}, {}},
         {"tiny", {.viewable = true, .overrideRedirect = true, .width = 90, .height = 100}, {}},
         {"too thin to read", {.viewable = true, .overrideRedirect = true, .width = 2000, .height = 9}, {}},
@@ -511,19 +465,17 @@ void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
         QTemporaryDir session;
         writeFile(session.filePath(u"x11/.keep"_s), {});
         writeFile(session.filePath(u"run/wayland-0.lock"_s), {}); // not a socket
-        QList<int> servers;
+        std::list<QLocalServer> servers;
         for (const QString &socket : listening)
-            servers << unixSocket(session.filePath(socket), true);
-        for (const QString &socket : ended)
-            unixSocket(session.filePath(socket), false);
+            QVERIFY(servers.emplace_back().listen(session.filePath(socket)));
+        for (const QString &socket : ended) // a socket no server listens on
+            QCOMPARE(::mknod(QFile::encodeName(session.filePath(socket)), S_IFSOCK | 0600, 0), 0);
         LinuxRunningApplications source({.procRoot = m_proc->path(),
                                          .x11Display = display,
                                          .x11SocketDir = session.filePath(u"x11"_s),
                                          .runtimeDir = session.filePath(u"run"_s),
                                          .sessionType = type});
         source.runningApplications();
-        for (int server : servers)
-            ::close(server);
         QCOMPARE(source.applicationLimits(), limits);
     }
 }

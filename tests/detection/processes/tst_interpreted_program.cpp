@@ -65,7 +65,6 @@ void InterpretedProgramTest::programAndNames_data()
         "C:/Program Files/Cluely/Cluely.exe");
     row("wine start", "wine", "wine|start|/unix|/home/ann/.wine/drive_c/Cluely/Cluely.exe",
         "/home/ann/.wine/drive_c/Cluely/Cluely.exe");
-    
     row("wine preloader", "wine64-preloader", "C:\\Apps\\Cluely\\Cluely.exe|--flag",
         "C:/Apps/Cluely/Cluely.exe");
     row("electron app folder", "electron", "electron|--no-sandbox|/opt/cluely/app", "/opt/cluely/app");

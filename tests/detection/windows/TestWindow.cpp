@@ -20,12 +20,12 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <ranges>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -78,42 +78,20 @@ struct Look
     std::vector<std::pair<std::string, std::string>> texts{}; // property, text
     int times = 1;
     xcb_window_t into = XCB_NONE;
-    bool argb = false;
-    bool translucent = false;
-    bool undecorated = false;
-    bool clickThrough = false;
-    bool shaped = false;
-    bool overrideRedirect = false;
-    bool unmapped = false;
-    bool noClass = false;
-    bool noPid = false;
-    bool unlisted = false;
-    bool raises = false;
-    bool active = false;
+    std::set<std::string, std::less<>> switchedOn{};
+
+    bool has(std::string_view flag) const { return switchedOn.contains(flag); }
 };
 
 // The flags that each switch one thing on.
-constexpr std::pair<std::string_view, bool Look::*> switches[] = {
-    {"argb", &Look::argb},
-    {"translucent", &Look::translucent},
-    {"undecorated", &Look::undecorated},
-    {"click-through", &Look::clickThrough},
-    {"shaped", &Look::shaped},
-    {"override", &Look::overrideRedirect},
-    {"unmapped", &Look::unmapped},
-    {"no-class", &Look::noClass},
-    {"no-pid", &Look::noPid},
-    {"unlisted", &Look::unlisted},
-    {"raises", &Look::raises},
-    {"active", &Look::active},
-};
+constexpr std::string_view switches[] = {"argb",   "translucent", "undecorated", "click-through",
+                                         "shaped", "override",    "unmapped",    "no-class",
+                                         "no-pid", "unlisted",    "raises",      "active"};
 
 // Capitals and underscores, as X11 spells its properties' names.
 bool isPropertyName(const std::string &name)
 {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        return std::isupper(static_cast<unsigned char>(c)) || c == '_';
-    });
+    return !name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_") == name.npos;
 }
 
 // The window `flags` describe; none for an unknown flag.
@@ -124,10 +102,8 @@ std::optional<Look> lookOf(const std::string &flags)
         const std::string flag(part.begin(), part.end());
         const size_t equals = flag.find('=');
         const std::string value = flag.substr(equals + 1);
-        const auto switched = std::find_if(std::begin(switches), std::end(switches),
-                                           [&](const auto &on) { return on.first == flag; });
-        if (switched != std::end(switches))
-            look.*switched->second = true;
+        if (std::ranges::find(switches, flag) != std::end(switches))
+            look.switchedOn.insert(flag);
         else if (flag == "above")
             look.states.push_back("_NET_WM_STATE_ABOVE");
         else if (flag == "skip")
@@ -154,24 +130,24 @@ xcb_window_t createWindow(const Look &look)
 {
     const xcb_window_t window = xcb_generate_id(connection);
     // A 32-bit window needs a colormap of its own visual.
-    const xcb_visualid_t visual = look.argb ? argbVisual() : screen->root_visual;
+    const xcb_visualid_t visual = look.has("argb") ? argbVisual() : screen->root_visual;
     xcb_colormap_t colormap = screen->default_colormap;
-    if (look.argb) {
+    if (look.has("argb")) {
         colormap = xcb_generate_id(connection);
         xcb_create_colormap(connection, XCB_COLORMAP_ALLOC_NONE, colormap, screen->root, visual);
     }
-    const uint32_t values[] = {0, 0, look.overrideRedirect, colormap};
-    xcb_create_window(connection, look.argb ? 32 : screen->root_depth, window, screen->root, 10, 10,
-                      look.width, look.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
+    const uint32_t values[] = {0, 0, look.has("override"), colormap};
+    xcb_create_window(connection, look.has("argb") ? 32 : screen->root_depth, window, screen->root,
+                      10, 10, look.width, look.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT |
                           XCB_CW_COLORMAP,
                       values);
-    if (!look.noClass) {
+    if (!look.has("no-class")) {
         const std::string wmClass = look.wmClass + '\0' + look.wmClass + '\0';
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
                             XCB_ATOM_STRING, 8, uint32_t(wmClass.size()), wmClass.data());
     }
-    if (!look.noPid) {
+    if (!look.has("no-pid")) {
         const uint32_t pid = uint32_t(getppid());
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
                             XCB_ATOM_CARDINAL, 32, 1, &pid);
@@ -183,20 +159,20 @@ xcb_window_t createWindow(const Look &look)
     for (const auto &[property, text] : look.texts)
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom(property.c_str()),
                             atom("UTF8_STRING"), 8, uint32_t(text.size()), text.data());
-    if (look.clickThrough) // an empty input region
+    if (look.has("click-through")) // an empty input region
         xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
                              XCB_CLIP_ORDERING_UNSORTED, window, 0, 0, 0, nullptr);
-    if (look.undecorated) { // flags: decorations given; decorations: none
+    if (look.has("undecorated")) { // flags: decorations given; decorations: none
         const uint32_t hints[] = {1u << 1, 0, 0, 0, 0};
         const xcb_atom_t motif = atom("_MOTIF_WM_HINTS");
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, motif, motif, 32, 5, hints);
     }
-    if (look.translucent) {
+    if (look.has("translucent")) {
         const uint32_t opacity = 0xc0000000;
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window,
                             atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 32, 1, &opacity);
     }
-    if (look.shaped) { // two bars with a gap between them
+    if (look.has("shaped")) { // two bars with a gap between them
         const xcb_rectangle_t bars[] = {{0, 0, look.width, 20},
                                         {0, int16_t(look.height - 20), look.width, 20}};
         xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
@@ -251,17 +227,17 @@ int main(int argc, char *argv[])
             return 2;
         for (int n = 0; look && n < look->times; ++n) {
             const xcb_window_t window = createWindow(*look);
-            if (!look->unmapped)
+            if (!look->has("unmapped"))
                 mapped.push_back(window);
-            if (!look->unmapped && !look->unlisted)
+            if (!look->has("unmapped") && !look->has("unlisted"))
                 listed.push_back(window);
             if (look->into)
                 reparented.emplace_back(window, look->into);
-            if (look->raises)
+            if (look->has("raises"))
                 raiser = window;
-            if (look->active)
+            if (look->has("active"))
                 active = window;
-            clientList = clientList || look->unlisted;
+            clientList = clientList || look->has("unlisted");
         }
     }
     if (hostileList) {
@@ -297,14 +273,10 @@ int main(int argc, char *argv[])
     if (helper && fork() == 0) {
         close(xcb_get_file_descriptor(connection)); // the helper holds no window open
     } else {
-        std::string ready = "ready";
-        for (xcb_window_t window : mapped) {
-            char id[16];
-            std::snprintf(id, sizeof id, " 0x%x", window);
-            ready += id;
-        }
-        ready += '\n';
-        if (write(STDOUT_FILENO, ready.data(), ready.size()) != ssize_t(ready.size()))
+        std::printf("ready");
+        for (xcb_window_t window : mapped)
+            std::printf(" 0x%x", window);
+        if (std::printf("\n") != 1 || std::fflush(stdout) != 0)
             return 1;
     }
     pollfd input{STDIN_FILENO, POLLIN, 0};
