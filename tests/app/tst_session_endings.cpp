@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every way the application ends while a window monitors sends that window's
 // stop notice once, through the real e-mail service to the local inbox, and
 // the process never outlives the ending time. Each case runs the application's

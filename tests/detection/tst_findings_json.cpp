@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-scan's JSON document: its exact shape, and a finding of every kind
 // and source, with evidence of every source, valid against the schema.
 

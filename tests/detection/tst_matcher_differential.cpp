@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-pass matcher against the literal matchers on a million generated
 // names: the 8,000-spelling matcher, whose every answer it keeps, and the
 // literal skeleton and decoding matcher, which gives what it adds.

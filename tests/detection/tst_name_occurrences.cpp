@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The duplicate test's automaton against the plain search it replaces, on
 // random names and lines of random levels over a small alphabet (so that
 // names overlap, nest and repeat).

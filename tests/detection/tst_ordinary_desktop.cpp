@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // No false alarm on an ordinary desktop: the processes, Electron apps and
 // windows of fixtures/ordinary-desktop.txt give no line but the overlay and
 // possible lines the fixture lists.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The /proc reader against a fake process tree: every name a process shows.
 
 #include "WriteFile.h"

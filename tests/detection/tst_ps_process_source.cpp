@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child-process reader against small fake tools and the real /bin/ps.
 
 #include "WriteFile.h"

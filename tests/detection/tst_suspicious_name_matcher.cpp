@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name matcher's answers: written forms, look-alikes, names as people
 // read them (skeletons), encoded forms, and hostile input.
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real nimbrel as a native Wayland client of a headless sway compositor:
 // its window carries the desktop entry's app id and is drawn, and it takes
 // keys from the compositor: an address typed with wtype (the virtual-keyboard

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The inbox page in a real browser (headless Chromium): a monitoring session
 // as the interviewer follows it, and message bodies that never run script.
 #include "HeadlessChromium.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-inbox answers like the provider, keeps what it accepts, and shows
 // messages under a policy that lets no message run script. Requests are written by hand so
 // every header (or its absence) is under the test's control.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ResendService against every kind of answer a peer may give: the provider's
 // refusals and failures, retried or not, and answers that misbehave on purpose.
 // Each send runs in a child process (this program with --send), so a crash, a

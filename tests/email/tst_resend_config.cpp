@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Config.plist lookup and reading, the fatal stop (in a child process), and
 // the rule for where the API key may be sent.
 #include "ResendConfig.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bounded load check, not a timing test: 1,000 sends to the local inbox with
 // at most 50 in flight. Every completion must run once and every message must
 // arrive.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ResendService against the local inbox: the outcome of every case, and the
 // requests it sends side by side.
 #include "InboxServer.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The asar archive and package.json readers on any bytes: offsets, sizes and
 // the JSON directory all come from the file.
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Config.plist reader on any bytes (XML or binary property lists).
 
 #include "ResendConfig.h"

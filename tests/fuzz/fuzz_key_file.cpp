@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop-entry key-file parser on any bytes, cut or whole.
 
 #include "detection/desktop/KeyFile.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name matcher: never crashes, and agrees with the literal references on
 // every name, read as UTF-16 so that lone surrogates and NULs come too: it
 // keeps every answer of the 8,000-spelling matcher and adds exactly what the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The /proc stat, status (uid and Name) and cmdline parsers on any bytes, and the
 // interpreter's program read from the arguments they give.
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The inbox's request-head parser on any bytes: no crash, and a head it takes
 // keeps within what it was given and names one Host and a length of digits.
 

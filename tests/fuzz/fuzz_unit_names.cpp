@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cgroup file, unit-name and systemd-escape parsers on any bytes.
 
 #include "detection/desktop/CgroupApplication.h"

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Nimbrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The real window end to end, found and driven as a screen reader does, over AT-SPI.
 
 Runs the real nimbrel on its own Xvfb display against nimbrel-inbox, on the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in desktop tool for tests under Xvfb. It shows its windows on the
 // screen DISPLAY names, prints "ready" and the ids of its mapped windows once
 // the server has everything, and lives until its standard input closes.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Under a real X server (Xvfb, two screens, openbox managing the first):
 // windows of a tool named "Cluely" as the running-applications source and
 // nimbrel-scan see them.
