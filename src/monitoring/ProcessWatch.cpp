@@ -88,14 +88,7 @@ void ProcessWatch::look()
             if (const auto running = m_running.constFind(pid); running != m_running.constEnd())
                 firstSeenAt.insert(pid, running->seen);
         }
-        for (auto running = m_running.begin(); running != m_running.end();) {
-            if (pids.contains(running.key())) {
-                ++running;
-                continue;
-            }
-            m_ended.append(*running);
-            running = m_running.erase(running);
-        }
+        endSightingsMissingFrom(pids);
     }
 
     // Only the newcomers are read, outside the lock: a scan may take its
@@ -133,11 +126,8 @@ void ProcessWatch::look()
     m_newcomers = firstSeen;
 }
 
-QList<Detection> ProcessWatch::takeEnded()
+void ProcessWatch::endSightingsMissingFrom(const QSet<qint64> &pids)
 {
-    // A process may have ended since the last look.
-    const QSet<qint64> pids = listPids();
-    std::lock_guard lock(m_mutex);
     for (auto running = m_running.begin(); running != m_running.end();) {
         if (pids.contains(running.key())) {
             ++running;
@@ -146,6 +136,14 @@ QList<Detection> ProcessWatch::takeEnded()
         m_ended.append(*running);
         running = m_running.erase(running);
     }
+}
+
+QList<Detection> ProcessWatch::takeEnded()
+{
+    // A process may have ended since the last look.
+    const QSet<qint64> pids = listPids();
+    std::lock_guard lock(m_mutex);
+    endSightingsMissingFrom(pids);
     // Processes that made one line together ended as one.
     QList<Detection> ended;
     QSet<QString> lines;

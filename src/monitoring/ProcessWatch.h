@@ -55,6 +55,9 @@ private:
     };
 
     QSet<qint64> listPids() const;
+    // Moves the sightings of processes no longer in pids to m_ended; the
+    // caller holds m_mutex.
+    void endSightingsMissingFrom(const QSet<qint64> &pids);
 
     const Options m_options;
     std::mutex m_mutex;
