@@ -409,6 +409,13 @@ private slots:
         const QRectF card = sceneRect(item("emailGroup")), line = sceneRect(item("statusLine"));
         QVERIFY(line.left() >= card.left() && line.right() <= card.right());
         QVERIFY(line.height() < 150);
+        // Left for the code field, the address shows from its first glyph whole
+        // (not scrolled: the glyph at the content edge).
+        QQuickItem *email = item("emailField");
+        QRectF first;
+        QMetaObject::invokeMethod(email, "positionToRectangle", Q_RETURN_ARG(QRectF, first),
+                                  Q_ARG(int, 0));
+        QCOMPARE(first.x(), 0);
 
         const QString code = QString(20000, u'7') + u"<b>x</b>"_s;
         enter("codeField", code);

@@ -53,6 +53,7 @@ Column {
             text: line.session.lastEmailOutcome
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
+            horizontalAlignment: Text.AlignHCenter
             color: Theme.darkGrey
             font.pixelSize: Theme.subheadlineSize
             Accessible.role: Accessible.StaticText

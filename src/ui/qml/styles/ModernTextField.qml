@@ -34,6 +34,10 @@ T.TextField {
     selectByMouse: true
     Accessible.description: placeholderText
 
+    // Left, the field shows its text from the start: still scrolled to where
+    // the typing ended, a long entry would show a glyph cut in half at the edge.
+    onActiveFocusChanged: if (!activeFocus) cursorPosition = 0
+
     T.Label {
         id: placeholder
 
