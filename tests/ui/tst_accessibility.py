@@ -329,6 +329,8 @@ class TestAccessibility(unittest.TestCase):
                                  gone=("heading", "Nimbrel"))
         self.find(nodes, "label", "Security Monitoring Dashboard")
         wait_for("success spoken", lambda: "Verification successful!" in self.events.announcements())
+        wait_for("the spoken success gone from the tree", lambda: not [
+            node for node in self.session.tree() if node.name == "Verification successful!"])
         self.check(self.find(nodes, "push button", "Manual Scan"),
                    present={"enabled", "focusable", "focused"})
         self.check(self.find(nodes, "push button", "Start Monitor"), present={"enabled"})

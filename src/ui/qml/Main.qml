@@ -109,6 +109,8 @@ Window {
         anchors.fill: parent
         // Destroyed once faded out: nothing can bring it back or give it focus.
         active: opacity > 0
+        // By then the success has been spoken; its notification leaves the tree.
+        onActiveChanged: if (!active) verified.visible = false
         enabled: !window.verification.isVerified
         opacity: window.verification.isVerified ? 0 : 1
         focus: !window.verification.isVerified
