@@ -144,10 +144,11 @@ QHash<uint32_t, qint64> WindowReader::clientPids(const XcbReply<void> &reply) co
         return pids;
     for (auto id = xcb_res_query_client_ids_ids_iterator(ids); id.rem;
          xcb_res_client_id_value_next(&id)) {
-        if ((id.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+        // Which client the value belongs to, and what kind of value it is.
+        const auto &[owner, length] = *id.data;
+        if ((owner.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
             xcb_res_client_id_value_value_length(id.data) == 1)
-            pids.insert(id.data->spec.client & m_clientBits,
-                        *xcb_res_client_id_value_value(id.data));
+            pids.insert(owner.client & m_clientBits, *xcb_res_client_id_value_value(id.data));
     }
     return pids;
 }
