@@ -33,6 +33,8 @@ InboxServer::InboxServer(const Options &options) : m_apiKey(options.apiKey)
                   << QString::number(*options.limitPerSecond);
     if (options.dailyQuota)
         arguments << QStringLiteral("--daily-quota") << QString::number(*options.dailyQuota);
+    if (options.accountOwner)
+        arguments << QStringLiteral("--account-owner") << *options.accountOwner;
 
     if (const std::optional<int> limit = options.descriptorLimit) {
         m_process.setChildProcessModifier([soft = rlim_t(*limit)] {

@@ -158,7 +158,11 @@ void ResendInbox::receiveSend(const HttpRequest &request, const HttpConnection::
         return answerSend(answer, QJsonDocument::fromJson(kept->answer).object(), 200);
     }
 
-    const auto outcome = validateSend(headers, request.body, m_options.apiKey);
+    auto outcome = validateSend(headers, request.body, m_options.apiKey);
+    if (const auto *valid = std::get_if<AcceptedEmail>(&outcome); valid && m_options.accountOwner) {
+        if (auto refused = checkOnboardingSender(*valid, *m_options.accountOwner))
+            outcome = *refused;
+    }
     const auto *email = std::get_if<AcceptedEmail>(&outcome);
     if (email && !m_options.forcedStatus) {
         if (const auto exceeded = m_limits.admitEmail(now))

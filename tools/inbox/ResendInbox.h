@@ -20,6 +20,9 @@ struct InboxOptions
     qsizetype maxMessages = 500;       // messages (and requests) kept in memory
     std::optional<int> limitPerSecond; // requests a second before answering 429
     std::optional<int> dailyQuota;     // accepted e-mails a day before answering 429
+    // The account owner's address: the provider's shared sender then reaches
+    // only it, as for an account without a verified domain.
+    std::optional<QString> accountOwner;
 };
 
 // A Resend-compatible inbox on the loopback interface:

@@ -2,9 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SendValidation.h"
 
+#include "EmailAddress.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QRegularExpression>
 
 namespace {
 
@@ -24,15 +25,6 @@ Rejection invalidField(const char *field, const QString &why)
 {
     return {422, QStringLiteral("validation_error"),
             QStringLiteral("Invalid `%1` field. %2").arg(QLatin1String(field), why)};
-}
-
-bool isAddress(const QString &value)
-{
-    // A bare address, or a display name followed by the address in angle brackets.
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^(?:[^<>"]*<)?[^\s@<>()\[\],;:"]+@[^\s@<>()\[\],;:".]+(?:\.[^\s@<>()\[\],;:".]+)+>?$)"));
-    const bool bracketed = value.endsWith(QLatin1Char('>'));
-    return bracketed == value.contains(QLatin1Char('<')) && pattern.match(value).hasMatch();
 }
 
 bool isAbsent(const QJsonValue &value)
@@ -98,7 +90,7 @@ std::variant<AcceptedEmail, Rejection> validateSend(const HeaderList &headers,
     const QJsonValue from = object.value(QLatin1String("from"));
     if (isAbsent(from))
         return missingField("from");
-    if (!from.isString() || !isAddress(from.toString()))
+    if (!from.isString() || !isEmailAddress(from.toString()))
         return Rejection{422, QStringLiteral("invalid_from_address"),
                          QStringLiteral("Invalid `from` field. ") + addressFormat};
     email.from = from.toString();
@@ -123,7 +115,7 @@ std::variant<AcceptedEmail, Rejection> validateSend(const HeaderList &headers,
         return invalidField(
             "to", QStringLiteral("At most %1 recipients are allowed.").arg(maxRecipients));
     for (const QString &recipient : std::as_const(email.to)) {
-        if (!isAddress(recipient))
+        if (!isEmailAddress(recipient))
             return invalidField("to", addressFormat);
     }
 
@@ -142,6 +134,24 @@ std::variant<AcceptedEmail, Rejection> validateSend(const HeaderList &headers,
     email.html = object.value(QLatin1String("html")).toString();
     email.text = object.value(QLatin1String("text")).toString();
     return email;
+}
+
+std::optional<Rejection> checkOnboardingSender(const AcceptedEmail &email,
+                                               const QString &accountOwner)
+{
+    if (!bareEmailAddress(email.from).endsWith(QLatin1String("@resend.dev"), Qt::CaseInsensitive))
+        return std::nullopt;
+    for (const QString &recipient : email.to) {
+        if (bareEmailAddress(recipient).compare(accountOwner, Qt::CaseInsensitive) != 0)
+            return Rejection{
+                403, QStringLiteral("validation_error"),
+                QStringLiteral("You can only send testing emails to your own email address (%1). "
+                               "To send emails to other recipients, please verify a domain at "
+                               "resend.com/domains, and change the `from` address to an email "
+                               "using this domain.")
+                    .arg(accountOwner)};
+    }
+    return std::nullopt;
 }
 
 QString errorNameForStatus(int status)

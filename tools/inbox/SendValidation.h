@@ -49,5 +49,10 @@ std::variant<AcceptedEmail, Rejection> validateSend(const HeaderList &headers,
                                                     const QByteArray &body,
                                                     const std::optional<QString> &expectedKey);
 
+// The provider's refusal of a send from its shared onboarding sender to anyone
+// but the account's owner.
+std::optional<Rejection> checkOnboardingSender(const AcceptedEmail &email,
+                                               const QString &accountOwner);
+
 // The provider's error name for a status, for answers forced by --status.
 QString errorNameForStatus(int status);

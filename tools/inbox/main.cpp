@@ -62,6 +62,10 @@ int main(int argc, char *argv[])
         {QStringLiteral("daily-quota"),
          QStringLiteral("Answer 429 to e-mails beyond N accepted in 24 hours, like the provider."),
          QStringLiteral("N")},
+        {QStringLiteral("account-owner"),
+         QStringLiteral("The account owner's address: e-mails from the provider's shared sender "
+                        "(@resend.dev) reach only it, others get the provider's 403."),
+         QStringLiteral("ADDRESS")},
     });
     parser.process(app);
 
@@ -84,6 +88,8 @@ int main(int argc, char *argv[])
             intOption(parser, QStringLiteral("limit-per-second"), 1, 1'000'000);
     if (parser.isSet(QStringLiteral("daily-quota")))
         options.dailyQuota = intOption(parser, QStringLiteral("daily-quota"), 0, 1'000'000);
+    if (parser.isSet(QStringLiteral("account-owner")))
+        options.accountOwner = parser.value(QStringLiteral("account-owner"));
     const int port = intOption(parser, QStringLiteral("port"), 0, 65535);
 
     ResendInbox inbox(options);
