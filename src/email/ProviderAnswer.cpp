@@ -36,6 +36,15 @@ QString meaning(int status, const QByteArray &body, const QString &apiKey)
     const auto text = [](const char *source) {
         return QCoreApplication::translate("ResendService", source);
     };
+    // The provider's answer when its shared sender writes to anyone but the
+    // account's owner: the key is fine, the sender is not.
+    if (status == 403 &&
+        providerMessage(body, apiKey)
+            .contains(QLatin1String("only send testing emails to your own email address"),
+                      Qt::CaseInsensitive))
+        return text("the provider's shared sender reaches only the account's own address; set "
+                    "SenderAddress in Config.plist to an address at a domain verified with the "
+                    "provider");
     if (status == 401 || status == 403)
         return text("the API key was refused");
     if (status == 429)

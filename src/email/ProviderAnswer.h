@@ -16,7 +16,8 @@ namespace ProviderAnswer {
 // Why a try failed, or nothing when the provider took the e-mail: a complete
 // 2xx answer whose JSON body names the message's id. An answer outside
 // 200..299 is a Refused error with the status and what it means, e.g. "the
-// e-mail service answered 403 (the API key was refused)"; the provider's own
+// e-mail service answered 403 (the API key was refused)", or for the provider's
+// shared sender writing to anyone but the account's owner, what to set; the provider's own
 // message (from a 4xx body) is cut to one short line and never shows apiKey.
 // A 2xx without an id (empty, a web page, "{}") says so, as a Network error:
 // something that is not the provider answered, and another try may reach it.

@@ -5,6 +5,7 @@
 #include "EmailLog.h"
 
 #include "BinaryPlistStrings.h"
+#include "EmailAddress.h"
 #include "NoCoreDumps.h"
 
 #include <QCoreApplication>
@@ -101,6 +102,9 @@ void printMissingKeyMessage()
 
 QString configProblemText(const ConfigProblem &problem)
 {
+    if (problem.unusableFile && !problem.invalidSetting.isEmpty())
+        return QCoreApplication::translate("Nimbrel", "%1 cannot be used: %2")
+            .arg(*problem.unusableFile, problem.invalidSetting);
     if (problem.unusableFile && problem.unreadable)
         return QCoreApplication::translate(
                    "Nimbrel",
@@ -187,6 +191,24 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
             qCWarning(nimbrelEmail, "ScanResultsEmails in Config.plist is neither EveryScan nor "
                                     "OnChange; using EveryScan");
     }
+    if (plist_t sender = plist_dict_get_item(root.get(), "SenderAddress")) {
+        config.senderAddress = stringValue(sender).value_or(QString());
+        if (!isEmailAddress(config.senderAddress))
+            config.invalidSetting = QCoreApplication::translate(
+                "Nimbrel", "SenderAddress must be an e-mail address at a domain verified with the "
+                           "e-mail provider, as name@example.com or Name <name@example.com>.");
+    }
+    if (plist_t minutes = plist_dict_get_item(root.get(), "StatusEmailMinutes")) {
+        uint64_t value = 0;
+        if (plist_get_node_type(minutes) == PLIST_UINT)
+            plist_get_uint_val(minutes, &value);
+        if (plist_get_node_type(minutes) != PLIST_UINT || value > 24 * 60)
+            config.invalidSetting = QCoreApplication::translate(
+                "Nimbrel", "StatusEmailMinutes must be an integer of minutes from 0 (no status "
+                           "e-mails) to 1440.");
+        else
+            config.statusEmailMinutes = int(value);
+    }
     if (plist_t baseUrl = plist_dict_get_item(root.get(), "ResendAPIBaseURL")) {
         // Another type reads as empty, which no send accepts; a string with a
         // NUL would be cut short silently, so it makes the file unusable.
@@ -211,8 +233,13 @@ std::variant<ResendConfig, ConfigProblem> loadResendConfig(const QString &givenF
         path = givenFile;
     if (!path)
         return ConfigProblem{std::nullopt, false, searched};
-    if (std::optional<ResendConfig> config = readResendConfig(*path))
-        return *config;
+    if (std::optional<ResendConfig> config = readResendConfig(*path)) {
+        if (config->invalidSetting.isEmpty())
+            return *config;
+        const ConfigProblem problem{*path, false, searched, config->invalidSetting};
+        qCWarning(nimbrelEmail).noquote() << configProblemText(problem);
+        return problem;
+    }
     const bool unreadable =
         ::access(QFile::encodeName(*path).constData(), R_OK) != 0 && errno == EACCES;
     const ConfigProblem problem{*path, unreadable, searched};

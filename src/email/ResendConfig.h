@@ -19,6 +19,13 @@ struct ResendConfig
     QString apiKey;  // "ResendAPIKey", sent as the bearer token; may be empty
     QString baseUrl; // "ResendAPIBaseURL", or the provider's own address when absent
     ScanResultsEmails scanResultsEmails = ScanResultsEmails::EveryScan; // "ScanResultsEmails"
+    // "SenderAddress": the address e-mails come from; empty for the provider's
+    // shared onboarding sender, which reaches only the account's own address.
+    QString senderAddress{};
+    // "StatusEmailMinutes": a status e-mail this often while monitoring; 0: none.
+    int statusEmailMinutes = 0;
+    // What is wrong with a setting whose value cannot be used, if one's is.
+    QString invalidSetting{};
 };
 
 // Why no usable Config.plist was found, for a message that helps mend it.
@@ -27,6 +34,7 @@ struct ConfigProblem
     std::optional<QString> unusableFile; // found, but not a usable property list
     bool unreadable = false;             // that file is one this user may not read
     QStringList searched;                // every place looked at, in order
+    QString invalidSetting{};            // a setting of that file that cannot be used, and why
 };
 
 // What is wrong and how to mend it, in a sentence or two.
@@ -51,7 +59,9 @@ std::optional<QString> findConfigPlist(const QString &applicationDir);
 // Reads an XML or binary property list of at most 1 MiB from a regular file,
 // never waiting on a FIFO or device. Empty when the file cannot be read, its
 // root is not a dictionary, "ResendAPIKey" is absent or not a string, any
-// string holds a NUL, or a string read holds invalid UTF-8.
+// string holds a NUL, or a string read holds invalid UTF-8. A "SenderAddress"
+// that is no e-mail address or a "StatusEmailMinutes" that is no whole number
+// of minutes from 0 to a day sets invalidSetting.
 // A "ResendAPIBaseURL" that is not a string yields an empty base URL, which the
 // service refuses to send to.
 std::optional<ResendConfig> readResendConfig(const QString &plistPath);

@@ -14,8 +14,9 @@
 
 namespace {
 
-// The provider's shared sender for accounts without a verified domain.
-constexpr char senderAddress[] = "onboarding@resend.dev";
+// The provider's shared sender for accounts without a verified domain. It
+// reaches only the account's own address: SenderAddress names another.
+constexpr char onboardingSender[] = "onboarding@resend.dev";
 
 // The provider refuses requests that carry no User-Agent.
 constexpr char userAgent[] = "Nimbrel/" NIMBREL_VERSION;
@@ -35,7 +36,10 @@ struct ResendService::Send
 
 
 ResendService::ResendService(const ResendConfig &config, ResendLimits limits, QObject *parent)
-    : QObject(parent), m_senderEmail(QString::fromLatin1(senderAddress)), m_apiKey(config.apiKey),
+    : QObject(parent),
+      m_senderEmail(config.senderAddress.isEmpty() ? QString::fromLatin1(onboardingSender)
+                                                   : config.senderAddress),
+      m_apiKey(config.apiKey),
       m_limits(limits), m_http(new CurlHttpClient(this))
 {
     auto endpoint = emailsEndpoint(config.baseUrl);

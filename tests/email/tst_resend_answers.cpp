@@ -167,6 +167,13 @@ private slots:
         // retried.
         row("401", {answer(401)}, keyRefused.arg(401), true);
         row("403", {answer(403)}, keyRefused.arg(403), true);
+        row("403 to anyone but the owner",
+            {answer(403, {}, R"({"message":"You can only send testing emails to your own email )"
+                             R"(address (o@example.com). To send emails to other recipients"})")},
+            u"the e-mail service answered 403 (the provider's shared sender reaches only the "
+            "account's own address; set SenderAddress in Config.plist to an address at a domain "
+            "verified with the provider)"_s,
+            true);
         row("422 naming the key",
             {answer(422, {}, R"({"message":"Key peer-key\nis \u0007 revoked"})")},
             u"the e-mail service answered 422 (Key [API key] is revoked)"_s, true);
