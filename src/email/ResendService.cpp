@@ -34,13 +34,11 @@ struct ResendService::Send
     QTimer *nextTry = nullptr; // set while waiting to try again
 };
 
-
 ResendService::ResendService(const ResendConfig &config, ResendLimits limits, QObject *parent)
     : QObject(parent),
       m_senderEmail(config.senderAddress.isEmpty() ? QString::fromLatin1(onboardingSender)
                                                    : config.senderAddress),
-      m_apiKey(config.apiKey),
-      m_limits(limits), m_http(new CurlHttpClient(this))
+      m_apiKey(config.apiKey), m_limits(limits), m_http(new CurlHttpClient(this))
 {
     auto endpoint = emailsEndpoint(config.baseUrl);
     if (auto *url = std::get_if<QUrl>(&endpoint))

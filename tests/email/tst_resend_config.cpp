@@ -250,10 +250,11 @@ private slots:
         QTest::addColumn<QString>("sender");
         QTest::addColumn<int>("minutes");
         QTest::addColumn<QString>("problem"); // what the message names; empty when read
-        const QByteArray sender = "<key>SenderAddress</key>", minutes = "<key>StatusEmailMinutes</key>";
+        const QByteArray sender = "<key>SenderAddress</key>",
+                         minutes = "<key>StatusEmailMinutes</key>";
         QTest::newRow("neither") << QByteArray() << QString() << 0 << QString();
-        QTest::newRow("both") << sender + "<string>Nimbrel &lt;n@acme.example&gt;</string>" + minutes +
-                                     "<integer>15</integer>"
+        QTest::newRow("both") << sender + "<string>Nimbrel &lt;n@acme.example&gt;</string>" +
+                                     minutes + "<integer>15</integer>"
                               << u"Nimbrel <n@acme.example>"_s << 15 << QString();
         QTest::newRow("no domain") << sender + "<string>nimbrel</string>" << QString() << 0
                                    << u"SenderAddress must be an e-mail address"_s;

@@ -106,7 +106,8 @@ private slots:
         QTest::addColumn<QString>("sender"); // SenderAddress; empty for the default
         QTest::addColumn<QString>("to");
         QTest::addColumn<bool>("delivered");
-        QTest::newRow("default sender to the owner") << QString() << u"Owner <o@example.com>"_s << true;
+        QTest::newRow("default sender to the owner")
+            << QString() << u"Owner <o@example.com>"_s << true;
         QTest::newRow("default sender to another") << QString() << u"x@example.com"_s << false;
         QTest::newRow("SenderAddress to another")
             << u"Nimbrel <nimbrel@acme.example>"_s << u"x@example.com"_s << true;

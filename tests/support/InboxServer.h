@@ -39,8 +39,8 @@ public:
         int delayMs = 0;                          // --delay-ms: answer each send this much later
         std::optional<int> maxMessages =
             std::nullopt; // --max-messages: messages kept (default 500)
-        std::optional<int> limitPerSecond = std::nullopt; // --limit-per-second
-        std::optional<int> dailyQuota = std::nullopt;     // --daily-quota
+        std::optional<int> limitPerSecond = std::nullopt;   // --limit-per-second
+        std::optional<int> dailyQuota = std::nullopt;       // --daily-quota
         std::optional<QString> accountOwner = std::nullopt; // --account-owner
         // Starts the inbox with this soft descriptor limit and twice it as hard limit.
         std::optional<int> descriptorLimit = std::nullopt;
