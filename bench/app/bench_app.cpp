@@ -157,7 +157,7 @@ int main(int argc, char *argv[])
     auto *monitoring = new MonitoringSession(sender, [&slowScans] {
         if (slowScans)
             QThread::msleep(300);
-        return scanForSuspiciousProcesses(NoApplications(), BusyProcessTable());
+        return ScanResult{scanFindings(NoApplications(), BusyProcessTable()), {}};
     });
 
     QQmlEngine engine;

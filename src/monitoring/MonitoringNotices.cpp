@@ -2,18 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MonitoringNotices.h"
 
-namespace {
+namespace MonitoringNotices {
 
-// Escapes the five characters with meaning in HTML text and attribute values:
 // toHtmlEscaped covers &, <, > and "; the apostrophe closes single-quoted attributes.
 QString escapeHtml(const QString &text)
 {
     return text.toHtmlEscaped().replace(QLatin1Char('\''), QStringLiteral("&#39;"));
 }
-
-} // namespace
-
-namespace MonitoringNotices {
 
 QString statusSubject(bool started)
 {
@@ -80,6 +75,39 @@ EmailBody scanResultsBody(const QStringList &lines, const QString &moment, const
             .arg(intro, escaped.join(QStringLiteral("<br>")), escapeHtml(moment), escapeHtml(host)),
         QStringLiteral("%1\n\n%2\n\nScanned at %3 on %4.\n")
             .arg(intro, lines.join(u'\n'), moment, host)};
+}
+
+QString reportNoticeSubject(ReportNotice notice)
+{
+    return notice == ReportNotice::Status ? QStringLiteral("Nimbrel Monitoring Status")
+                                          : QStringLiteral("Nimbrel: Environment Changed");
+}
+
+EmailBody reportNoticeBody(ReportNotice notice, const QString &moment)
+{
+    const bool status = notice == ReportNotice::Status;
+    const QString banner =
+        status ? QStringLiteral("Monitoring Running") : QStringLiteral("Environment Changed");
+    const QString sentence =
+        status ? QStringLiteral("Monitoring is running at %1. This e-mail comes at the interval "
+                                "set for status e-mails: a missing one means Nimbrel stopped "
+                                "reporting.")
+                     .arg(moment)
+               : QStringLiteral("The machine's environment changed during monitoring, at %1: "
+                                "see the changes below.")
+                     .arg(moment);
+    const QString html =
+        QStringLiteral(
+            "<div style=\"font-family: Arial, sans-serif; max-width: 600px; margin: 0 auto;\">\n"
+            "    <h2 style=\"color: #333;\">Nimbrel Security Monitor</h2>\n"
+            "    <div style=\"background-color: %1; color: white; padding: 15px; border-radius: "
+            "5px; margin: 20px 0;\">\n"
+            "        <h3 style=\"margin: 0;\">%2</h3>\n"
+            "    </div>\n"
+            "    <p>%3</p>\n</div>")
+            .arg(status ? QStringLiteral("#007bff") : QStringLiteral("#b35900"), banner,
+                 escapeHtml(sentence));
+    return {html, QStringLiteral("Nimbrel Security Monitor\n\n%1\n\n%2\n").arg(banner, sentence)};
 }
 
 } // namespace MonitoringNotices

@@ -25,4 +25,14 @@ QString scanResultsSubject();
 // markup to the interviewer's e-mail.
 EmailBody scanResultsBody(const QStringList &lines, const QString &moment, const QString &host);
 
+// The notices that carry the report so far: the status sent every few minutes
+// while monitoring runs, and the one a change of the machine's environment
+// sends. Their bodies end where the report is to follow.
+enum class ReportNotice { Status, EnvironmentChanged };
+QString reportNoticeSubject(ReportNotice notice);
+EmailBody reportNoticeBody(ReportNotice notice, const QString &moment);
+
+// Text with the five characters that have meaning in HTML escaped.
+QString escapeHtml(const QString &text);
+
 } // namespace MonitoringNotices

@@ -5,20 +5,23 @@
 #include "MonitoringLog.h"
 #include "MonitoringNotices.h"
 #include "PostToGuiThread.h"
+#include "SessionReport.h"
 #include "ShortDateTime.h"
 
 #include <QFutureWatcher>
 #include <QLocale>
 #include <QSysInfo>
+#include <QTimerEvent>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <chrono>
 
-using namespace std::chrono_literals;
+using namespace std::chrono;
 
 namespace {
 
-constexpr auto scanInterval = 10s;
+constexpr auto scanInterval = SessionRecord::scanInterval;
+constexpr auto heartbeatInterval = 1s;
 
 // "✓ <success><address>" or "✗ <failure><reason>", as the e-mail's outcome line.
 // A failed notice also goes to standard error: the dashboard does not show the
@@ -34,12 +37,26 @@ QString outcomeText(bool success, const std::optional<EmailError> &error,
     return failure;
 }
 
+QStringList linesOf(const QList<Finding> &findings)
+{
+    QStringList lines;
+    lines.reserve(findings.size());
+    for (const Finding &finding : findings)
+        lines.append(finding.line);
+    return lines;
+}
+
+EmailBody operator+(const EmailBody &notice, const EmailBody &more)
+{
+    return {notice.html + more.html, notice.text + more.text};
+}
+
 } // namespace
 
 MonitoringSession::MonitoringSession(std::shared_ptr<EmailSender> emailSender, ScanPass scanPass,
-                                     ScanResultsEmails scanResultsEmails, QObject *parent)
+                                     MonitoringOptions options, QObject *parent)
     : QObject(parent), m_emailSender(std::move(emailSender)), m_scanPass(std::move(scanPass)),
-      m_scanResultsEmails(scanResultsEmails)
+      m_options(std::move(options)), m_record(m_options.clock)
 {}
 
 MonitoringSession::~MonitoringSession() = default;
@@ -87,13 +104,57 @@ void MonitoringSession::toggleMonitoring()
         m_scanTimer->start();
         if (m_makeWatch)
             m_watch = m_makeWatch();
+        m_record.start(m_contextProbe ? m_contextProbe() : ScanContext());
+        m_heartbeat.start(int(milliseconds(heartbeatInterval).count()), Qt::PreciseTimer, this);
+        if (m_options.statusEmailInterval > 0ms)
+            m_statusEmails.start(int(milliseconds(m_options.statusEmailInterval).count()),
+                                 Qt::PreciseTimer, this);
+        if (!m_lastGap.isEmpty()) {
+            m_lastGap.clear();
+            emit lastGapChanged();
+        }
     } else {
         setScanStatus(QStringLiteral("Monitoring stopped."));
         m_scanTimer.reset();
         m_watch.reset();
+        noteLoopRan();
+        m_record.stop();
+        m_heartbeat.stop();
+        m_statusEmails.stop();
     }
+    updateSummary();
+    emit sessionRecordChanged();
 
     sendMonitoringStatusEmail(started);
+}
+
+void MonitoringSession::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_heartbeat.timerId())
+        noteLoopRan();
+    else if (event->timerId() == m_statusEmails.timerId())
+        sendReportNotice(MonitoringNotices::ReportNotice::Status);
+    else
+        QObject::timerEvent(event);
+}
+
+void MonitoringSession::noteLoopRan()
+{
+    if (const std::optional<SessionGap> gap = m_record.loopRan()) {
+        m_lastGap = SessionReport::gapText(*gap);
+        emit lastGapChanged();
+        emit sessionRecordChanged();
+    }
+    updateSummary();
+}
+
+void MonitoringSession::updateSummary()
+{
+    const QString summary = SessionReport::summary(m_record);
+    if (summary == m_sessionSummary)
+        return;
+    m_sessionSummary = summary;
+    emit sessionSummaryChanged();
 }
 
 void MonitoringSession::performScan(ScanTrigger trigger)
@@ -101,11 +162,17 @@ void MonitoringSession::performScan(ScanTrigger trigger)
     if (m_sessionFinished)
         return;
     // A tick never waits behind a slow pass, nor piles up beside it.
+    if (trigger == ScanTrigger::Tick)
+        noteLoopRan();
     if (trigger == ScanTrigger::Tick && m_scansRunning > 0) {
         ++m_skippedTicks;
+        m_record.count(SessionRecord::Scan::SkippedTick);
         emit skippedTicksChanged();
         return;
     }
+    m_record.count(trigger == ScanTrigger::Tick ? SessionRecord::Scan::Tick
+                                                : SessionRecord::Scan::Manual);
+    updateSummary();
     setScanStatus(QStringLiteral("Scanning..."));
     ++m_scansRunning;
 
@@ -113,16 +180,18 @@ void MonitoringSession::performScan(ScanTrigger trigger)
     // on the GUI thread in the order the scans end, and a destroyed session
     // takes its watchers along, so a late result is dropped unseen. A manual
     // scan may run beside a tick's.
-    auto *watcher = new QFutureWatcher<QStringList>(this);
-    connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher, trigger] {
+    auto *watcher = new QFutureWatcher<ScanResult>(this);
+    connect(watcher, &QFutureWatcher<ScanResult>::finished, this, [this, watcher, trigger] {
         --m_scansRunning;
-        handleScanResults(watcher->result(), trigger);
+        const ScanResult result = watcher->result();
+        handleScanResults(linesOf(result.findings), trigger, result.context);
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), m_scanPass));
 }
 
-void MonitoringSession::handleScanResults(const QStringList &scanned, ScanTrigger trigger)
+void MonitoringSession::handleScanResults(const QStringList &scanned, ScanTrigger trigger,
+                                          const ScanContext &context)
 {
     if (m_sessionFinished)
         return; // the window is closing: results arriving now go unseen
@@ -134,25 +203,31 @@ void MonitoringSession::handleScanResults(const QStringList &scanned, ScanTrigge
             return detection.name.startsWith(line + QStringLiteral(" (seen at "));
         });
     });
-    if (scanned.isEmpty() && ended.isEmpty()) {
+    QStringList lines;
+    for (const Detection &detection : ended)
+        lines.append(detection.name);
+    lines.append(scanned);
+    // The context is the run's to record and never a result by itself: a
+    // change of environment has an e-mail of its own, once.
+    const bool newEnvironment = m_record.scanApplied(lines, context);
+    if (m_record.isRunning())
+        emit sessionRecordChanged();
+    if (newEnvironment)
+        sendReportNotice(MonitoringNotices::ReportNotice::EnvironmentChanged);
+    if (lines.isEmpty()) {
         setScanStatus(QStringLiteral("No suspicious processes found."));
         return;
     }
 
     setScanStatus(QStringLiteral("Suspicious processes detected."));
-    QStringList lines;
-    for (const Detection &detection : ended) {
+    for (const Detection &detection : ended)
         m_detectedProcesses.append(detection);
-        lines.append(detection.name);
-    }
     const QDateTime now = QDateTime::currentDateTime();
-    for (const QString &line : scanned) {
+    for (const QString &line : scanned)
         m_detectedProcesses.append({line, now});
-        lines.append(line);
-    }
     const QSet<QString> found(lines.begin(), lines.end());
-    if (m_scanResultsEmails == ScanResultsEmails::OnChange && trigger == ScanTrigger::Tick &&
-        found == m_lastEmailedLines)
+    if (m_options.scanResultsEmails == ScanResultsEmails::OnChange &&
+        trigger == ScanTrigger::Tick && found == m_lastEmailedLines)
         return;
     m_lastEmailedLines = found;
     sendScanResultsEmail(lines, now);
@@ -199,14 +274,20 @@ void MonitoringSession::setLastEmailOutcome(bool success, const std::optional<Em
 
 void MonitoringSession::sendMonitoringStatusEmail(bool started)
 {
-    sendNotice(MonitoringNotices::statusSubject(started),
-               MonitoringNotices::statusBody(started, shortDateTime(QDateTime::currentDateTime())),
-               [](MonitoringSession &session, bool success, std::optional<EmailError> error) {
-                   session.setEmailStatus(
-                       outcomeText(success, error, QStringLiteral("Monitoring status emailed to "),
-                                   QStringLiteral("Failed to send monitoring status: "),
-                                   session.m_interviewerEmail));
-               });
+    // What the notice has always said comes first, unchanged; the context or
+    // the report follows it.
+    const EmailBody more =
+        started ? SessionReport::contextBody(m_record.contextAtStart(),
+                                             duration_cast<minutes>(m_options.statusEmailInterval))
+                : SessionReport::body(m_record);
+    sendNotice(
+        MonitoringNotices::statusSubject(started),
+        MonitoringNotices::statusBody(started, shortDateTime(QDateTime::currentDateTime())) + more,
+        [](MonitoringSession &session, bool success, std::optional<EmailError> error) {
+            session.setEmailStatus(outcomeText(
+                success, error, QStringLiteral("Monitoring status emailed to "),
+                QStringLiteral("Failed to send monitoring status: "), session.m_interviewerEmail));
+        });
 }
 
 void MonitoringSession::sendScanResultsEmail(const QStringList &lines, const QDateTime &scanned)
@@ -224,4 +305,18 @@ void MonitoringSession::sendScanResultsEmail(const QStringList &lines, const QDa
                                    QStringLiteral("Failed to send scan results: "),
                                    session.m_interviewerEmail));
                });
+}
+
+void MonitoringSession::sendReportNotice(MonitoringNotices::ReportNotice notice)
+{
+    noteLoopRan();
+    sendNotice(
+        MonitoringNotices::reportNoticeSubject(notice),
+        MonitoringNotices::reportNoticeBody(notice, shortDateTime(QDateTime::currentDateTime())) +
+            SessionReport::body(m_record),
+        [](MonitoringSession &session, bool success, std::optional<EmailError> error) {
+            session.setEmailStatus(outcomeText(
+                success, error, QStringLiteral("Monitoring status emailed to "),
+                QStringLiteral("Failed to send monitoring status: "), session.m_interviewerEmail));
+        });
 }

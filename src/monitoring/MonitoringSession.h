@@ -3,19 +3,33 @@
 #pragma once
 
 #include "DetectionLog.h"
+#include "MonitoringNotices.h"
 #include "ProcessWatch.h"
+#include "SessionRecord.h"
+#include "detection/ScanContext.h"
 #include "email/EmailSender.h"
 #include "email/ResendConfig.h"
 
+#include <QBasicTimer>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <QtQmlIntegration/qqmlintegration.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
+
+// How a session reports while it monitors.
+struct MonitoringOptions
+{
+    ScanResultsEmails scanResultsEmails = ScanResultsEmails::EveryScan;
+    // "Nimbrel Monitoring Status" with the report so far this often; zero: never.
+    std::chrono::milliseconds statusEmailInterval{0};
+    SessionClock clock = readClocks;
+};
 
 // One window's monitoring once its interviewer is verified: scans on demand
 // and every 10 s while monitoring runs, the watch between those ticks, the log
@@ -43,10 +57,16 @@ class MonitoringSession : public QObject
     // REASON". The signal comes with every outcome, also one that repeats the last.
     Q_PROPERTY(QString lastEmailOutcome READ lastEmailOutcome NOTIFY lastEmailOutcomeChanged)
     Q_PROPERTY(bool lastEmailFailed READ lastEmailFailed NOTIFY lastEmailOutcomeChanged)
+    // While monitoring: "Monitoring for 12 min · 73 scans · 1 gap".
+    Q_PROPERTY(QString sessionSummary READ sessionSummary NOTIFY sessionSummaryChanged)
+    // The latest gap of this run in the monitoring loop, in a sentence; empty before one.
+    Q_PROPERTY(QString lastGap READ lastGap NOTIFY lastGapChanged)
 
 public:
-    // Runs one scan pass and returns its detection lines; called on a worker thread.
-    using ScanPass = std::function<QStringList()>;
+    // Runs one scan pass and returns its findings and context; called on a worker thread.
+    using ScanPass = std::function<ScanResult()>;
+    // The context alone, read on the GUI thread as monitoring starts.
+    using ContextProbe = std::function<ScanContext()>;
     // Makes the watch that runs between monitoring ticks.
     using WatchFactory = std::function<std::unique_ptr<ProcessWatch>()>;
     // A tick is a scan of the monitoring timer; everything else (the Manual
@@ -54,13 +74,13 @@ public:
     enum class ScanTrigger { Manual, Tick };
 
     MonitoringSession(std::shared_ptr<EmailSender> emailSender, ScanPass scanPass,
-                      ScanResultsEmails scanResultsEmails = ScanResultsEmails::EveryScan,
-                      QObject *parent = nullptr);
+                      MonitoringOptions options = {}, QObject *parent = nullptr);
     ~MonitoringSession() override;
 
     void setInterviewerEmail(const QString &address);
     // While monitoring, a watch from `makeWatch` reports what ran between ticks.
     void setProcessWatch(WatchFactory makeWatch) { m_makeWatch = std::move(makeWatch); }
+    void setContextProbe(ContextProbe probe) { m_contextProbe = std::move(probe); }
 
     DetectionLog *detectedProcesses() { return &m_detectedProcesses; }
     QString scanStatus() const { return m_scanStatus; }
@@ -70,11 +90,16 @@ public:
     QString interviewerEmail() const { return m_interviewerEmail; }
     QString lastEmailOutcome() const { return m_lastEmailOutcome; }
     bool lastEmailFailed() const { return m_lastEmailFailed; }
+    QString sessionSummary() const { return m_sessionSummary; }
+    QString lastGap() const { return m_lastGap; }
+    // The current monitoring run's record, or the last one's once it stopped.
+    const SessionRecord &sessionRecord() const { return m_record; }
 
     Q_INVOKABLE void toggleMonitoring();
     Q_INVOKABLE void performScan() { performScan(ScanTrigger::Manual); }
     void performScan(ScanTrigger trigger);
-    void handleScanResults(const QStringList &scanned, ScanTrigger trigger = ScanTrigger::Manual);
+    void handleScanResults(const QStringList &scanned, ScanTrigger trigger = ScanTrigger::Manual,
+                           const ScanContext &context = {});
 
     // Ends the session before its window closes: monitoring stops as the button
     // would, sending its stop notice; scans still running are dropped.
@@ -90,10 +115,21 @@ signals:
     void interviewerEmailChanged();
     void lastEmailOutcomeChanged();
     void noticesSettled();
+    void sessionSummaryChanged();
+    void lastGapChanged();
+    // The record took a step: a start, a scan, a stop.
+    void sessionRecordChanged();
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
 
 private:
     void sendMonitoringStatusEmail(bool started);
     void sendScanResultsEmail(const QStringList &lines, const QDateTime &scanned);
+    void sendReportNotice(MonitoringNotices::ReportNotice notice);
+    // The loop runs: a gap since it last ran is noted and announced.
+    void noteLoopRan();
+    void updateSummary();
     // Notices are retried on passing failures and counted until their outcome
     // is applied, so an ending can wait for them.
     using ApplyOutcome = std::function<void(MonitoringSession &, bool, std::optional<EmailError>)>;
@@ -104,7 +140,8 @@ private:
 
     std::shared_ptr<EmailSender> m_emailSender;
     ScanPass m_scanPass;
-    const ScanResultsEmails m_scanResultsEmails;
+    const MonitoringOptions m_options;
+    ContextProbe m_contextProbe;
     QString m_interviewerEmail;
 
     DetectionLog m_detectedProcesses;
@@ -122,4 +159,10 @@ private:
     std::optional<QSet<QString>> m_lastEmailedLines;
     int m_noticesInFlight = 0;
     bool m_sessionFinished = false;
+    SessionRecord m_record;
+    // Timers that are no children, so the loop's QTimer stays the only one.
+    QBasicTimer m_heartbeat;    // notes the loop running once a second
+    QBasicTimer m_statusEmails; // while monitoring, when status e-mails are on
+    QString m_sessionSummary;
+    QString m_lastGap;
 };

@@ -24,7 +24,7 @@ private slots:
     {
         QList<std::shared_ptr<FakeEmailSender>> senders;
         NimbrelApp app([&] { return senders.emplace_back(std::make_shared<FakeEmailSender>()); },
-                       [] { return QStringList(); });
+                       [] { return ScanResult(); });
         const auto viewOf = [](QWindow *window) {
             return window->property("verification").value<VerificationFlow *>();
         };

@@ -40,7 +40,7 @@ int runApplication(const QString &baseUrl, const QString &mode)
         [baseUrl] {
             return std::make_shared<ResendService>(ResendConfig{inboxKey, baseUrl});
         },
-        [] { return QStringList(); });
+        [] { return ScanResult(); });
     TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &TerminationSignals::received, &nimbrel,
                      &NimbrelApp::quit);

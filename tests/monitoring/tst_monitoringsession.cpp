@@ -3,9 +3,11 @@
 #include "FakeEmailSender.h"
 #include "MonitoringNotices.h"
 #include "MonitoringSession.h"
+#include "SessionReport.h"
 #include "ShortDateTime.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QProcess>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -16,7 +18,7 @@
 #include <thread>
 
 using namespace Qt::StringLiterals;
-using namespace std::chrono_literals;
+using namespace std::chrono;
 
 namespace {
 const QString kInterviewer = QStringLiteral("interviewer@example.com");
@@ -32,16 +34,25 @@ using Sent = FakeEmailSender::Sent;
 // a gate blocks its worker thread until the test releases the gate.
 struct ScriptedScans
 {
-    QList<std::pair<QStringList, Gate>> script;
+    struct Scan
+    {
+        QStringList lines;
+        Gate gate;
+        ScanContext context = {};
+    };
+    QList<Scan> script;
     std::atomic<int> started = 0, finished = 0;
 
-    QStringList run()
+    ScanResult run()
     {
-        const std::pair<QStringList, Gate> result = script.value(started++);
-        if (result.second)
-            result.second->acquire();
+        const Scan scan = script.value(started++);
+        if (scan.gate)
+            scan.gate->acquire();
         ++finished;
-        return result.first;
+        ScanResult result{{}, scan.context};
+        for (const QString &line : scan.lines)
+            result.findings.append({line, FindingKind::Cluely, FindingSource::Process});
+        return result;
     }
 };
 
@@ -64,11 +75,10 @@ class TestMonitoringSession : public QObject
     std::shared_ptr<ScriptedScans> m_scans;
     std::unique_ptr<MonitoringSession> m_session;
 
-    std::unique_ptr<MonitoringSession>
-    makeSession(ScanResultsEmails policy = ScanResultsEmails::EveryScan)
+    std::unique_ptr<MonitoringSession> makeSession(MonitoringOptions options = {})
     {
         auto session = std::make_unique<MonitoringSession>(
-            m_sender, [s = m_scans] { return s->run(); }, policy);
+            m_sender, [s = m_scans] { return s->run(); }, options);
         session->setInterviewerEmail(kInterviewer);
         return session;
     }
@@ -116,12 +126,16 @@ private slots:
         for (const bool started : {true, false}) {
             const Sent &mail = m_sender->sent.at(started ? 0 : 1);
             const QString state = started ? "Monitoring Started" : "Monitoring Stopped";
+            // The notice as it always was, then the context or the report.
             for (const QString &moment : {before, after}) {
                 const EmailBody body = MonitoringNotices::statusBody(started, moment);
-                if (mail.html == body.html && mail.text == body.text)
+                if (mail.html.startsWith(body.html + "\n<div") && mail.text->startsWith(body.text))
                     break;
                 QVERIFY2(moment == before, qPrintable(mail.html));
             }
+            const QString more = started ? "Context" : "Session report";
+            QVERIFY(mail.html.contains("<h3 style=\"color: #333;\">" + more) &&
+                    mail.text->contains("\n" + more + "\n"));
             QVERIFY(mail.html.contains(state) && mail.text->contains(state));
         }
         QTest::qWait(kSettleMs);
@@ -356,7 +370,7 @@ private slots:
         QFETCH(QList<QStringList>, ticks);
         QFETCH(qsizetype, failedSend);
         QFETCH(int, emails);
-        m_session = makeSession(policy);
+        m_session = makeSession({.scanResultsEmails = policy});
         const auto results = [&] { return sent(&Sent::subject).count("Nimbrel Scan Results"); };
         for (const QStringList &lines : std::as_const(ticks))
             m_scans->script.append({lines, {}});
@@ -386,6 +400,98 @@ private slots:
         // Notices are retried on passing failures; they must reach the interviewer.
         for (const Sent &mail : std::as_const(m_sender->sent))
             QCOMPARE(mail.retry, EmailSender::Retry::OnTransientFailure);
+    }
+
+    // Four ticks on clocks the test moves, with a stall or a suspend between the
+    // first two, and the context changing under them: the stop notice's report
+    // holds the gap and its cause, each line once with its scans, and every
+    // change; a new environment is e-mailed once, and never as scan results.
+    void sessionReport_data()
+    {
+        QTest::addColumn<int>("monotonicSeconds"); // the clocks' advance between ticks 1 and 2
+        QTest::addColumn<int>("boottimeSeconds");
+        QTest::addColumn<QString>("gap"); // empty: none
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("paused 40 s")
+            << 40 << 40 << "10:00:10, 40 s: Nimbrel was paused or starved of CPU"
+            << "Monitoring for 1 min · 4 scans · 1 gap";
+        QTest::newRow("suspended 1 h")
+            << 2 << 3600 << "10:00:10, 1 h 0 min 0 s: the machine was suspended"
+            << "Monitoring for 1 h 0 min · 4 scans · 1 gap";
+        QTest::newRow("late, no gap")
+            << 20 << 20 << QString() << "Monitoring for under 1 min · 4 scans · no gaps";
+    }
+
+    void sessionReport()
+    {
+        QFETCH(int, monotonicSeconds);
+        QFETCH(int, boottimeSeconds);
+        QFETCH(QString, gap);
+        QFETCH(QString, summary);
+        ClockReading clock{0s, 0s, QDateTime(QDate(2026, 12, 7), QTime(10, 0))};
+        const auto advance = [&](int monotonic, int boottime) {
+            clock = {clock.monotonic + seconds(monotonic), clock.boottime + seconds(boottime),
+                     clock.wall.addSecs(boottime)};
+        };
+        m_session = makeSession({.clock = [&] { return clock; }});
+        const ScanContext one{{"One monitor: 1920x1080"}, {}},
+            two{{"Two monitors: 1920x1080, 800x600"}, {}},
+            oneLimited{one.environment, {"native Wayland windows"}};
+        m_session->setContextProbe([&] { return one; });
+        m_scans->script = {
+            {{kApp}, {}, one}, {{}, {}, two}, {{kApp}, {}, oneLimited}, {{kApp, kHelper}, {}, two}};
+        m_session->toggleMonitoring();
+        for (const auto &[monotonic, boottime] :
+             {std::pair{10, 10}, {monotonicSeconds, boottimeSeconds}, {10, 10}, {10, 10}}) {
+            advance(monotonic, boottime);
+            QVERIFY(QMetaObject::invokeMethod(timers().value(0), "timeout"));
+            QTRY_COMPARE(m_scans->finished, m_scans->started);
+            QTRY_VERIFY(m_session->scanStatus() != "Scanning...");
+        }
+        QCOMPARE(m_session->sessionSummary(), summary);
+        QCOMPARE(m_session->lastGap(), gap);
+        m_session->toggleMonitoring();
+        QCOMPARE(sent(&Sent::subject),
+                 (QStringList{"Nimbrel Monitoring Started", "Nimbrel Scan Results",
+                              "Nimbrel: Environment Changed", "Nimbrel Scan Results",
+                              "Nimbrel Scan Results", "Nimbrel Monitoring Stopped"}));
+        QVERIFY(m_sender->sent[2].text->contains("\nSession report\n"));
+        const QString report = *m_sender->sent.last().text;
+        for (const QString &expected :
+             QStringList{gap.isEmpty() ? u"Gaps, where the 10 s loop did not run for more than 25 s:\n- none"_s
+                            : "- " + gap,
+              kApp + " — first seen 10:00:10, last seen " +
+                  QTime(10, 0, 30).addSecs(boottimeSeconds).toString(u"HH:mm:ss"_s) +
+                  ", in 3 scans",
+              kHelper + " — first seen", "in 1 scan\n",
+              "environment: + Two monitors: 1920x1080, 800x600; − One monitor",
+              "not seen: + native Wayland windows",
+              "Environment at the start:\n- One monitor: 1920x1080"})
+            QVERIFY2(report.contains(expected), qPrintable(expected + "\n\nnot in\n\n" + report));
+        const QJsonObject json = SessionReport::json(m_session->sessionRecord());
+        QCOMPARE(json["gaps"].toArray().size(), gap.isEmpty() ? 0 : 1);
+        QCOMPARE(json["lines"][0]["scans"].toInt(), 3);
+        QCOMPARE(json["changes"].toArray().size(), 3);
+        const QJsonObject scans = json["scans"].toObject();
+        QCOMPARE(scans["ticks"].toInt(), 4);
+        QCOMPARE(scans["expected"].toInt(), (30 + boottimeSeconds) / 10);
+        QCOMPARE(scans["missedInGaps"].toInt(), gap.isEmpty() ? 0 : boottimeSeconds / 10);
+    }
+
+    // While monitoring, the status e-mail comes at its interval with the report so far.
+    void statusEmailsWhileMonitoring()
+    {
+        m_session = makeSession({.statusEmailInterval = 100ms});
+        m_session->toggleMonitoring();
+        const auto statuses = [&] {
+            return sent(&Sent::subject).count("Nimbrel Monitoring Status");
+        };
+        QTRY_VERIFY(statuses() >= 2);
+        QVERIFY(m_sender->sent[1].text->contains("\nSession report\n"));
+        m_session->toggleMonitoring();
+        const qsizetype before = statuses();
+        QTest::qWait(kSettleMs);
+        QCOMPARE(statuses(), before);
     }
 
     // Closing a window that monitors stops it as the button would, with its stop

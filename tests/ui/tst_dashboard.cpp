@@ -16,8 +16,7 @@ class DashboardFixture : public QObject
 public:
     Q_INVOKABLE MonitoringSession *createSession()
     {
-        auto *session = new MonitoringSession(
-            m_sender, [] { return QStringList(); }, ScanResultsEmails::EveryScan, this);
+        auto *session = new MonitoringSession(m_sender, [] { return ScanResult(); }, {}, this);
         session->setInterviewerEmail(QStringLiteral("interviewer@example.com"));
         return session;
     }

@@ -56,7 +56,7 @@ class TestVerificationWindow : public QObject
     {
         m_sender = std::make_shared<FakeEmailSender>();
         m_flow = new VerificationFlow(m_sender);
-        m_session = new MonitoringSession(m_sender, [] { return QStringList(); });
+        m_session = new MonitoringSession(m_sender, [] { return ScanResult(); });
         QQmlComponent component(&m_engine, QUrl(u"qrc:/Nimbrel/qml/Main.qml"_s));
         m_window.reset(qobject_cast<QQuickWindow *>(component.createWithInitialProperties(
             {{u"verification"_s, QVariant::fromValue(m_flow.get())},
