@@ -48,6 +48,12 @@ CommandLine readCommandLine(const QStringList &arguments)
                                                "for one."),
         QStringLiteral("file"));
     parser.addOption(config);
+    const QCommandLineOption sessionReport(
+        QStringLiteral("session-report"),
+        QCoreApplication::translate("Nimbrel", "Keeps the report of each monitoring run in <file> "
+                                               "as JSON, from its start to its stop."),
+        QStringLiteral("file"));
+    parser.addOption(sessionReport);
 
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "%s\n%s", qPrintable(parser.errorText()),
@@ -65,5 +71,6 @@ CommandLine readCommandLine(const QStringList &arguments)
     }
     CommandLine read;
     read.configFile = parser.value(config);
+    read.sessionReportFile = parser.value(sessionReport);
     return read;
 }

@@ -12,6 +12,8 @@ struct CommandLine
 {
     // --config FILE: the one Config.plist to read instead of looking for one.
     QString configFile;
+    // --session-report FILE: where each monitoring run's report is kept as JSON.
+    QString sessionReportFile;
     // Set when the process has nothing more to do: 0 after the help or version
     // text, 2 after saying what is wrong with the arguments.
     std::optional<int> exitStatus;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NimbrelApp.h"
 
+#include "SessionReportFile.h"
 #include "VerificationFlow.h"
 
 #include <QDir>
@@ -12,9 +13,9 @@
 #include <cstdlib>
 
 NimbrelApp::NimbrelApp(SenderFactory makeSender, MonitoringSession::ScanPass scanPass,
-                       ScanResultsEmails scanResultsEmails, QObject *parent)
+                       MonitoringOptions monitoring, QObject *parent)
     : QObject(parent), m_makeSender(std::move(makeSender)), m_scanPass(std::move(scanPass)),
-      m_scanResultsEmails(scanResultsEmails)
+      m_monitoring(std::move(monitoring))
 {
     // A closed window lives on, hidden, until its stop notice is out: the last
     // one closing must not end the event loop under it.
@@ -33,11 +34,16 @@ QQuickWindow *NimbrelApp::openWindow()
     }
     const std::shared_ptr<EmailSender> sender = m_makeSender();
     auto *verification = new VerificationFlow(sender);
-    auto *monitoring = new MonitoringSession(sender, m_scanPass, m_scanResultsEmails);
+    auto *monitoring = new MonitoringSession(sender, m_scanPass, m_monitoring);
     monitoring->setProcessWatch([] {
         return std::make_unique<ProcessWatch>(
             ProcessWatch::Options{.homeFolder = QDir::homePath()});
     });
+    if (!m_sessionReportFile.isEmpty())
+        connect(monitoring, &MonitoringSession::sessionRecordChanged, monitoring,
+                [monitoring, path = m_sessionReportFile] {
+                    writeSessionReport(path, monitoring->sessionRecord());
+                });
     // Notices go to the address the code proved, and nowhere before that.
     connect(verification, &VerificationFlow::isVerifiedChanged, monitoring,
             [verification, monitoring] {

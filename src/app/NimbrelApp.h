@@ -34,8 +34,11 @@ public:
     static constexpr std::chrono::milliseconds endingTime{5'000};
 
     NimbrelApp(SenderFactory makeSender, MonitoringSession::ScanPass scanPass,
-               ScanResultsEmails scanResultsEmails = ScanResultsEmails::EveryScan,
-               QObject *parent = nullptr);
+               MonitoringOptions monitoring = {}, QObject *parent = nullptr);
+
+    // Every monitoring run's report is kept in `path` as JSON, from its start
+    // on, replaced at each scan and at its stop.
+    void setSessionReportFile(const QString &path) { m_sessionReportFile = path; }
 
     // Opens one more window; a window and its state end when it is closed.
     QQuickWindow *openWindow();
@@ -52,7 +55,8 @@ private:
 
     SenderFactory m_makeSender;
     MonitoringSession::ScanPass m_scanPass;
-    ScanResultsEmails m_scanResultsEmails;
+    MonitoringOptions m_monitoring;
+    QString m_sessionReportFile;
     QList<QPointer<QQuickWindow>> m_windows;
     QQmlEngine m_engine;
     QQmlComponent m_mainWindow{&m_engine};

@@ -44,7 +44,9 @@ int main(int argc, char *argv[])
     // Read once at start: a file removed later cannot end a session that monitors.
     const auto config = loadResendConfig(commandLine.configFile);
     if (const auto *problem = std::get_if<ConfigProblem>(&config)) {
-        printMissingKeyMessage();
+        // A setting that cannot be used was named on standard error already.
+        if (problem->invalidSetting.isEmpty())
+            printMissingKeyMessage();
         // Started from a desktop launcher nobody sees standard error: say it in a window.
         if (QGuiApplication::platformName() != QLatin1String("offscreen") &&
             QGuiApplication::platformName() != QLatin1String("minimal")) {
@@ -58,7 +60,12 @@ int main(int argc, char *argv[])
     installAccessibleItems();
 
     NimbrelApp nimbrel([resend] { return std::make_shared<ResendService>(resend); },
-                       [] { return scanForSuspiciousProcesses(); }, resend.scanResultsEmails);
+                       [] {
+                           return ScanResult{scanFindings(), {}};
+                       },
+                       {.scanResultsEmails = resend.scanResultsEmails,
+                        .statusEmailInterval = std::chrono::minutes(resend.statusEmailMinutes)});
+    nimbrel.setSessionReportFile(commandLine.sessionReportFile);
     QObject::connect(&terminationSignals, &TerminationSignals::received, &nimbrel,
                      &NimbrelApp::quit);
     nimbrel.openWindow();

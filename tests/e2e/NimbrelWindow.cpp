@@ -70,7 +70,7 @@ bool NimbrelWindow::start(const Options &options)
             }
         }
     });
-    m_app.start(app, {});
+    m_app.start(app, options.arguments);
     if (!m_app.waitForStarted())
         return fail(m_app.errorString());
 

@@ -26,6 +26,7 @@ public:
         QUrl baseUrl;
         // Added to the test's own environment, e.g. to force a renderer.
         QProcessEnvironment environment = {};
+        QStringList arguments = {};
     };
 
     NimbrelWindow() = default;
@@ -40,6 +41,7 @@ public:
     // The name of the render loop that draws the window ("software",
     // "threaded", ...), once it has drawn.
     QString renderLoop() const { return m_renderLoop; }
+    qint64 processId() const { return m_app.processId(); }
 
     // The whole display now; a null image when it cannot be read.
     static QImage screen();
