@@ -5,8 +5,9 @@ import QtQuick.Layouts
 import Nimbrel
 
 // The monitoring dashboard: header, the two action buttons, the status card
-// and, once something was found, the detections card. Tab moves between the
-// two buttons; Space, Return or Enter presses the focused one.
+// (while monitoring, the session's summary under it) and, once something was
+// found, the detections card. Tab moves between the two buttons; Space,
+// Return or Enter presses the focused one.
 FocusScope {
     id: dashboard
 
@@ -54,6 +55,14 @@ FocusScope {
                 objectName: "scanStatusCard"
                 session: dashboard.session
                 Layout.alignment: Qt.AlignHCenter
+            }
+
+            SessionSummary {
+                objectName: "sessionSummary"
+                session: dashboard.session
+                Layout.fillWidth: true
+                // Close under the card it belongs to.
+                Layout.topMargin: 10 - dashboard.pieceSpacing
             }
 
             DetectionsCard {
