@@ -244,46 +244,37 @@ private slots:
 
     // SenderAddress and StatusEmailMinutes are optional; a value that cannot be
     // used stops the start with what is wrong, as a missing key does.
-    void optionalSettings_data()
-    {
-        QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<QString>("sender");
-        QTest::addColumn<int>("minutes");
-        QTest::addColumn<QString>("problem"); // what the message names; empty when read
-        const QByteArray sender = "<key>SenderAddress</key>",
-                         minutes = "<key>StatusEmailMinutes</key>";
-        QTest::newRow("neither") << QByteArray() << QString() << 0 << QString();
-        QTest::newRow("both") << sender + "<string>Nimbrel &lt;n@acme.example&gt;</string>" +
-                                     minutes + "<integer>15</integer>"
-                              << u"Nimbrel <n@acme.example>"_s << 15 << QString();
-        QTest::newRow("no domain") << sender + "<string>nimbrel</string>" << QString() << 0
-                                   << u"SenderAddress must be an e-mail address"_s;
-        QTest::newRow("not a string") << sender + "<true/>" << QString() << 0 << u"SenderAddress"_s;
-        QTest::newRow("minutes as text") << minutes + "<string>15</string>" << QString() << 0
-                                         << u"StatusEmailMinutes must be an integer"_s;
-        QTest::newRow("negative") << minutes + "<integer>-5</integer>" << QString() << 0
-                                  << u"StatusEmailMinutes"_s;
-    }
-
     void optionalSettings()
     {
-        QFETCH(QByteArray, settings);
-        QFETCH(QString, sender);
-        QFETCH(int, minutes);
-        QFETCH(QString, problem);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"Config.plist"_s);
-        QVERIFY(writeFile(path, plist(dict("<string>k</string>", settings))));
-        if (!problem.isEmpty())
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(problem));
-        const auto loaded = loadResendConfig(path);
-        if (const auto *config = std::get_if<ResendConfig>(&loaded)) {
-            QVERIFY(problem.isEmpty());
-            QCOMPARE(config->senderAddress, sender);
-            QCOMPARE(config->statusEmailMinutes, minutes);
-        } else {
-            const QString text = configProblemText(std::get<ConfigProblem>(loaded));
-            QVERIFY2(text.startsWith(path + u" cannot be used: "_s) && text.contains(problem),
+        const QByteArray sender = "<key>SenderAddress</key>",
+                         every = "<key>StatusEmailMinutes</key>";
+        const std::tuple<QByteArray, QString, int, QString> cases[] = {
+            // settings, SenderAddress and minutes read, or what the message names
+            {{}, {}, 0, {}},
+            {sender + "<string>N &lt;n@acme.example&gt;</string>" + every + "<integer>15</integer>",
+             u"N <n@acme.example>"_s,
+             15,
+             {}},
+            {sender + "<string>nimbrel</string>",
+             {},
+             0,
+             u"SenderAddress must be an e-mail address"_s},
+            {every + "<string>15</string>", {}, 0, u"StatusEmailMinutes must be an integer"_s},
+            {every + "<integer>-5</integer>", {}, 0, u"StatusEmailMinutes"_s}};
+        for (const auto &[settings, address, minutes, problem] : cases) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(u"Config.plist"_s);
+            QVERIFY(writeFile(path, plist(dict("<string>k</string>", settings))));
+            if (!problem.isEmpty())
+                QTest::ignoreMessage(QtWarningMsg, QRegularExpression(problem));
+            const auto loaded = loadResendConfig(path);
+            const auto *config = std::get_if<ResendConfig>(&loaded);
+            const QString text =
+                config ? QString() : configProblemText(std::get<ConfigProblem>(loaded));
+            QVERIFY2(config
+                         ? problem.isEmpty() && config->senderAddress == address &&
+                               config->statusEmailMinutes == minutes
+                         : text.startsWith(path + u" cannot be used: "_s) && text.contains(problem),
                      qPrintable(text));
         }
     }

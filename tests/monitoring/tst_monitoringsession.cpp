@@ -3,11 +3,9 @@
 #include "FakeEmailSender.h"
 #include "MonitoringNotices.h"
 #include "MonitoringSession.h"
-#include "SessionReport.h"
 #include "ShortDateTime.h"
 
 #include <QDir>
-#include <QJsonArray>
 #include <QProcess>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -133,9 +131,7 @@ private slots:
                     break;
                 QVERIFY2(moment == before, qPrintable(mail.html));
             }
-            const QString more = started ? "Context" : "Session report";
-            QVERIFY(mail.html.contains("<h3 style=\"color: #333;\">" + more) &&
-                    mail.text->contains("\n" + more + "\n"));
+            QVERIFY(mail.text->contains(started ? "\nContext\n" : "\nSession report\n"));
             QVERIFY(mail.html.contains(state) && mail.text->contains(state));
         }
         QTest::qWait(kSettleMs);
@@ -402,10 +398,9 @@ private slots:
             QCOMPARE(mail.retry, EmailSender::Retry::OnTransientFailure);
     }
 
-    // Four ticks on clocks the test moves, with a stall or a suspend between the
-    // first two, and the context changing under them: the stop notice's report
-    // holds the gap and its cause, each line once with its scans, and every
-    // change; a new environment is e-mailed once, and never as scan results.
+    // Four ticks on clocks the test moves, a stall or a suspend after the first, the
+    // context changing: the report holds the gap and its cause, each line once with
+    // its scans, every change; a new environment is e-mailed once, never as results.
     void sessionReport_data()
     {
         QTest::addColumn<int>("monotonicSeconds"); // the clocks' advance between ticks 1 and 2
@@ -429,10 +424,6 @@ private slots:
         QFETCH(QString, gap);
         QFETCH(QString, summary);
         ClockReading clock{0s, 0s, QDateTime(QDate(2026, 12, 7), QTime(10, 0))};
-        const auto advance = [&](int monotonic, int boottime) {
-            clock = {clock.monotonic + seconds(monotonic), clock.boottime + seconds(boottime),
-                     clock.wall.addSecs(boottime)};
-        };
         m_session = makeSession({.clock = [&] { return clock; }});
         const ScanContext one{{"One monitor: 1920x1080"}, {}},
             two{{"Two monitors: 1920x1080, 800x600"}, {}},
@@ -443,10 +434,11 @@ private slots:
         m_session->toggleMonitoring();
         for (const auto &[monotonic, boottime] :
              {std::pair{10, 10}, {monotonicSeconds, boottimeSeconds}, {10, 10}, {10, 10}}) {
-            advance(monotonic, boottime);
+            clock = {clock.monotonic + seconds(monotonic), clock.boottime + seconds(boottime),
+                     clock.wall.addSecs(boottime)};
             QVERIFY(QMetaObject::invokeMethod(timers().value(0), "timeout"));
-            QTRY_COMPARE(m_scans->finished, m_scans->started);
-            QTRY_VERIFY(m_session->scanStatus() != "Scanning...");
+            QTRY_VERIFY(m_scans->finished == m_scans->started &&
+                        m_session->scanStatus() != "Scanning...");
         }
         QCOMPARE(m_session->sessionSummary(), summary);
         QCOMPARE(m_session->lastGap(), gap);
@@ -457,25 +449,23 @@ private slots:
                               "Nimbrel Scan Results", "Nimbrel Monitoring Stopped"}));
         QVERIFY(m_sender->sent[2].text->contains("\nSession report\n"));
         const QString report = *m_sender->sent.last().text;
-        for (const QString &expected :
-             QStringList{gap.isEmpty() ? u"Gaps, where the 10 s loop did not run for more than 25 s:\n- none"_s
-                            : "- " + gap,
-              kApp + " — first seen 10:00:10, last seen " +
-                  QTime(10, 0, 30).addSecs(boottimeSeconds).toString(u"HH:mm:ss"_s) +
-                  ", in 3 scans",
-              kHelper + " — first seen", "in 1 scan\n",
-              "environment: + Two monitors: 1920x1080, 800x600; − One monitor",
-              "not seen: + native Wayland windows",
-              "Environment at the start:\n- One monitor: 1920x1080"})
+        for (const QString &expected : QStringList{
+                 gap.isEmpty()
+                     ? u"Gaps, where the 10 s loop did not run for more than 25 s:\n- none"_s
+                     : "- " + gap,
+                 kApp + " — first seen 10:00:10, last seen " +
+                     QTime(10, 0, 30).addSecs(boottimeSeconds).toString(u"HH:mm:ss"_s) +
+                     ", in 3 scans",
+                 kHelper + " — first seen", "in 1 scan\n",
+                 "environment: + Two monitors: 1920x1080, 800x600; − One monitor",
+                 "not seen: + native Wayland windows",
+                 "Environment at the start:\n- One monitor: 1920x1080",
+                 u"Scans: 4 on the 10 s loop of %1 expected at one every 10 s"_s.arg(
+                     (30 + boottimeSeconds) / 10) +
+                     (gap.isEmpty()
+                          ? u"\n"_s
+                          : u"; about %1 fell into the gaps\n"_s.arg(boottimeSeconds / 10))})
             QVERIFY2(report.contains(expected), qPrintable(expected + "\n\nnot in\n\n" + report));
-        const QJsonObject json = SessionReport::json(m_session->sessionRecord());
-        QCOMPARE(json["gaps"].toArray().size(), gap.isEmpty() ? 0 : 1);
-        QCOMPARE(json["lines"][0]["scans"].toInt(), 3);
-        QCOMPARE(json["changes"].toArray().size(), 3);
-        const QJsonObject scans = json["scans"].toObject();
-        QCOMPARE(scans["ticks"].toInt(), 4);
-        QCOMPARE(scans["expected"].toInt(), (30 + boottimeSeconds) / 10);
-        QCOMPARE(scans["missedInGaps"].toInt(), gap.isEmpty() ? 0 : boottimeSeconds / 10);
     }
 
     // While monitoring, the status e-mail comes at its interval with the report so far.
@@ -489,9 +479,8 @@ private slots:
         QTRY_VERIFY(statuses() >= 2);
         QVERIFY(m_sender->sent[1].text->contains("\nSession report\n"));
         m_session->toggleMonitoring();
-        const qsizetype before = statuses();
-        QTest::qWait(kSettleMs);
-        QCOMPARE(statuses(), before);
+        QTest::qWait(kSettleMs); // none after the stop notice
+        QCOMPARE(sent(&Sent::subject).last(), "Nimbrel Monitoring Stopped");
     }
 
     // Closing a window that monitors stops it as the button would, with its stop
