@@ -280,14 +280,17 @@ void MonitoringSession::sendMonitoringStatusEmail(bool started)
         started ? SessionReport::contextBody(m_record.contextAtStart(),
                                              duration_cast<minutes>(m_options.statusEmailInterval))
                 : SessionReport::body(m_record);
-    sendNotice(
-        MonitoringNotices::statusSubject(started),
-        MonitoringNotices::statusBody(started, shortDateTime(QDateTime::currentDateTime())) + more,
-        [](MonitoringSession &session, bool success, std::optional<EmailError> error) {
-            session.setEmailStatus(outcomeText(
-                success, error, QStringLiteral("Monitoring status emailed to "),
-                QStringLiteral("Failed to send monitoring status: "), session.m_interviewerEmail));
-        });
+    sendNotice(MonitoringNotices::statusSubject(started),
+               MonitoringNotices::statusBody(started, shortDateTime(QDateTime::currentDateTime())) +
+                   more,
+               &MonitoringSession::applyStatusOutcome);
+}
+
+void MonitoringSession::applyStatusOutcome(bool success, std::optional<EmailError> error)
+{
+    setEmailStatus(outcomeText(success, error, QStringLiteral("Monitoring status emailed to "),
+                               QStringLiteral("Failed to send monitoring status: "),
+                               m_interviewerEmail));
 }
 
 void MonitoringSession::sendScanResultsEmail(const QStringList &lines, const QDateTime &scanned)
@@ -314,9 +317,5 @@ void MonitoringSession::sendReportNotice(MonitoringNotices::ReportNotice notice)
         MonitoringNotices::reportNoticeSubject(notice),
         MonitoringNotices::reportNoticeBody(notice, shortDateTime(QDateTime::currentDateTime())) +
             SessionReport::body(m_record),
-        [](MonitoringSession &session, bool success, std::optional<EmailError> error) {
-            session.setEmailStatus(outcomeText(
-                success, error, QStringLiteral("Monitoring status emailed to "),
-                QStringLiteral("Failed to send monitoring status: "), session.m_interviewerEmail));
-        });
+        &MonitoringSession::applyStatusOutcome);
 }

@@ -127,6 +127,8 @@ private:
     void sendMonitoringStatusEmail(bool started);
     void sendScanResultsEmail(const QStringList &lines, const QDateTime &scanned);
     void sendReportNotice(MonitoringNotices::ReportNotice notice);
+    // The outcome of a notice on monitoring: its start, stop, status or environment.
+    void applyStatusOutcome(bool success, std::optional<EmailError> error);
     // The loop runs: a gap since it last ran is noted and announced.
     void noteLoopRan();
     void updateSummary();
