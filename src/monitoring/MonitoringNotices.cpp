@@ -89,8 +89,8 @@ EmailBody reportNoticeBody(ReportNotice notice, const QString &moment)
     const QString banner =
         status ? QStringLiteral("Monitoring Running") : QStringLiteral("Environment Changed");
     const QString sentence =
-        status ? QStringLiteral("Monitoring is running at %1. This e-mail comes at the interval "
-                                "set for status e-mails: a missing one means Nimbrel stopped "
+        status ? QStringLiteral("Monitoring is still running (%1). Status e-mails come at the "
+                                "interval set for them: a missing one means Nimbrel stopped "
                                 "reporting.")
                      .arg(moment)
                : QStringLiteral("The machine's environment changed during monitoring, at %1: "

@@ -69,6 +69,7 @@ public:
     // monitor or program is told once, not at every scan.
     bool scanApplied(const QStringList &lines, const ScanContext &context);
 
+    QDateTime now() const { return m_clock().wall; }
     QDateTime started() const { return m_start.wall; }
     std::optional<QDateTime> stopped() const { return m_stopped; }
     // Until the stop or now, suspended time included.

@@ -89,8 +89,7 @@ QList<Section> reportSections(const SessionRecord &record)
     QStringList times{QStringLiteral("Started: ") + momentWithOffset(started)};
     times.append(record.stopped()
                      ? QStringLiteral("Stopped: ") + momentWithOffset(*record.stopped())
-                     : QStringLiteral("Still monitoring at ") +
-                           momentWithOffset(QDateTime::currentDateTime()));
+                     : QStringLiteral("Still monitoring at ") + momentWithOffset(record.now()));
     times.append(QStringLiteral("Duration: ") + durationText(record.duration()));
     QString scans = QStringLiteral("Scans: %1 on the 10 s loop of %2 expected at one every 10 s")
                         .arg(record.ticks())
