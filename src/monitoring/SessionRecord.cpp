@@ -6,6 +6,7 @@ using namespace std::chrono;
 
 void SessionRecord::start(const ScanContext &context)
 {
+    // Nothing of an earlier run stays but the clock.
     *this = SessionRecord(std::move(m_clock));
     m_running = true;
     m_start = m_lastRun = m_clock();
