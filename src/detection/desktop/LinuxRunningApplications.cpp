@@ -6,6 +6,7 @@
 #include "detection/desktop/DesktopEntries.h"
 #include "detection/windows/GraphicalSession.h"
 #include "detection/desktop/ProcFsReader.h"
+#include "detection/windows/WaylandDesktop.h"
 #include "detection/windows/X11Windows.h"
 
 #include <unistd.h>
@@ -28,6 +29,7 @@ LinuxRunningApplications::Environment LinuxRunningApplications::sessionEnvironme
     environment.x11SocketDir = QStringLiteral("/tmp/.X11-unix");
     environment.runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     environment.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
+    environment.waylandDisplay = qEnvironmentVariable("WAYLAND_DISPLAY");
     return environment;
 }
 
@@ -44,10 +46,11 @@ LinuxRunningApplications::applicationsOf(const QList<ProcessRecord> &processes,
 {
     const DesktopEntries entries(m_environment.dataDirs, m_environment.locale);
     QStringList windowLimits;
-    const QList<TopLevelWindow> windows = m_environment.x11Display
-                                              ? x11Windows(*m_environment.x11Display, &windowLimits)
-                                              : QList<TopLevelWindow>{};
+    QList<TopLevelWindow> windows = m_environment.x11Display
+                                        ? x11Windows(*m_environment.x11Display, &windowLimits)
+                                        : QList<TopLevelWindow>{};
     windowLimits += graphicalSessionLimits(m_environment);
+    windows += nativeWaylandWindows(m_environment, &windowLimits);
     if (limits)
         *limits += windowLimits;
     return groupApplications(processes, windows, entries);
