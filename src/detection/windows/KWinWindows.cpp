@@ -87,7 +87,7 @@ QList<TopLevelWindow> windowsFromKWinReport(const QByteArray &report)
             .height = w["height"].toInt(),
             .undecorated = w["noBorder"].toBool(),
             .translucent = w["opacity"].toDouble(1) < 1,
-            .excludedFromCapture = w["excludeFromCapture"].toBool(),
+            .hiddenFromCapture = w["excludeFromCapture"].toBool(),
         });
         windows.append(window);
     }
@@ -99,8 +99,8 @@ std::optional<QList<TopLevelWindow>> kwinWindows(std::chrono::milliseconds timeo
 {
     const QDeadlineTimer deadline(timeout);
     static std::atomic<int> passes{0};
-    const QString name = u"nimbrel-windows-%1-%2"_s.arg(QCoreApplication::applicationPid())
-                             .arg(passes++);
+    const QString name =
+        u"nimbrel-windows-%1-%2"_s.arg(QCoreApplication::applicationPid()).arg(passes++);
     // A connection of this pass's own, so that no other part of the program
     // receives the report, and none of theirs is held up by this wait.
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
@@ -122,18 +122,19 @@ std::optional<QList<TopLevelWindow>> kwinWindows(std::chrono::milliseconds timeo
     KWinReportReceiver receiver;
     bus.registerObject(reportPath, &receiver, QDBusConnection::ExportScriptableSlots);
     QTemporaryFile file(QDir::tempPath() + u"/nimbrel-kwin-XXXXXX.js"_s);
-    if (!file.open() || file.write(QString::fromLatin1(script).arg(bus.baseService()).toUtf8()) < 0 ||
+    if (!file.open() ||
+        file.write(QString::fromLatin1(script).arg(bus.baseService()).toUtf8()) < 0 ||
         !file.flush())
         return fail(u"could not be given the script that lists them"_s);
 
-    const QDBusMessage loaded = call(u"/Scripting"_s, u"org.kde.kwin.Scripting"_s,
-                                     u"loadScript"_s, {file.fileName(), name});
+    const QDBusMessage loaded = call(u"/Scripting"_s, u"org.kde.kwin.Scripting"_s, u"loadScript"_s,
+                                     {file.fileName(), name});
     const int id = loaded.arguments().value(0, -1).toInt();
     if (loaded.type() != QDBusMessage::ReplyMessage || id < 0)
         return fail(u"did not load the script that lists them"_s);
     // Plasma 6 keeps a script under /Scripting, Plasma 5 at the root.
-    const QDBusMessage ran = call(u"/Scripting/Script%1"_s.arg(id), u"org.kde.kwin.Script"_s,
-                                  u"run"_s, {});
+    const QDBusMessage ran =
+        call(u"/Scripting/Script%1"_s.arg(id), u"org.kde.kwin.Script"_s, u"run"_s, {});
     if (ran.type() != QDBusMessage::ReplyMessage)
         call(u"/%1"_s.arg(id), u"org.kde.kwin.Script"_s, u"run"_s, {});
 

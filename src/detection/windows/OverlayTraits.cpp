@@ -19,7 +19,7 @@ struct Trait
 constexpr Trait traits[] = {
     // On the candidate's screen but not on the one the interviewer sees:
     // the one trait that tells an overlay on its own.
-    {"hidden from screen sharing", 5, [](const WindowLayering &w) { return w.excludedFromCapture; }},
+    {"hidden from screen sharing", 5, [](const WindowLayering &w) { return w.hiddenFromCapture; }},
     // Asked for, or placed there by the client itself.
     {"always on top", 3, [](const WindowLayering &w) { return w.above || w.overrideRedirect; }},
     // Kept there without asking, e.g. by raising itself again and again;

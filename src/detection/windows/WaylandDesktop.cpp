@@ -27,9 +27,12 @@ QString compositorCommand(const QString &procRoot, std::optional<qint64> pid)
 QString compositorName(const QString &command)
 {
     static const QHash<QString, QString> known{
-        {u"gnome-shell"_s, u"GNOME Shell"_s}, {u"mutter"_s, u"Mutter"_s},
-        {u"weston"_s, u"Weston"_s},           {u"gamescope"_s, u"Gamescope"_s},
-        {u"cage"_s, u"Cage"_s},               {u"kwin_wayland"_s, u"KWin"_s},
+        {u"gnome-shell"_s, u"GNOME Shell"_s},
+        {u"mutter"_s, u"Mutter"_s},
+        {u"weston"_s, u"Weston"_s},
+        {u"gamescope"_s, u"Gamescope"_s},
+        {u"cage"_s, u"Cage"_s},
+        {u"kwin_wayland"_s, u"KWin"_s},
     };
     return command.isEmpty() ? u"its compositor"_s : known.value(command, command);
 }
@@ -53,7 +56,8 @@ QList<TopLevelWindow> nativeWaylandWindows(const LinuxRunningApplications::Envir
         return list.windows;
     const QString command = compositorCommand(environment.procRoot, list.compositorPid);
     if (command == u"kwin_wayland")
-        return kwinWindows(WaylandSession::sessionTimeout, limits).value_or(QList<TopLevelWindow>{});
+        return kwinWindows(WaylandSession::sessionTimeout, limits)
+            .value_or(QList<TopLevelWindow>{});
     *limits << u"windows: native Wayland windows are not visible on this desktop: %1 does not "
                u"list them to other programs"_s.arg(compositorName(command));
     return {};

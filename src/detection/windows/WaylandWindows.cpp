@@ -52,9 +52,10 @@ bool listExt(Listing &listing)
         destroyAs(proxy, ext_foreign_toplevel_list_v1_destroy);
     });
     static constexpr ext_foreign_toplevel_handle_v1_listener handleListener{
-        .closed = [](void *data, ext_foreign_toplevel_handle_v1 *) {
-            static_cast<Toplevel *>(data)->closed = true;
-        },
+        .closed =
+            [](void *data, ext_foreign_toplevel_handle_v1 *) {
+                static_cast<Toplevel *>(data)->closed = true;
+            },
         .done = [](void *, ext_foreign_toplevel_handle_v1 *) {},
         .title = [](void *data, ext_foreign_toplevel_handle_v1 *,
                     const char *title) { static_cast<Toplevel *>(data)->title = text(title); },
@@ -99,9 +100,10 @@ bool listWlr(Listing &listing)
         // Maximized, minimized, activated, fullscreen: nothing an overlay shows.
         .state = [](void *, zwlr_foreign_toplevel_handle_v1 *, wl_array *) {},
         .done = [](void *, zwlr_foreign_toplevel_handle_v1 *) {},
-        .closed = [](void *data, zwlr_foreign_toplevel_handle_v1 *) {
-            static_cast<Toplevel *>(data)->closed = true;
-        },
+        .closed =
+            [](void *data, zwlr_foreign_toplevel_handle_v1 *) {
+                static_cast<Toplevel *>(data)->closed = true;
+            },
         .parent = [](void *, zwlr_foreign_toplevel_handle_v1 *,
                      zwlr_foreign_toplevel_handle_v1 *) {},
     };
@@ -199,8 +201,7 @@ QList<QSize> waylandOutputs(const QString &socketPath)
     for (const WaylandSession::Global &global : session->globals()) {
         if (global.interface != wl_output_interface.name)
             continue;
-        auto *output =
-            reinterpret_cast<wl_output *>(session->bind(global, wl_output_interface, 4));
+        auto *output = reinterpret_cast<wl_output *>(session->bind(global, wl_output_interface, 4));
         session->adopt(reinterpret_cast<wl_proxy *>(output),
                        [](wl_proxy *proxy) { wl_proxy_destroy(proxy); });
         wl_output_add_listener(output, &listener, &sizes.emplace_back());
