@@ -96,8 +96,13 @@ class TestWayland : public QObject
             environment.remove(variable);
         environment.insert("XDG_RUNTIME_DIR", dir);
         environment.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
-        QStringList command{"mutter", "--headless", "--wayland", "--no-x11",
-                            "--wayland-display=wayland-test", "--virtual-monitor", "800x600"};
+        QStringList command{"mutter",
+                            "--headless",
+                            "--wayland",
+                            "--no-x11",
+                            "--wayland-display=wayland-test",
+                            "--virtual-monitor",
+                            "800x600"};
         if (name == u"kwin") {
             // A copy without the file capability kwin_wayland carries, which
             // a container's bounding set refuses at exec; by its own name,
@@ -106,16 +111,18 @@ class TestWayland : public QObject
             if (!QDir().mkpath(m_dir.filePath("bin")) ||
                 (!QFile::exists(kwin) && !QFile::copy("/usr/bin/kwin_wayland", kwin)))
                 return {};
-            command = QStringList{kwin,     "--virtual", "--no-lockscreen", "--socket",
-                                  "wayland-test", "--width", "800",       "--height", "600"};
+            command =
+                QStringList{kwin,      "--virtual", "--no-lockscreen", "--socket", "wayland-test",
+                            "--width", "800",       "--height",        "600"};
         }
         m_desktop.setProcessEnvironment(environment);
         m_desktop.setProcessChannelMode(QProcess::MergedChannels);
         m_desktop.start(command.takeFirst(), command);
         m_desktop.waitForStarted();
         const QString socket = dir + "/wayland-test";
-        QTest::qWaitFor([&] { return m_desktop.state() != QProcess::Running ||
-                                     QFileInfo(socket).exists(); }, 20000);
+        QTest::qWaitFor(
+            [&] { return m_desktop.state() != QProcess::Running || QFileInfo(socket).exists(); },
+            20000);
         return m_desktop.state() == QProcess::Running ? socket : QString();
     }
 
@@ -272,16 +279,16 @@ private slots:
     {
         QFETCH(QString, desktop);
         QFETCH(QString, line);
-        if (desktop != u"sway" && QStandardPaths::findExecutable(desktop == u"kwin"
-                                                                     ? "kwin_wayland"
-                                                                     : desktop).isEmpty())
+        if (desktop != u"sway" &&
+            QStandardPaths::findExecutable(desktop == u"kwin" ? "kwin_wayland" : desktop).isEmpty())
             QSKIP("not installed (scripts/install-deps installs it)");
         const QString socket = desktop == u"sway" ? m_swaySocket : startDesktop(desktop);
         if (socket.isEmpty())
             QSKIP(qPrintable(desktop + " could not start here: " + m_desktop.errorString() + '\n' +
                              m_desktop.readAll()));
         const QString bus = m_desktop.processEnvironment().value("DBUS_SESSION_BUS_ADDRESS");
-        for (const auto &[appId, title] : {std::pair{"cluely", "Cluely"}, {"notes", "Shopping list"}}) {
+        for (const auto &[appId, title] :
+             {std::pair{"cluely", "Cluely"}, {"notes", "Shopping list"}}) {
             QProcess &window = m_windows.emplace_back();
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert("WAYLAND_DISPLAY", socket);
@@ -292,8 +299,9 @@ private slots:
             window.start(TEST_WINDOW_PATH, {});
         }
         QString scan;
-        QVERIFY2(QTest::qWaitFor([&] { return (scan = scanOf(socket, bus)).contains(line); }, 20000),
-                 qPrintable(scan));
+        QVERIFY2(
+            QTest::qWaitFor([&] { return (scan = scanOf(socket, bus)).contains(line); }, 20000),
+            qPrintable(scan));
         QVERIFY2(!scan.contains("notes") && !scan.contains("Shopping list"), qPrintable(scan));
         QCOMPARE(scan.contains("native Wayland windows are not visible"), desktop == u"mutter");
         // KWin tells the window's process, the protocols do not.
