@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -32,18 +31,20 @@ constexpr char script[] = R"js(
 const text = v => v instanceof ArrayBuffer ? String.fromCharCode.apply(null, new Uint8Array(v))
                                            : String(v === undefined || v === null ? "" : v);
 const windows = (workspace.windowList || workspace.clientList).call(workspace);
+const active = windows.find(w => w.active);
 callDBus("%1", "/WindowReport", "org.nimbrel.WindowReport", "report", JSON.stringify(windows.map(w => ({
     id: text(w.internalId), resourceClass: text(w.resourceClass), resourceName: text(w.resourceName),
     caption: text(w.caption), pid: w.pid, desktopFileName: text(w.desktopFileName),
     keepAbove: !!w.keepAbove, skipTaskbar: !!w.skipTaskbar, minimized: !!w.minimized,
     excludeFromCapture: w.excludeFromCapture === true, width: w.width, height: w.height,
-    opacity: w.opacity, noBorder: !!w.noBorder,
+    opacity: w.opacity, noBorder: !!w.noBorder, shaped: !!w.shaped,
+    aboveActive: !!active && w !== active && w.transientFor !== active &&
+                 w.stackingOrder > active.stackingOrder,
     desktopType: !!(w.dock || w.desktopWindow || w.notification || w.criticalNotification ||
                     w.onScreenDisplay || w.popupMenu || w.dropdownMenu || w.tooltip ||
                     w.comboBox || w.dndIcon || w.splash)
 }))));
 )js";
-
 } // namespace
 
 // The object KWin's script calls with its report.
@@ -85,8 +86,10 @@ QList<TopLevelWindow> windowsFromKWinReport(const QByteArray &report)
             .desktopType = w["desktopType"].toBool(),
             .width = w["width"].toInt(),
             .height = w["height"].toInt(),
+            .aboveActiveWindow = w["aboveActive"].toBool(),
             .undecorated = w["noBorder"].toBool(),
             .translucent = w["opacity"].toDouble(1) < 1,
+            .shaped = w["shaped"].toBool(),
             .hiddenFromCapture = w["excludeFromCapture"].toBool(),
         });
         windows.append(window);
@@ -110,14 +113,22 @@ std::optional<QList<TopLevelWindow>> kwinWindows(std::chrono::milliseconds timeo
         QDBusConnection::disconnectFromBus(name);
         return std::nullopt;
     };
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kwinService))
-        return fail(u"is not on the session bus to list them"_s);
-    const auto call = [&](const QString &path, const QString &interface, const QString &method,
-                          const QVariantList &arguments) {
-        QDBusMessage message = QDBusMessage::createMethodCall(kwinService, path, interface, method);
+    // Every call waits no longer than the pass has left.
+    const auto callOf = [&](const QString &service, const QString &path, const QString &interface,
+                            const QString &method, const QVariantList &arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
         message.setArguments(arguments);
         return bus.call(message, QDBus::Block, int(std::max<qint64>(1, deadline.remainingTime())));
     };
+    const auto call = [&](const QString &path, const QString &interface, const QString &method,
+                          const QVariantList &arguments) {
+        return callOf(kwinService, path, interface, method, arguments);
+    };
+    const QDBusMessage kwinOnBus =
+        callOf(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus"_s,
+               u"NameHasOwner"_s, {kwinService});
+    if (!bus.isConnected() || !kwinOnBus.arguments().value(0).toBool())
+        return fail(u"is not on the session bus to list them"_s);
 
     KWinReportReceiver receiver;
     bus.registerObject(reportPath, &receiver, QDBusConnection::ExportScriptableSlots);

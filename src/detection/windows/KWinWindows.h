@@ -22,7 +22,8 @@ std::optional<QList<TopLevelWindow>> kwinWindows(std::chrono::milliseconds timeo
 
 // The windows in the script's report, a JSON array with one object per
 // window: its resource class and name, caption, pid, desktop file, internal
-// id and the traits that tell an overlay (keep-above, skip-taskbar, size,
-// opacity, no border, the desktop's own types, and on Plasma 6 whether it is
-// excluded from screen capture). Empty for a report of any other shape.
+// id and the traits that tell an overlay (keep-above, above the active
+// window, skip-taskbar, size, opacity, no border, shaped, the desktop's own
+// types, and on Plasma 6 whether it is excluded from screen capture). Empty
+// for a report of any other shape.
 QList<TopLevelWindow> windowsFromKWinReport(const QByteArray &report);

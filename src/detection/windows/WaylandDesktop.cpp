@@ -32,7 +32,6 @@ QString compositorName(const QString &command)
         {u"weston"_s, u"Weston"_s},
         {u"gamescope"_s, u"Gamescope"_s},
         {u"cage"_s, u"Cage"_s},
-        {u"kwin_wayland"_s, u"KWin"_s},
     };
     return command.isEmpty() ? u"its compositor"_s : known.value(command, command);
 }

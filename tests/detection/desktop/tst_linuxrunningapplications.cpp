@@ -94,9 +94,14 @@ private:
     static void destroy(wl_client *, wl_resource *resource) { wl_resource_destroy(resource); }
     static void bindList(wl_client *client, void *, uint32_t version, uint32_t id)
     {
-        static constexpr struct ext_foreign_toplevel_list_v1_interface list{
-            .stop = [](wl_client *, wl_resource *) {}, .destroy = destroy};
-        static constexpr struct ext_foreign_toplevel_handle_v1_interface handle{.destroy = destroy};
+        static constexpr struct ext_foreign_toplevel_list_v1_interface list
+        {
+            .stop = [](wl_client *, wl_resource *) {}, .destroy = destroy
+        };
+        static constexpr struct ext_foreign_toplevel_handle_v1_interface handle
+        {
+            .destroy = destroy
+        };
         wl_resource *resource =
             wl_resource_create(client, &ext_foreign_toplevel_list_v1_interface, int(version), id);
         wl_resource_set_implementation(resource, &list, nullptr, nullptr);
@@ -111,7 +116,10 @@ private:
     }
     static void bindOutput(wl_client *client, void *, uint32_t version, uint32_t id)
     {
-        static constexpr struct wl_output_interface output{.release = destroy};
+        static constexpr struct wl_output_interface output
+        {
+            .release = destroy
+        };
         wl_resource *resource = wl_resource_create(client, &wl_output_interface, int(version), id);
         wl_resource_set_implementation(resource, &output, nullptr, nullptr);
         wl_output_send_mode(resource, WL_OUTPUT_MODE_CURRENT, 1024, 768, 60000);
@@ -525,28 +533,29 @@ void LinuxRunningApplicationsTest::readsKWinsReport()
     // The first window as KWin 5.27 reported it (tst_wayland runs it); the
     // second in Plasma 6's shape, with its exclusion from screen capture.
     const QByteArray report = R"([
-        {"id":"{d2f6292f-4291-4b42-b83f-9784f33f47c1}","resourceClass":"cluely",
-         "resourceName":"nimbrel-wayland-test-window","caption":"Cluely","pid":18282,
+        {"id":"{0ab79dd9-e31e-4f0b-8071-a57caf60c3cf}","resourceClass":"cluely",
+         "resourceName":"nimbrel-wayland-test-window","caption":"Cluely","pid":12045,
          "desktopFileName":"cluely","keepAbove":false,"skipTaskbar":false,"minimized":false,
          "excludeFromCapture":false,"width":300,"height":200,"opacity":1,"noBorder":false,
-         "desktopType":false},
+         "shaped":false,"aboveActive":false,"desktopType":false},
         {"id":"{0b5f}","resourceClass":"helper","resourceName":"helper","caption":"  Answers \n",
          "pid":0,"desktopFileName":"","keepAbove":true,"skipTaskbar":true,"minimized":false,
          "excludeFromCapture":true,"width":500,"height":300,"opacity":0.8,"noBorder":true,
-         "desktopType":false}])";
+         "shaped":true,"aboveActive":true,"desktopType":false}])";
     const QList<TopLevelWindow> expected{
-        {.pid = 18282,
+        {.pid = 12045,
          .instanceName = u"nimbrel-wayland-test-window"_s,
          .className = u"cluely"_s,
          .desktopFile = u"cluely"_s,
-         .id = u"{d2f6292f-4291-4b42-b83f-9784f33f47c1}"_s,
+         .id = u"{0ab79dd9-e31e-4f0b-8071-a57caf60c3cf}"_s,
          .title = u"Cluely"_s},
         {.instanceName = u"helper"_s,
          .className = u"helper"_s,
          .id = u"{0b5f}"_s,
          .title = u"Answers"_s,
          .overlayTraits = {u"hidden from screen sharing"_s, u"always on top"_s,
-                           u"hidden from the task bar"_s, u"transparent"_s, u"undecorated"_s}},
+                           u"hidden from the task bar"_s, u"transparent"_s, u"undecorated"_s,
+                           u"shaped"_s}},
     };
     QCOMPARE(windowsFromKWinReport(report), expected);
     QCOMPARE(windowsFromKWinReport("{\"not\": \"a list\"}"), QList<TopLevelWindow>{});
