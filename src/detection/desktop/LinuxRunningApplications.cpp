@@ -4,10 +4,12 @@
 
 #include "detection/desktop/ApplicationGrouping.h"
 #include "detection/desktop/DesktopEntries.h"
-#include "detection/windows/GraphicalSession.h"
 #include "detection/desktop/ProcFsReader.h"
+#include "detection/windows/GraphicalSession.h"
 #include "detection/windows/WaylandDesktop.h"
 #include "detection/windows/X11Windows.h"
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -50,7 +52,17 @@ LinuxRunningApplications::applicationsOf(const QList<ProcessRecord> &processes,
                                         ? x11Windows(*m_environment.x11Display, &windowLimits)
                                         : QList<TopLevelWindow>{};
     windowLimits += graphicalSessionLimits(m_environment);
-    windows += nativeWaylandWindows(m_environment, &windowLimits);
+    QList<TopLevelWindow> native = nativeWaylandWindows(m_environment, &windowLimits);
+    // A compositor lists Xwayland's windows too, by their title and class
+    // (KWin lowercases it): the X display's reading of them, with their
+    // process and traits, is kept.
+    native.removeIf([&](const TopLevelWindow &window) {
+        return std::any_of(windows.cbegin(), windows.cend(), [&](const TopLevelWindow &x11) {
+            return x11.title == window.title &&
+                   x11.className.compare(window.className, Qt::CaseInsensitive) == 0;
+        });
+    });
+    windows += native;
     if (limits)
         *limits += windowLimits;
     return groupApplications(processes, windows, entries);
