@@ -122,7 +122,7 @@ class TestWayland : public QObject
         const QString socket = dir + "/wayland-test";
         QTest::qWaitFor(
             [&] { return m_desktop.state() != QProcess::Running || QFileInfo(socket).exists(); },
-            20000);
+            30000);
         return m_desktop.state() == QProcess::Running ? socket : QString();
     }
 
@@ -300,7 +300,7 @@ private slots:
         }
         QString scan;
         QVERIFY2(
-            QTest::qWaitFor([&] { return (scan = scanOf(socket, bus)).contains(line); }, 20000),
+            QTest::qWaitFor([&] { return (scan = scanOf(socket, bus)).contains(line); }, 30000),
             qPrintable(scan));
         QVERIFY2(!scan.contains("notes") && !scan.contains("Shopping list"), qPrintable(scan));
         QCOMPARE(scan.contains("native Wayland windows are not visible"), desktop == u"mutter");
