@@ -34,6 +34,7 @@ struct Listing
 {
     WaylandSession &session;
     std::deque<Toplevel> toplevels{}; // the handles' listener data: never moved
+    bool finished = false;            // the compositor ended the list (it keeps it to itself)
 };
 
 template <typename Proxy> void destroyAs(wl_proxy *proxy, void (*destroy)(Proxy *))
@@ -74,7 +75,10 @@ bool listExt(Listing &listing)
                 ext_foreign_toplevel_handle_v1_add_listener(handle, &handleListener,
                                                             &listing.toplevels.emplace_back());
             },
-        .finished = [](void *, ext_foreign_toplevel_list_v1 *) {},
+        .finished =
+            [](void *data, ext_foreign_toplevel_list_v1 *) {
+                static_cast<Listing *>(data)->finished = true;
+            },
     };
     ext_foreign_toplevel_list_v1_add_listener(list, &listListener, &listing);
     return true;
@@ -120,7 +124,10 @@ bool listWlr(Listing &listing)
                 toplevel.identifier = u"toplevel %1"_s.arg(listing.toplevels.size());
                 zwlr_foreign_toplevel_handle_v1_add_listener(handle, &handleListener, &toplevel);
             },
-        .finished = [](void *, zwlr_foreign_toplevel_manager_v1 *) {},
+        .finished =
+            [](void *data, zwlr_foreign_toplevel_manager_v1 *) {
+                static_cast<Listing *>(data)->finished = true;
+            },
     };
     zwlr_foreign_toplevel_manager_v1_add_listener(manager, &managerListener, &listing);
     return true;
@@ -164,7 +171,9 @@ WaylandWindowList waylandWindows(const QString &socketPath, QStringList *limits)
         *limits << failureText(session->failure(), socketPath);
         return list;
     }
-    list.listed = true;
+    // A compositor may keep the list to a client of its own choosing: it then
+    // ends it at once, and has listed nothing.
+    list.listed = !listing.finished || !listing.toplevels.empty();
     for (const Toplevel &toplevel : listing.toplevels) {
         if (toplevel.closed)
             continue;

@@ -63,11 +63,12 @@ QByteArray stat(const QByteArray &comm, char state, const char *flags, qint64 pa
 
 // A Wayland compositor of this process's own, on a thread of its own, at
 // `path`: one 1024x768 output and, when it offers a window list
-// (ext-foreign-toplevel-list-v1), one window "cluely" titled "Cluely".
+// (ext-foreign-toplevel-list-v1), one window "cluely" titled "Cluely", or
+// with `ended`, a list it ends at once.
 class FakeCompositor
 {
 public:
-    FakeCompositor(const QString &path, bool offersList)
+    FakeCompositor(const QString &path, bool offersList, bool ended) : m_ended(ended)
     {
         const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
@@ -77,8 +78,7 @@ public:
             ::listen(socket, 8) != 0 || wl_display_add_socket_fd(m_display, socket) != 0)
             qFatal("no compositor socket at %s", qPrintable(path));
         if (offersList)
-            wl_global_create(m_display, &ext_foreign_toplevel_list_v1_interface, 1, nullptr,
-                             bindList);
+            wl_global_create(m_display, &ext_foreign_toplevel_list_v1_interface, 1, this, bindList);
         wl_global_create(m_display, &wl_output_interface, 4, nullptr, bindOutput);
         m_thread = std::thread(wl_display_run, m_display);
     }
@@ -92,7 +92,7 @@ public:
 
 private:
     static void destroy(wl_client *, wl_resource *resource) { wl_resource_destroy(resource); }
-    static void bindList(wl_client *client, void *, uint32_t version, uint32_t id)
+    static void bindList(wl_client *client, void *self, uint32_t version, uint32_t id)
     {
         static constexpr struct ext_foreign_toplevel_list_v1_interface list
         {
@@ -105,6 +105,8 @@ private:
         wl_resource *resource =
             wl_resource_create(client, &ext_foreign_toplevel_list_v1_interface, int(version), id);
         wl_resource_set_implementation(resource, &list, nullptr, nullptr);
+        if (static_cast<FakeCompositor *>(self)->m_ended)
+            return ext_foreign_toplevel_list_v1_send_finished(resource);
         wl_resource *window =
             wl_resource_create(client, &ext_foreign_toplevel_handle_v1_interface, int(version), 0);
         wl_resource_set_implementation(window, &handle, nullptr, nullptr);
@@ -126,6 +128,7 @@ private:
         wl_output_send_done(resource);
     }
 
+    bool m_ended;
     wl_display *m_display = wl_display_create();
     std::thread m_thread;
 };
@@ -606,29 +609,34 @@ void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
 void LinuxRunningApplicationsTest::readsWaylandCompositors_data()
 {
     QTest::addColumn<bool>("offersList");
+    QTest::addColumn<bool>("ended");
     QTest::addColumn<QByteArray>("command"); // the compositor's, as /proc tells
     QTest::addColumn<QStringList>("applications");
     QTest::addColumn<QString>("limit");
     const QString none = u"windows: native Wayland windows are not visible on this desktop: "_s;
     QTest::newRow("a window list")
-        << true << QByteArray() << QStringList{u"cluely | cluely"_s} << QString();
-    QTest::newRow("GNOME Shell") << false << QByteArray("gnome-shell\n") << QStringList()
+        << true << false << QByteArray() << QStringList{u"cluely | cluely"_s} << QString();
+    QTest::newRow("GNOME Shell") << false << false << QByteArray("gnome-shell\n") << QStringList()
                                  << none + u"GNOME Shell does not list them to other programs"_s;
     QTest::newRow("an unknown compositor")
-        << false << QByteArray() << QStringList()
+        << false << false << QByteArray() << QStringList()
         << none + u"its compositor does not list them to other programs"_s;
+    QTest::newRow("a list kept to another client")
+        << true << true << QByteArray("labwc\n") << QStringList()
+        << none + u"labwc does not list them to other programs"_s;
 }
 
 void LinuxRunningApplicationsTest::readsWaylandCompositors()
 {
     QFETCH(bool, offersList);
+    QFETCH(bool, ended);
     QFETCH(QByteArray, command);
     QFETCH(QStringList, applications);
     QFETCH(QString, limit);
     if (!command.isEmpty())
         writeFile(m_proc->filePath(QString::number(getpid()) + u"/comm"_s), command);
     const QTemporaryDir run;
-    const FakeCompositor compositor(run.filePath(u"wayland-0"_s), offersList);
+    const FakeCompositor compositor(run.filePath(u"wayland-0"_s), offersList, ended);
     LinuxRunningApplications source({.procRoot = m_proc->path(), .runtimeDir = run.path()});
     QCOMPARE(described(source.runningApplications()), applications);
     QCOMPARE(source.applicationLimits(), limit.isEmpty() ? QStringList() : QStringList{limit});
