@@ -5,8 +5,12 @@
 // keys from the compositor: an address typed with wtype (the virtual-keyboard
 // protocol) and Return send the verification code through the local inbox.
 // The flow itself is the X11 tests' business (ui/tst_accessibility.py).
+// And nimbrel-scan on three Wayland desktops: native windows seen on sway
+// (its window list) and KWin (its scripting), Mutter's statement that it
+// lists none.
 #include "HelperPrograms.h"
 #include "InboxServer.h"
+#include "detection/windows/WaylandWindows.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,8 +22,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <list>
+
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -43,6 +51,22 @@ QJsonObject windowOf(qint64 pid)
     return {};
 }
 
+// What nimbrel-scan (--explain unless told) prints of the compositor at `socket`, X11 aside.
+QString scanOf(const QString &socket, const QString &bus,
+               const QStringList &arguments = {"--explain"})
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.insert("WAYLAND_DISPLAY", socket);
+    environment.insert("XDG_SESSION_TYPE", "wayland");
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", bus);
+    QProcess scan;
+    scan.setProcessEnvironment(environment);
+    scan.start(NIMBREL_SCAN_PATH, arguments);
+    scan.waitForFinished(30000);
+    return QString::fromUtf8(scan.readAllStandardOutput());
+}
+
 } // namespace
 
 class TestWayland : public QObject
@@ -53,6 +77,55 @@ class TestWayland : public QObject
     QProcess m_sway;
     QProcess m_app;
     std::unique_ptr<InboxServer> m_inbox;
+    QString m_swaySocket;
+    QProcess m_bus; // the other desktops' session bus
+    QProcess m_desktop;
+    std::list<QProcess> m_windows;
+
+    // Starts KWin or Mutter headless on a session bus of its own, its socket
+    // in a fresh folder; the socket's path, or empty when it cannot start here.
+    QString startDesktop(const QString &name)
+    {
+        const QString dir = m_dir.filePath(name);
+        if (!QDir().mkpath(dir) || ::chmod(qPrintable(dir), 0700) != 0)
+            return {};
+        m_bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!m_bus.waitForReadyRead(10000))
+            return {};
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(variable);
+        environment.insert("XDG_RUNTIME_DIR", dir);
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
+        QStringList command{"mutter",
+                            "--headless",
+                            "--wayland",
+                            "--no-x11",
+                            "--wayland-display=wayland-test",
+                            "--virtual-monitor",
+                            "800x600"};
+        if (name == u"kwin") {
+            // A copy without the file capability kwin_wayland carries, which
+            // a container's bounding set refuses at exec; by its own name,
+            // which its platform plugin insists on.
+            const QString kwin = m_dir.filePath("bin/kwin_wayland");
+            if (!QDir().mkpath(m_dir.filePath("bin")) ||
+                (!QFile::exists(kwin) && !QFile::copy("/usr/bin/kwin_wayland", kwin)))
+                return {};
+            command =
+                QStringList{kwin,      "--virtual", "--no-lockscreen", "--socket", "wayland-test",
+                            "--width", "800",       "--height",        "600"};
+        }
+        m_desktop.setProcessEnvironment(environment);
+        m_desktop.setProcessChannelMode(QProcess::MergedChannels);
+        m_desktop.start(command.takeFirst(), command);
+        m_desktop.waitForStarted();
+        const QString socket = dir + "/wayland-test";
+        QTest::qWaitFor(
+            [&] { return m_desktop.state() != QProcess::Running || QFileInfo(socket).exists(); },
+            30000);
+        return m_desktop.state() == QProcess::Running ? socket : QString();
+    }
 
     // Starts sway on the headless backend with its sockets in dir; the path of
     // its Wayland socket, or empty when it cannot start here.
@@ -121,6 +194,7 @@ private slots:
                              QString::fromLocal8Bit(m_sway.readAll())));
         }
         qputenv("WAYLAND_DISPLAY", waylandSocket.toLocal8Bit()); // for grim and wtype
+        m_swaySocket = waylandSocket;
 
         m_inbox = std::make_unique<InboxServer>(InboxServer::Options{.apiKey = kApiKey});
         QVERIFY2(m_inbox->isRunning(), qPrintable(m_inbox->errorString()));
@@ -142,7 +216,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        for (QProcess *process : {&m_app, &m_sway}) {
+        for (QProcess *process : {&m_app, &m_sway, &m_desktop, &m_bus}) {
             process->kill();
             process->waitForFinished(5000);
         }
@@ -185,6 +259,73 @@ private slots:
         QVERIFY2(sent(), "no verification e-mail");
         QCOMPARE(m_inbox->emails().first()["to"][0].toString(), kInterviewer);
         QCOMPARE(m_inbox->emails().first()["subject"].toString(), "Nimbrel Verification Code");
+    }
+
+    void nativeWindowsOfEachDesktop_data()
+    {
+        QTest::addColumn<QString>("desktop");
+        QTest::addColumn<QString>("line"); // in the scan, with no statement that it sees none
+        const QString cluely = u"🚨 CLUELY DETECTED - App: cluely"_s;
+        QTest::newRow("sway: its window list") << "sway" << cluely;
+        QTest::newRow("KWin: its scripting over D-Bus") << "kwin" << cluely;
+        QTest::newRow("Mutter: lists none")
+            << "mutter"
+            << u"⚠️ SCAN LIMITED - windows: native Wayland windows are not visible on this "
+               u"desktop: Mutter does not list them to other programs"_s;
+    }
+
+    // A window of app id "cluely" titled "Cluely" from a process of another
+    // name, beside a benign one, as native Wayland windows; and the outputs.
+    void nativeWindowsOfEachDesktop()
+    {
+        QFETCH(QString, desktop);
+        QFETCH(QString, line);
+        if (desktop != u"sway" &&
+            QStandardPaths::findExecutable(desktop == u"kwin" ? "kwin_wayland" : desktop).isEmpty())
+            QSKIP("not installed (scripts/install-deps installs it)");
+        const QString socket = desktop == u"sway" ? m_swaySocket : startDesktop(desktop);
+        if (socket.isEmpty())
+            QSKIP(qPrintable(desktop + " could not start here: " + m_desktop.errorString() + '\n' +
+                             m_desktop.readAll()));
+        const QString bus = m_desktop.processEnvironment().value("DBUS_SESSION_BUS_ADDRESS");
+        for (const auto &[appId, title] :
+             {std::pair{"cluely", "Cluely"}, {"org.example.groceries", "Groceries"}}) {
+            QProcess &window = m_windows.emplace_back();
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("WAYLAND_DISPLAY", socket);
+            // Not among its arguments, which the scan reads as well.
+            environment.insert("TEST_APP_ID", appId);
+            environment.insert("TEST_TITLE", title);
+            window.setProcessEnvironment(environment);
+            window.start(TEST_WINDOW_PATH, {});
+        }
+        // Once both windows are seen (Mutter shows none), the benign one gives no line.
+        const auto seen = [&] {
+            const QString apps = scanOf(socket, bus, {"--apps"});
+            return desktop == u"mutter" ||
+                   (apps.contains("cluely") && apps.contains("org.example.groceries"));
+        };
+        QVERIFY(QTest::qWaitFor(seen, 30000));
+        QString scan;
+        QVERIFY2(
+            QTest::qWaitFor([&] { return (scan = scanOf(socket, bus)).contains(line); }, 30000),
+            qPrintable(scan));
+        QVERIFY2(!scan.contains("groceries") && !scan.contains("Groceries"), qPrintable(scan));
+        QCOMPARE(scan.contains("native Wayland windows are not visible"), desktop == u"mutter");
+        // KWin tells the window's process, the protocols do not.
+        const QString pid = QString::number(m_windows.front().processId());
+        QCOMPARE(scan.contains(line + "\n    process ids: " + pid + '\n'), desktop == u"kwin");
+        QCOMPARE(waylandOutputs(socket),
+                 QList<QSize>{desktop == u"sway" ? QSize(800, 900) : QSize(800, 600)});
+    }
+
+    void cleanup()
+    {
+        for (QProcess &window : m_windows) // each ends as its standard input closes
+            window.closeWriteChannel(), window.waitForFinished();
+        m_windows.clear();
+        for (QProcess *process : {&m_desktop, &m_bus})
+            process->kill(), process->waitForFinished();
     }
 };
 

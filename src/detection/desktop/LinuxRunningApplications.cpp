@@ -4,9 +4,12 @@
 
 #include "detection/desktop/ApplicationGrouping.h"
 #include "detection/desktop/DesktopEntries.h"
-#include "detection/windows/GraphicalSession.h"
 #include "detection/desktop/ProcFsReader.h"
+#include "detection/windows/GraphicalSession.h"
+#include "detection/windows/WaylandDesktop.h"
 #include "detection/windows/X11Windows.h"
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -28,6 +31,7 @@ LinuxRunningApplications::Environment LinuxRunningApplications::sessionEnvironme
     environment.x11SocketDir = QStringLiteral("/tmp/.X11-unix");
     environment.runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     environment.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
+    environment.waylandDisplay = qEnvironmentVariable("WAYLAND_DISPLAY");
     return environment;
 }
 
@@ -44,10 +48,21 @@ LinuxRunningApplications::applicationsOf(const QList<ProcessRecord> &processes,
 {
     const DesktopEntries entries(m_environment.dataDirs, m_environment.locale);
     QStringList windowLimits;
-    const QList<TopLevelWindow> windows = m_environment.x11Display
-                                              ? x11Windows(*m_environment.x11Display, &windowLimits)
-                                              : QList<TopLevelWindow>{};
+    QList<TopLevelWindow> windows = m_environment.x11Display
+                                        ? x11Windows(*m_environment.x11Display, &windowLimits)
+                                        : QList<TopLevelWindow>{};
     windowLimits += graphicalSessionLimits(m_environment);
+    QList<TopLevelWindow> native = nativeWaylandWindows(m_environment, &windowLimits);
+    // A compositor lists Xwayland's windows too, by their title and class
+    // (KWin lowercases it): the X display's reading of them, with their
+    // process and traits, is kept.
+    native.removeIf([&](const TopLevelWindow &window) {
+        return std::any_of(windows.cbegin(), windows.cend(), [&](const TopLevelWindow &x11) {
+            return x11.title == window.title &&
+                   x11.className.compare(window.className, Qt::CaseInsensitive) == 0;
+        });
+    });
+    windows += native;
     if (limits)
         *limits += windowLimits;
     return groupApplications(processes, windows, entries);

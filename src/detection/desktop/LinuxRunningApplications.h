@@ -11,8 +11,9 @@
 #include <optional>
 
 // The applications of the user's Linux desktop: from the processes in /proc
-// (systemd units, Flatpak, Snap, launcher hints) and, when an X display is
-// given, from its client windows. Names come from the desktop entries.
+// (systemd units, Flatpak, Snap, launcher hints), from the client windows of
+// the X display when one is given, and from the native windows of a Wayland
+// session where its compositor lists them. Names come from the desktop entries.
 class LinuxRunningApplications : public RunningApplicationsSource
 {
 public:
@@ -28,13 +29,16 @@ public:
         QString x11SocketDir{}; // the X servers' sockets, X<display number>
         QString runtimeDir{};   // $XDG_RUNTIME_DIR: the Wayland compositors' sockets
         QString sessionType{};  // $XDG_SESSION_TYPE of the login session
+        // $WAYLAND_DISPLAY: the compositor whose native windows are read (a
+        // socket in runtimeDir, or a path); empty: the one listening there.
+        QString waylandDisplay{};
     };
 
     explicit LinuxRunningApplications(Environment environment);
 
     // This session: the real /proc and user, $XDG_DATA_HOME and $XDG_DATA_DIRS,
-    // the messages locale, $DISPLAY, /tmp/.X11-unix, $XDG_RUNTIME_DIR and
-    // $XDG_SESSION_TYPE.
+    // the messages locale, $DISPLAY, /tmp/.X11-unix, $XDG_RUNTIME_DIR,
+    // $XDG_SESSION_TYPE and $WAYLAND_DISPLAY.
     static Environment sessionEnvironment();
 
     QList<RunningApplication> runningApplications() const override;

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -38,31 +37,45 @@ bool isListening(const QByteArray &path)
     return listening;
 }
 
-// Whether a server listens on one of the sockets in `folder` named `prefix`...
-bool anyListening(const QString &folder, QStringView prefix)
+// The first socket in `folder` named `prefix`... that a server listens on; empty for none.
+QString firstListening(const QString &folder, QStringView prefix)
 {
     if (folder.isEmpty())
-        return false;
+        return {};
     const QDir dir(folder);
     const QStringList names = dir.entryList({prefix.toString() + u'*'},
                                             QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    return std::any_of(names.begin(), names.end(), [&](const QString &name) {
-        return isListening(QFile::encodeName(dir.filePath(name)));
-    });
+    for (const QString &name : names) {
+        if (isListening(QFile::encodeName(dir.filePath(name))))
+            return dir.filePath(name);
+    }
+    return {};
 }
 
 } // namespace
 
+bool waylandSessionRunning(const LinuxRunningApplications::Environment &environment)
+{
+    return environment.sessionType == u"wayland" || !environment.waylandDisplay.isEmpty() ||
+           !firstListening(environment.runtimeDir, u"wayland-").isEmpty();
+}
+
+QString waylandSocket(const LinuxRunningApplications::Environment &environment)
+{
+    const QString &display = environment.waylandDisplay;
+    if (display.isEmpty())
+        return firstListening(environment.runtimeDir, u"wayland-");
+    return display.startsWith(u'/') || environment.runtimeDir.isEmpty()
+               ? display
+               : QDir(environment.runtimeDir).filePath(display);
+}
+
 QStringList graphicalSessionLimits(const LinuxRunningApplications::Environment &environment)
 {
-    const bool wayland =
-        environment.sessionType == u"wayland" || anyListening(environment.runtimeDir, u"wayland-");
     QStringList limits;
-    if (!environment.x11Display && (wayland || environment.sessionType == u"x11" ||
-                                    anyListening(environment.x11SocketDir, u"X")))
+    // A Wayland session runs X11 programs only where Xwayland listens.
+    if (!environment.x11Display && (environment.sessionType == u"x11" ||
+                                    !firstListening(environment.x11SocketDir, u"X").isEmpty()))
         limits << u"windows: a graphical session is running but DISPLAY is not set"_s;
-    if (wayland)
-        limits << u"windows: a Wayland session is running, and no program can list the windows "
-                  u"of its Wayland programs (only X11 programs' windows, through Xwayland)"_s;
     return limits;
 }

@@ -4,10 +4,11 @@
 
 namespace {
 
-// What a floating assistant shows, and how much each says. No single trait
-// reaches the threshold: an always-on-top window (pinned by its user) or one
-// hidden from the task bar is ordinary on its own; together they make a
-// window that floats over everything unlisted, which is what an overlay is.
+// What a floating assistant shows, and how much each says. Only a window
+// hidden from screen sharing reaches the threshold alone: an always-on-top
+// window (pinned by its user) or one hidden from the task bar is ordinary on
+// its own; together they make a window that floats over everything unlisted,
+// which is what an overlay is.
 struct Trait
 {
     const char *name;
@@ -16,6 +17,9 @@ struct Trait
 };
 
 constexpr Trait traits[] = {
+    // On the candidate's screen but not on the one the interviewer sees:
+    // the one trait that tells an overlay on its own.
+    {"hidden from screen sharing", 5, [](const WindowLayering &w) { return w.hiddenFromCapture; }},
     // Asked for, or placed there by the client itself.
     {"always on top", 3, [](const WindowLayering &w) { return w.above || w.overrideRedirect; }},
     // Kept there without asking, e.g. by raising itself again and again;

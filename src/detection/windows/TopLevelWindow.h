@@ -45,6 +45,7 @@ struct WindowLayering
     bool undecorated = false;       // _MOTIF_WM_HINTS asks for no frame
     bool translucent = false;       // _NET_WM_WINDOW_OPACITY below opaque
     bool shaped = false;            // its bounding shape is not its whole rectangle
+    bool hiddenFromCapture = false; // the compositor leaves it out of screen sharing
 };
 
 // The traits of an overlay, as the line names them, when the window's score

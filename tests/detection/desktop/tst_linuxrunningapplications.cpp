@@ -7,14 +7,23 @@
 #include "detection/desktop/KeyFile.h"
 #include "detection/desktop/LinuxRunningApplications.h"
 #include "detection/processes/ProcProcessSource.h"
+#include "detection/windows/KWinWindows.h"
+#include "detection/windows/WaylandWindows.h"
+
+#include <ext-foreign-toplevel-list-v1-server-protocol.h>
+#include <wayland-server.h>
 
 #include <QLocalServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <list>
+#include <thread>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -52,6 +61,78 @@ QByteArray stat(const QByteArray &comm, char state, const char *flags, qint64 pa
            " 1 0 0 0 0 0 0 0 20 0 1 0 " + QByteArray::number(start) + " 10\n";
 }
 
+// A Wayland compositor of this process's own, on a thread of its own, at
+// `path`: one 1024x768 output and, when it offers a window list
+// (ext-foreign-toplevel-list-v1), one window "cluely" titled "Cluely", or
+// with `ended`, a list it ends at once.
+class FakeCompositor
+{
+public:
+    FakeCompositor(const QString &path, bool offersList, bool ended) : m_ended(ended)
+    {
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+        const QByteArray name = QFile::encodeName(path).left(sizeof address.sun_path - 1);
+        std::copy(name.begin(), name.end(), address.sun_path);
+        if (::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+            ::listen(socket, 8) != 0 || wl_display_add_socket_fd(m_display, socket) != 0)
+            qFatal("no compositor socket at %s", qPrintable(path));
+        if (offersList)
+            wl_global_create(m_display, &ext_foreign_toplevel_list_v1_interface, 1, this, bindList);
+        wl_global_create(m_display, &wl_output_interface, 4, nullptr, bindOutput);
+        m_thread = std::thread(wl_display_run, m_display);
+    }
+    ~FakeCompositor()
+    {
+        wl_display_terminate(m_display);
+        m_thread.join();
+        wl_display_destroy_clients(m_display);
+        wl_display_destroy(m_display);
+    }
+
+private:
+    static void destroy(wl_client *, wl_resource *resource) { wl_resource_destroy(resource); }
+    static void bindList(wl_client *client, void *self, uint32_t version, uint32_t id)
+    {
+        static constexpr struct ext_foreign_toplevel_list_v1_interface list
+        {
+            .stop = [](wl_client *, wl_resource *) {}, .destroy = destroy
+        };
+        static constexpr struct ext_foreign_toplevel_handle_v1_interface handle
+        {
+            .destroy = destroy
+        };
+        wl_resource *resource =
+            wl_resource_create(client, &ext_foreign_toplevel_list_v1_interface, int(version), id);
+        wl_resource_set_implementation(resource, &list, nullptr, nullptr);
+        if (static_cast<FakeCompositor *>(self)->m_ended)
+            return ext_foreign_toplevel_list_v1_send_finished(resource);
+        wl_resource *window =
+            wl_resource_create(client, &ext_foreign_toplevel_handle_v1_interface, int(version), 0);
+        wl_resource_set_implementation(window, &handle, nullptr, nullptr);
+        ext_foreign_toplevel_list_v1_send_toplevel(resource, window);
+        ext_foreign_toplevel_handle_v1_send_identifier(window, "w1");
+        ext_foreign_toplevel_handle_v1_send_app_id(window, "cluely");
+        ext_foreign_toplevel_handle_v1_send_title(window, " Cluely \n");
+        ext_foreign_toplevel_handle_v1_send_done(window);
+    }
+    static void bindOutput(wl_client *client, void *, uint32_t version, uint32_t id)
+    {
+        static constexpr struct wl_output_interface output
+        {
+            .release = destroy
+        };
+        wl_resource *resource = wl_resource_create(client, &wl_output_interface, int(version), id);
+        wl_resource_set_implementation(resource, &output, nullptr, nullptr);
+        wl_output_send_mode(resource, WL_OUTPUT_MODE_CURRENT, 1024, 768, 60000);
+        wl_output_send_done(resource);
+    }
+
+    bool m_ended;
+    wl_display *m_display = wl_display_create();
+    std::thread m_thread;
+};
+
 } // namespace
 
 using Processes = QList<ProcessRecord>;
@@ -73,7 +154,10 @@ private slots:
     void groupsWindowsWithTheirProcesses_data();
     void groupsWindowsWithTheirProcesses();
     void weighsOverlayTraits();
+    void readsKWinsReport();
     void saysWhatWindowsItCannotRead();
+    void readsWaylandCompositors_data();
+    void readsWaylandCompositors();
 
 private:
     void add(const FakeProcesses &processes);
@@ -438,6 +522,8 @@ void LinuxRunningApplicationsTest::weighsOverlayTraits()
         {"too thin to read", {.viewable = true, .overrideRedirect = true, .width = 2000, .height = 9}, {}},
         {"the desktop's own", {.viewable = true, .above = true, .skipTaskbar = true, .desktopType = true, .width = 1920, .height = 40, .emptyInputShape = true}, {}},
         {"not on screen", {.overrideRedirect = true, .width = 400, .height = 200}, {}},
+        {"left out of screen sharing", {.viewable = true, .width = 400, .height = 200, .hiddenFromCapture = true},
+         u"hidden from screen sharing"_s},
     };
     // clang-format on
     for (const auto &[name, layering, traits] : cases)
@@ -445,14 +531,50 @@ void LinuxRunningApplicationsTest::weighsOverlayTraits()
                  QLatin1StringView(name) + u": "_s + traits);
 }
 
+void LinuxRunningApplicationsTest::readsKWinsReport()
+{
+    // The first window as KWin 5.27 reported it (tst_wayland runs it); the
+    // second in Plasma 6's shape, with its exclusion from screen capture.
+    const QByteArray report = R"([
+        {"id":"{0ab79dd9-e31e-4f0b-8071-a57caf60c3cf}","resourceClass":"cluely",
+         "resourceName":"nimbrel-wayland-test-window","caption":"Cluely","pid":12045,
+         "desktopFileName":"cluely","keepAbove":false,"skipTaskbar":false,"minimized":false,
+         "excludeFromCapture":false,"width":300,"height":200,"opacity":1,"noBorder":false,
+         "shaped":false,"aboveActive":false,"desktopType":false},
+        {"id":"{0b5f}","resourceClass":"helper","resourceName":"helper","caption":"  Answers \n",
+         "pid":0,"desktopFileName":"","keepAbove":true,"skipTaskbar":true,"minimized":false,
+         "excludeFromCapture":true,"width":500,"height":300,"opacity":0.8,"noBorder":true,
+         "shaped":true,"aboveActive":true,"desktopType":false}])";
+    const QList<TopLevelWindow> expected{
+        {.pid = 12045,
+         .instanceName = u"nimbrel-wayland-test-window"_s,
+         .className = u"cluely"_s,
+         .desktopFile = u"cluely"_s,
+         .id = u"{0ab79dd9-e31e-4f0b-8071-a57caf60c3cf}"_s,
+         .title = u"Cluely"_s},
+        {.instanceName = u"helper"_s,
+         .className = u"helper"_s,
+         .id = u"{0b5f}"_s,
+         .title = u"Answers"_s,
+         .overlayTraits = {u"hidden from screen sharing"_s, u"always on top"_s,
+                           u"hidden from the task bar"_s, u"transparent"_s, u"undecorated"_s,
+                           u"shaped"_s}},
+    };
+    QCOMPARE(windowsFromKWinReport(report), expected);
+    QCOMPARE(windowsFromKWinReport("{\"not\": \"a list\"}"), QList<TopLevelWindow>{});
+}
+
 void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
 {
     // Sockets ("x11/X0", "run/wayland-0") in folders of each case's own, never
     // the machine's: other tests run X servers meanwhile.
+    // A Wayland socket that never answers is given up after 250 ms; a Wayland
+    // session without Xwayland's socket needs no DISPLAY.
     const QString unset = u"windows: a graphical session is running but DISPLAY is not set"_s;
-    const QString wayland = u"windows: a Wayland session is running, and no program can list the "
-                            u"windows of its Wayland programs (only X11 programs' windows, "
-                            u"through Xwayland)"_s;
+    const QString silent =
+        u"windows: the Wayland compositor at %1/run/wayland-0 stopped answering"_s;
+    const QString noCompositor = u"windows: a Wayland session is running but no compositor answers "
+                                 u"in XDG_RUNTIME_DIR, and WAYLAND_DISPLAY is not set"_s;
     const QString unreachable = u"windows: the X display :99999 cannot be reached"_s;
     const std::tuple<std::optional<QString>, QString, QStringList, QStringList, QStringList>
         cases[] = {
@@ -460,8 +582,9 @@ void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
             {{}, u"tty"_s, {}, {u"x11/X0"_s}, {}},
             {{}, {}, {u"x11/X0"_s}, {}, {unset}},
             {{}, u"x11"_s, {}, {}, {unset}},
-            {{}, {}, {u"run/wayland-0"_s}, {u"run/wayland-1"_s}, {unset, wayland}},
-            {u":99999"_s, u"wayland"_s, {}, {}, {unreachable, wayland}},
+            {{}, {}, {u"run/wayland-0"_s}, {u"run/wayland-1"_s}, {silent}},
+            {{}, {}, {u"x11/X0"_s, u"run/wayland-0"_s}, {}, {unset, silent}},
+            {u":99999"_s, u"wayland"_s, {}, {}, {unreachable, noCompositor}},
         };
     for (const auto &[display, type, listening, ended, limits] : cases) {
         QTemporaryDir session;
@@ -478,8 +601,46 @@ void LinuxRunningApplicationsTest::saysWhatWindowsItCannotRead()
                                          .runtimeDir = session.filePath(u"run"_s),
                                          .sessionType = type});
         source.runningApplications();
-        QCOMPARE(source.applicationLimits(), limits);
+        QCOMPARE(source.applicationLimits().join(u'\n'),
+                 limits.join(u'\n').replace(u"%1"_s, session.path()));
     }
+}
+
+void LinuxRunningApplicationsTest::readsWaylandCompositors_data()
+{
+    QTest::addColumn<bool>("offersList");
+    QTest::addColumn<bool>("ended");
+    QTest::addColumn<QByteArray>("command"); // the compositor's, as /proc tells
+    QTest::addColumn<QStringList>("applications");
+    QTest::addColumn<QString>("limit");
+    const QString none = u"windows: native Wayland windows are not visible on this desktop: "_s;
+    QTest::newRow("a window list")
+        << true << false << QByteArray() << QStringList{u"cluely | cluely"_s} << QString();
+    QTest::newRow("GNOME Shell") << false << false << QByteArray("gnome-shell\n") << QStringList()
+                                 << none + u"GNOME Shell does not list them to other programs"_s;
+    QTest::newRow("an unknown compositor")
+        << false << false << QByteArray() << QStringList()
+        << none + u"its compositor does not list them to other programs"_s;
+    QTest::newRow("a list kept to another client")
+        << true << true << QByteArray("labwc\n") << QStringList()
+        << none + u"labwc does not list them to other programs"_s;
+}
+
+void LinuxRunningApplicationsTest::readsWaylandCompositors()
+{
+    QFETCH(bool, offersList);
+    QFETCH(bool, ended);
+    QFETCH(QByteArray, command);
+    QFETCH(QStringList, applications);
+    QFETCH(QString, limit);
+    if (!command.isEmpty())
+        writeFile(m_proc->filePath(QString::number(getpid()) + u"/comm"_s), command);
+    const QTemporaryDir run;
+    const FakeCompositor compositor(run.filePath(u"wayland-0"_s), offersList, ended);
+    LinuxRunningApplications source({.procRoot = m_proc->path(), .runtimeDir = run.path()});
+    QCOMPARE(described(source.runningApplications()), applications);
+    QCOMPARE(source.applicationLimits(), limit.isEmpty() ? QStringList() : QStringList{limit});
+    QCOMPARE(waylandOutputs(run.filePath(u"wayland-0"_s)), QList<QSize>{QSize(1024, 768)});
 }
 
 QTEST_GUILESS_MAIN(LinuxRunningApplicationsTest)
