@@ -2,14 +2,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "detection/ScanPass.h"
 
-#include "detection/names/CanonicalText.h"
 #include "detection/LinePrefixes.h"
 #include "detection/NameOccurrences.h"
-#include "detection/names/NameSkeleton.h"
 #include "detection/ProcSnapshotSources.h"
+#include "detection/context/MachineContext.h"
+#include "detection/names/CanonicalText.h"
+#include "detection/names/NameSkeleton.h"
 #include "detection/names/SuspiciousNameMatcher.h"
-#include "detection/processes/ProcessNameList.h"
 #include "detection/names/TextBounds.h"
+#include "detection/processes/ProcessNameList.h"
 
 #include <QHash>
 #include <QStringView>
@@ -56,9 +57,10 @@ bool containsAnyIgnoringCase(const QString &text, const std::array<QStringView, 
         return skeletons;
     }();
     const Skeletons skeletons = nameSkeletons(text);
-    return std::any_of(patternSkeletons.begin(), patternSkeletons.end(), [&](const QString &pattern) {
-        return skeletons.folded.contains(pattern) || skeletons.shown.contains(pattern);
-    });
+    return std::any_of(
+        patternSkeletons.begin(), patternSkeletons.end(), [&](const QString &pattern) {
+            return skeletons.folded.contains(pattern) || skeletons.shown.contains(pattern);
+        });
 }
 
 // What the rules say of each distinct name, worked out once per pass: a
@@ -241,8 +243,7 @@ std::optional<Finding> applicationFinding(const RunningApplication &application,
         QList<Evidence> found = cluelyEvidence(application, verdicts);
         QList<Evidence> generic = genericEvidence(application, verdicts);
         // A program's own name outranks a mention; a generic name outranks a mere mention.
-        if (!found.isEmpty() &&
-            (identifiesProgram(found.first().source) || generic.isEmpty())) {
+        if (!found.isEmpty() && (identifiesProgram(found.first().source) || generic.isEmpty())) {
             finding = lineFor(found.first(), FindingKind::Cluely, application);
             finding->evidence = std::move(found);
         } else if (!generic.isEmpty()) {
@@ -291,14 +292,13 @@ std::optional<Finding> processFinding(const ObservedProcess &process, NameVerdic
         finding.evidence = generic;
     } else if (!cluely.isEmpty()) {
         finding.kind = FindingKind::Possible;
-        const auto program = std::find_if(process.names.begin(), process.names.end(),
-                                          [](const ProcessName &name) {
-                                              return identifiesProgram(name.source);
-                                          });
+        const auto program =
+            std::find_if(process.names.begin(), process.names.end(),
+                         [](const ProcessName &name) { return identifiesProgram(name.source); });
         finding.line = possible + placeOf(cluely.first().source) + cluely.first().name;
         if (program != process.names.end())
-            finding.line += QStringLiteral(" (Process: ") + shown(program->name, program->source) +
-                            u')';
+            finding.line +=
+                QStringLiteral(" (Process: ") + shown(program->name, program->source) + u')';
         finding.evidence = cluely;
     } else {
         return std::nullopt;
@@ -322,24 +322,42 @@ int strength(const Finding &finding)
     }
 }
 
-} // namespace
+// What a pass reads of its sources, each once.
+struct PassInput
+{
+    QList<RunningApplication> applications;
+    QList<ObservedProcess> processes;
+    QStringList processLimits;
+    QStringList applicationLimits; // read after the applications, which they are of
+};
 
-QList<Finding> scanFindings(const RunningApplicationsSource &applications,
-                            const ProcessSource &processes)
+PassInput readSources(const RunningApplicationsSource &applications, const ProcessSource &processes)
+{
+    PassInput input;
+    input.applications = applications.runningApplications();
+    input.applicationLimits = applications.applicationLimits();
+    input.processes = processes.runningProcesses();
+    input.processLimits = processes.processLimits();
+    return input;
+}
+
+QList<Finding> findingsOf(const PassInput &input)
 {
     NameVerdicts verdicts;
     QList<Finding> findings;
-    const QList<RunningApplication> running = applications.runningApplications();
     // What the pass could not see comes first: a clean result means little without it.
-    for (const QString &limit : processes.processLimits() + applications.applicationLimits())
-        findings.append({LinePrefix::limited.toString() + limit, FindingKind::Limited,
-                         FindingSource::Scan, {}, {{NameSource::ScanLimit, limit}}});
-    for (const RunningApplication &application : running) {
+    for (const QString &limit : input.processLimits + input.applicationLimits)
+        findings.append({LinePrefix::limited.toString() + limit,
+                         FindingKind::Limited,
+                         FindingSource::Scan,
+                         {},
+                         {{NameSource::ScanLimit, limit}}});
+    for (const RunningApplication &application : input.applications) {
         if (std::optional<Finding> finding = applicationFinding(application, verdicts))
             findings.append(std::move(*finding));
     }
     QList<Finding> candidates;
-    for (const ObservedProcess &process : processes.runningProcesses()) {
+    for (const ObservedProcess &process : input.processes) {
         if (std::optional<Finding> finding = processFinding(process, verdicts))
             candidates.append(std::move(*finding));
     }
@@ -396,16 +414,31 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
     return findings;
 }
 
+} // namespace
+
+QList<Finding> scanFindings(const RunningApplicationsSource &applications,
+                            const ProcessSource &processes)
+{
+    return findingsOf(readSources(applications, processes));
+}
+
 QList<Finding> processFindings(const QList<ObservedProcess> &processes)
 {
-    struct Given : RunningApplicationsSource, ProcessSource
-    {
-        const QList<ObservedProcess> &processes;
-        explicit Given(const QList<ObservedProcess> &list) : processes(list) {}
-        QList<RunningApplication> runningApplications() const override { return {}; }
-        QList<ObservedProcess> runningProcesses() const override { return processes; }
-    } given(processes);
-    return scanFindings(given, given);
+    return findingsOf({{}, processes, {}, {}});
+}
+
+ScanResult scanMachine(const RunningApplicationsSource &applications,
+                       const ProcessSource &processes)
+{
+    const PassInput input = readSources(applications, processes);
+    return {findingsOf(input), machineContext(ContextSources::session(), input.processes,
+                                              input.processLimits, input.applicationLimits)};
+}
+
+ScanResult scanMachine()
+{
+    const ProcSnapshotSources sources = ProcSnapshotSources::session();
+    return scanMachine(sources, sources);
 }
 
 bool matchesDetectionRules(const QString &name)

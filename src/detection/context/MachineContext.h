@@ -1,0 +1,41 @@
+// SPDX-FileCopyrightText: 2026 The Nimbrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "detection/ProcessSource.h"
+#include "detection/ScanContext.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Where a pass's context is read from besides its own sources.
+struct ContextSources
+{
+    QString root = QStringLiteral("/"); // the virtualisation evidence lies below it
+    QString procRoot = QStringLiteral("/proc");
+    std::optional<QString> x11Display{}; // its monitors and window manager
+    QString waylandDisplay{};            // $WAYLAND_DISPLAY: a socket in runtimeDir, or a path
+    QString runtimeDir{};                // $XDG_RUNTIME_DIR
+    QString sessionType{};               // $XDG_SESSION_TYPE
+    QString currentDesktop{};            // $XDG_CURRENT_DESKTOP
+    QString cpuVendor{};                 // cpuHypervisorVendor()
+
+    // This machine and login session's.
+    static ContextSources session();
+};
+
+// What the pass that read `processes` knew of the machine and could not see:
+// `processLimits` and `windowLimits` are its sources' limits (the latter each
+// starting "windows: "), as they report them.
+//
+// Environment, one line per topic in this order: "virtual machine: ...",
+// "container: ...", "remote control: ..." (one line per program), "monitors:
+// ...", "session: ...". Coverage: "processes: could not see ..." for each
+// process limit, each window limit as it is, "windows: no graphical session
+// was found, so only processes were read" when there is neither a display
+// nor a session that could not be read, and a line for each source that
+// failed ("processes: ...", "monitors: ...").
+ScanContext machineContext(const ContextSources &sources, const QList<ObservedProcess> &processes,
+                           const QStringList &processLimits, const QStringList &windowLimits);
