@@ -178,8 +178,9 @@ void passContext(benchmark::State &state)
     sources.runningApplications(); // for its limits
     qsizetype lines = 0;
     for (auto _ : state) {
+        const ContextSources machine = ContextSources::session();
         const ScanContext context =
-            machineContext(ContextSources::session(), sources.runningProcesses(),
+            machineContext(machine, askDisplay(machine), sources.runningProcesses(),
                            sources.processLimits(), sources.applicationLimits());
         lines = context.environment.size() + context.coverage.size();
         benchmark::DoNotOptimize(lines);

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
 
 namespace {
 
@@ -427,18 +428,37 @@ QList<Finding> processFindings(const QList<ObservedProcess> &processes)
     return findingsOf({{}, processes, {}, {}});
 }
 
+namespace {
+
+// A pass with its context: the display is asked while `read` reads the
+// sources, so that its round trips add no time to the pass, and the
+// connection that asked is closed only after them.
+template <typename ReadSources> ScanResult withContext(const ReadSources &read)
+{
+    const ContextSources sources = ContextSources::session();
+    // Read on this thread instead when no other can be had.
+    std::future<DisplayAnswer> asked = std::async(std::launch::async | std::launch::deferred,
+                                                  [&sources] { return askDisplay(sources); });
+    const PassInput input = read();
+    const DisplayAnswer display = asked.get();
+    return {findingsOf(input), machineContext(sources, display, input.processes,
+                                              input.processLimits, input.applicationLimits)};
+}
+
+} // namespace
+
 ScanResult scanMachine(const RunningApplicationsSource &applications,
                        const ProcessSource &processes)
 {
-    const PassInput input = readSources(applications, processes);
-    return {findingsOf(input), machineContext(ContextSources::session(), input.processes,
-                                              input.processLimits, input.applicationLimits)};
+    return withContext([&] { return readSources(applications, processes); });
 }
 
 ScanResult scanMachine()
 {
-    const ProcSnapshotSources sources = ProcSnapshotSources::session();
-    return scanMachine(sources, sources);
+    return withContext([] {
+        const ProcSnapshotSources sources = ProcSnapshotSources::session();
+        return readSources(sources, sources);
+    });
 }
 
 bool matchesDetectionRules(const QString &name)

@@ -218,7 +218,7 @@ void ScanPassTest::context()
                     {name.section(u':', 1), sourceNamed.at(name.section(u':', 0, 0))});
         }
         const ScanContext context =
-            machineContext(sources, observed, lines(processLimits), lines(windowLimits));
+            machineContext(sources, {}, observed, lines(processLimits), lines(windowLimits));
         ::close(listening);
         QCOMPARE(context.environment, lines(environment));
         QCOMPARE(context.coverage, lines(coverage));

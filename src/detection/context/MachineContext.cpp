@@ -62,7 +62,16 @@ ContextSources ContextSources::session()
     return sources;
 }
 
-ScanContext machineContext(const ContextSources &sources, const QList<ObservedProcess> &processes,
+DisplayAnswer askDisplay(const ContextSources &sources)
+{
+    DisplayAnswer answer;
+    if (sources.x11Display)
+        answer.screens = readX11Screens(*sources.x11Display, &answer.failure, &answer.connection);
+    return answer;
+}
+
+ScanContext machineContext(const ContextSources &sources, const DisplayAnswer &display,
+                           const QList<ObservedProcess> &processes,
                            const QStringList &processLimits, const QStringList &windowLimits)
 {
     ScanContext context;
@@ -80,17 +89,13 @@ ScanContext machineContext(const ContextSources &sources, const QList<ObservedPr
 
     const bool wayland = !sources.waylandDisplay.isEmpty() || sources.sessionType == u"wayland";
     QString windowManager;
-    if (sources.x11Display) {
+    if (display.screens) {
         // Under Wayland, Xwayland's RandR shows the compositor's outputs.
-        QString failure;
-        if (const std::optional<X11Screens> screens =
-                readX11Screens(*sources.x11Display, &failure)) {
-            context.environment << monitorsFact(screens->monitors);
-            windowManager = screens->windowManager;
-        } else {
-            context.environment << u"monitors: not known"_s;
-            context.coverage << u"monitors: "_s + failure;
-        }
+        context.environment << monitorsFact(display.screens->monitors);
+        windowManager = display.screens->windowManager;
+    } else if (sources.x11Display) {
+        context.environment << u"monitors: not known"_s;
+        context.coverage << u"monitors: "_s + display.failure;
     } else if (wayland) {
         // The compositor's own outputs (wl_output) belong here, from the
         // Wayland window source, for a session without Xwayland.

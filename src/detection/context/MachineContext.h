@@ -4,6 +4,7 @@
 
 #include "detection/ProcessSource.h"
 #include "detection/ScanContext.h"
+#include "detection/context/X11Screens.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,19 @@ struct ContextSources
     static ContextSources session();
 };
 
+// What the X display told of its screens, or why it could not; nothing without one.
+struct DisplayAnswer
+{
+    std::optional<X11Screens> screens;
+    QString failure;
+    // The connection that asked, held open while the pass reads the windows:
+    // an X server that loses its last client resets itself, and a window
+    // read that connects meanwhile fails (Xvfb and other bare servers).
+    std::shared_ptr<XcbSession> connection{};
+};
+// Over a connection of its own, so that it may be asked while a pass reads its sources.
+DisplayAnswer askDisplay(const ContextSources &sources);
+
 // What the pass that read `processes` knew of the machine and could not see:
 // `processLimits` and `windowLimits` are its sources' limits (the latter each
 // starting "windows: "), as they report them.
@@ -37,5 +51,6 @@ struct ContextSources
 // was found, so only processes were read" when there is neither a display
 // nor a session that could not be read, and a line for each source that
 // failed ("processes: ...", "monitors: ...").
-ScanContext machineContext(const ContextSources &sources, const QList<ObservedProcess> &processes,
+ScanContext machineContext(const ContextSources &sources, const DisplayAnswer &display,
+                           const QList<ObservedProcess> &processes,
                            const QStringList &processLimits, const QStringList &windowLimits);

@@ -85,10 +85,11 @@ QString windowManagerOf(XcbSession &session, const std::array<xcb_atom_t, AtomCo
 
 } // namespace
 
-std::optional<X11Screens> readX11Screens(const QString &display, QString *failure)
+std::optional<X11Screens> readX11Screens(const QString &display, QString *failure,
+                                         std::shared_ptr<XcbSession> *keep)
 {
     XcbSession::Failure opened = XcbSession::Failure::None;
-    const std::unique_ptr<XcbSession> session = XcbSession::open(display, &opened);
+    const std::shared_ptr<XcbSession> session = XcbSession::open(display, &opened);
     if (!session) {
         *failure = failureText(opened, display);
         return std::nullopt;
@@ -114,5 +115,7 @@ std::optional<X11Screens> readX11Screens(const QString &display, QString *failur
         *failure = failureText(session->failure(), display);
         return std::nullopt;
     }
+    if (keep)
+        *keep = session;
     return screens;
 }

@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // What an X display shows of the desk in front of it: its monitors, in
@@ -21,7 +22,11 @@ struct X11Screens
     QString windowManager;
 };
 
+class XcbSession;
+
 // Read over a short connection of its own within XcbSession's time-outs;
 // none when the display could not be read, and then `failure` says why
-// ("the X display :0 cannot be reached", ...).
-std::optional<X11Screens> readX11Screens(const QString &display, QString *failure);
+// ("the X display :0 cannot be reached", ...). The connection is handed to
+// `keep`, when given, for the caller to close.
+std::optional<X11Screens> readX11Screens(const QString &display, QString *failure,
+                                         std::shared_ptr<XcbSession> *keep = nullptr);

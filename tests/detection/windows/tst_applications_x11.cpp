@@ -312,10 +312,12 @@ void ApplicationsX11Test::everyWindowAndOverlay()
 // display that cannot be read is a gap in the coverage.
 void ApplicationsX11Test::describesTheDisplay()
 {
-    const ScanContext read = machineContext({.x11Display = m_server.display()}, {}, {}, {});
+    const ContextSources display{.x11Display = m_server.display()};
+    const ScanContext read = machineContext(display, askDisplay(display), {}, {}, {});
     QCOMPARE(read.environment.mid(3), (QStringList{u"monitors: 2 (1280×1024, 1280×1024)"_s,
                                                    u"session: X11 (window manager Openbox)"_s}));
-    const ScanContext unread = machineContext({.x11Display = u":9999"_s}, {}, {}, {});
+    const ContextSources none{.x11Display = u":9999"_s};
+    const ScanContext unread = machineContext(none, askDisplay(none), {}, {}, {});
     QCOMPARE(unread.environment.mid(3), (QStringList{u"monitors: not known"_s, u"session: X11"_s}));
     QCOMPARE(unread.coverage.last(), u"monitors: the X display :9999 cannot be reached"_s);
 }
