@@ -170,8 +170,9 @@ void runningApplications(benchmark::State &state)
     state.counters["applications"] = double(applications);
 }
 
-// What the context adds to a pass over this machine: the context alone, from
-// what one pass read ($DISPLAY decides whether the monitors are asked for).
+// What the context costs a pass over this machine: the context alone, from
+// what one pass read ($DISPLAY decides whether the monitors are asked for),
+// and the whole pass with it, which asks the display beside the walk of /proc.
 void passContext(benchmark::State &state)
 {
     const ProcSnapshotSources sources = ProcSnapshotSources::session();
@@ -183,6 +184,16 @@ void passContext(benchmark::State &state)
             machineContext(machine, askDisplay(machine), sources.runningProcesses(),
                            sources.processLimits(), sources.applicationLimits());
         lines = context.environment.size() + context.coverage.size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = double(lines);
+}
+
+void passWithContext(benchmark::State &state)
+{
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        lines = scanMachine().findings.size();
         benchmark::DoNotOptimize(lines);
     }
     state.counters["lines"] = double(lines);
@@ -484,7 +495,7 @@ public:
                 std::printf("  %s: CPU %.3f ms per look, %.3f %% of a core at one look a second\n",
                             name.c_str(), figures.cpuMilliseconds, figures.cpuMilliseconds / 10);
             if (name.starts_with("Attack/") || name.starts_with("Hostile/") ||
-                name.starts_with("ScanContext/"))
+                name.starts_with("ScanContext/") || name.starts_with("ScanMachine/"))
                 std::printf("  %s: %.2f ms, CPU %.2f ms per pass\n", name.c_str(),
                             figures.milliseconds, figures.cpuMilliseconds);
         }
@@ -536,6 +547,9 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("RunningApplications", runningApplications)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ScanContext/this-machine", passContext)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ScanMachine/proc", passWithContext) // the display's thread too
+        ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ScanPass/3000-suspicious-ascii", hostileScanPass<false>)
         ->Unit(benchmark::kMillisecond);
