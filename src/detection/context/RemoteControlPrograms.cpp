@@ -16,11 +16,11 @@ namespace {
 struct RemoteProgram
 {
     QStringView name;
-    // Its processes' program names, in lower case.
-    std::initializer_list<QStringView> processNames;
+    // Its processes' program names, in lower case; the rest empty.
+    std::array<QStringView, 6> processNames;
 };
 
-const std::array<RemoteProgram, 27> remotePrograms = {{
+constexpr std::array<RemoteProgram, 27> remotePrograms = {{
     // VNC servers
     {u"x11vnc", {u"x11vnc"}},
     {u"TigerVNC", {u"xtigervnc", u"x0vncserver", u"x0tigervncserver", u"w0vncserver"}},
@@ -72,6 +72,8 @@ struct NameTable
     {
         for (qsizetype i = 0; i < qsizetype(remotePrograms.size()); ++i) {
             for (QStringView name : remotePrograms[size_t(i)].processNames) {
+                if (name.isEmpty())
+                    break;
                 whole.insert(name.toString(), i);
                 if (name.size() > commLength)
                     cut.insert(name.first(commLength).toString(), i);
