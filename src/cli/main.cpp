@@ -2,11 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-scan: one scan pass over this machine, for checking it without the window.
 
-#include "TerminalText.h"
 #include "detection/FindingsJson.h"
-#include "detection/ScanPass.h"
 #include "detection/processes/ProcProcessSource.h"
 #include "detection/processes/PsProcessSource.h"
+#include "detection/ScanPass.h"
+#include "TerminalText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -2,15 +2,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "detection/ScanPass.h"
 
+#include "detection/names/CanonicalText.h"
+#include "detection/context/MachineContext.h"
 #include "detection/LinePrefixes.h"
 #include "detection/NameOccurrences.h"
-#include "detection/ProcSnapshotSources.h"
-#include "detection/context/MachineContext.h"
-#include "detection/names/CanonicalText.h"
 #include "detection/names/NameSkeleton.h"
+#include "detection/ProcSnapshotSources.h"
 #include "detection/names/SuspiciousNameMatcher.h"
-#include "detection/names/TextBounds.h"
 #include "detection/processes/ProcessNameList.h"
+#include "detection/names/TextBounds.h"
 
 #include <QHash>
 #include <QStringView>
@@ -58,10 +58,9 @@ bool containsAnyIgnoringCase(const QString &text, const std::array<QStringView, 
         return skeletons;
     }();
     const Skeletons skeletons = nameSkeletons(text);
-    return std::any_of(
-        patternSkeletons.begin(), patternSkeletons.end(), [&](const QString &pattern) {
-            return skeletons.folded.contains(pattern) || skeletons.shown.contains(pattern);
-        });
+    return std::any_of(patternSkeletons.begin(), patternSkeletons.end(), [&](const QString &pattern) {
+        return skeletons.folded.contains(pattern) || skeletons.shown.contains(pattern);
+    });
 }
 
 // What the rules say of each distinct name, worked out once per pass: a
@@ -244,7 +243,8 @@ std::optional<Finding> applicationFinding(const RunningApplication &application,
         QList<Evidence> found = cluelyEvidence(application, verdicts);
         QList<Evidence> generic = genericEvidence(application, verdicts);
         // A program's own name outranks a mention; a generic name outranks a mere mention.
-        if (!found.isEmpty() && (identifiesProgram(found.first().source) || generic.isEmpty())) {
+        if (!found.isEmpty() &&
+            (identifiesProgram(found.first().source) || generic.isEmpty())) {
             finding = lineFor(found.first(), FindingKind::Cluely, application);
             finding->evidence = std::move(found);
         } else if (!generic.isEmpty()) {
@@ -293,13 +293,14 @@ std::optional<Finding> processFinding(const ObservedProcess &process, NameVerdic
         finding.evidence = generic;
     } else if (!cluely.isEmpty()) {
         finding.kind = FindingKind::Possible;
-        const auto program =
-            std::find_if(process.names.begin(), process.names.end(),
-                         [](const ProcessName &name) { return identifiesProgram(name.source); });
+        const auto program = std::find_if(process.names.begin(), process.names.end(),
+                                          [](const ProcessName &name) {
+                                              return identifiesProgram(name.source);
+                                          });
         finding.line = possible + placeOf(cluely.first().source) + cluely.first().name;
         if (program != process.names.end())
-            finding.line +=
-                QStringLiteral(" (Process: ") + shown(program->name, program->source) + u')';
+            finding.line += QStringLiteral(" (Process: ") + shown(program->name, program->source) +
+                            u')';
         finding.evidence = cluely;
     } else {
         return std::nullopt;
@@ -348,11 +349,8 @@ QList<Finding> findingsOf(const PassInput &input)
     QList<Finding> findings;
     // What the pass could not see comes first: a clean result means little without it.
     for (const QString &limit : input.processLimits + input.applicationLimits)
-        findings.append({LinePrefix::limited.toString() + limit,
-                         FindingKind::Limited,
-                         FindingSource::Scan,
-                         {},
-                         {{NameSource::ScanLimit, limit}}});
+        findings.append({LinePrefix::limited.toString() + limit, FindingKind::Limited,
+                         FindingSource::Scan, {}, {{NameSource::ScanLimit, limit}}});
     for (const RunningApplication &application : input.applications) {
         if (std::optional<Finding> finding = applicationFinding(application, verdicts))
             findings.append(std::move(*finding));
