@@ -6,6 +6,7 @@
 
 #include "detection/desktop/ApplicationGrouping.h"
 #include "BenchFiles.h"
+#include "detection/context/MachineContext.h"
 #include "ByteLiteralMatcher.h"
 #include "detection/desktop/DesktopEntries.h"
 #include "DesktopProcessCorpus.h"
@@ -167,6 +168,35 @@ void runningApplications(benchmark::State &state)
         benchmark::DoNotOptimize(applications);
     }
     state.counters["applications"] = double(applications);
+}
+
+// What the context costs a pass over this machine: the context alone, from
+// what one pass read ($DISPLAY decides whether the monitors are asked for),
+// and the whole pass with it, which asks the display beside the walk of /proc.
+void passContext(benchmark::State &state)
+{
+    const ProcSnapshotSources sources = ProcSnapshotSources::session();
+    sources.runningApplications(); // for its limits
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        const ContextSources machine = ContextSources::session();
+        const ScanContext context =
+            machineContext(machine, askDisplay(machine), sources.runningProcesses(),
+                           sources.processLimits(), sources.applicationLimits());
+        lines = context.environment.size() + context.coverage.size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = double(lines);
+}
+
+void passWithContext(benchmark::State &state)
+{
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        lines = scanMachine().findings.size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = double(lines);
 }
 
 // A whole pass, and the process table alone, over a synthetic /proc of a
@@ -464,7 +494,8 @@ public:
             if (name.starts_with("Watch/"))
                 std::printf("  %s: CPU %.3f ms per look, %.3f %% of a core at one look a second\n",
                             name.c_str(), figures.cpuMilliseconds, figures.cpuMilliseconds / 10);
-            if (name.starts_with("Attack/") || name.starts_with("Hostile/"))
+            if (name.starts_with("Attack/") || name.starts_with("Hostile/") ||
+                name.starts_with("ScanContext/") || name.starts_with("ScanMachine/"))
                 std::printf("  %s: %.2f ms, CPU %.2f ms per pass\n", name.c_str(),
                             figures.milliseconds, figures.cpuMilliseconds);
         }
@@ -514,6 +545,11 @@ int main(int argc, char **argv)
     }
 
     benchmark::RegisterBenchmark("RunningApplications", runningApplications)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ScanContext/this-machine", passContext)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ScanMachine/proc", passWithContext) // the display's thread too
+        ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ScanPass/3000-suspicious-ascii", hostileScanPass<false>)
         ->Unit(benchmark::kMillisecond);

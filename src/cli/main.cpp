@@ -15,6 +15,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 enum ExitStatus { NothingFound = 0, SomethingFound = 1, UsageError = 2 };
@@ -92,13 +94,16 @@ int main(int argc, char *argv[])
         QStringLiteral("Under each line, print the process ids it stands for and the evidence: "
                        "each name that matched and where it came from (exe, argv0, comm, "
                        "script, package-name, window-title, window-class, ...), or the "
-                       "overlay window and its properties."));
+                       "overlay window and its properties. After the lines, print the "
+                       "environment (virtual machine, container, remote-control programs, "
+                       "monitors, graphical session) and what the scan could not see."));
     const QCommandLineOption jsonOption(
         QStringLiteral("json"),
         QStringLiteral("Print one JSON document instead of lines: the scan's time (UTC), host "
                        "name and each finding in order with its line, kind (cluely, generic, "
                        "overlay), source (process, application, window), process ids and "
-                       "evidence. The exit status is the same."));
+                       "evidence, then the context: environment and coverage, as --explain "
+                       "prints them. The exit status is the same."));
     parser.addOptions({psOption, procRootOption, appsOption, explainOption, jsonOption});
 
     if (!parser.parse(QCoreApplication::arguments()))
@@ -128,16 +133,17 @@ int main(int argc, char *argv[])
     }
 
     const QDateTime started = QDateTime::currentDateTimeUtc();
-    QList<Finding> findings;
+    ScanResult scan;
     if (parser.isSet(psOption))
-        findings = scanFindings(*defaultRunningApplicationsSource(), PsProcessSource());
+        scan = scanMachine(*defaultRunningApplicationsSource(), PsProcessSource());
     else if (parser.isSet(procRootOption))
-        findings = scanFindings(*defaultRunningApplicationsSource(),
-                                ProcProcessSource(parser.value(procRootOption)));
+        scan = scanMachine(*defaultRunningApplicationsSource(),
+                           ProcProcessSource(parser.value(procRootOption)));
     else
-        findings = scanFindings();
+        scan = scanMachine();
+    const QList<Finding> &findings = scan.findings;
     if (parser.isSet(jsonOption)) {
-        const QByteArray document = findingsJson(findings, started, QSysInfo::machineHostName());
+        const QByteArray document = findingsJson(scan, started, QSysInfo::machineHostName());
         std::fwrite(document.constData(), 1, size_t(document.size()), stdout);
         return findings.isEmpty() ? NothingFound : SomethingFound;
     }
@@ -146,6 +152,16 @@ int main(int argc, char *argv[])
         if (parser.isSet(explainOption)) {
             for (const QString &line : explanation(finding))
                 writeLine(stdout, {line});
+        }
+    }
+    if (parser.isSet(explainOption)) {
+        for (const auto &[heading, lines] : {std::pair{u"Environment:"_s, scan.context.environment},
+                                             std::pair{u"Coverage:"_s, scan.context.coverage}}) {
+            writeLine(stdout, {heading});
+            for (const QString &line : lines)
+                writeLine(stdout, {u"    "_s + line});
+            if (lines.isEmpty())
+                writeLine(stdout, {u"    nothing was out of sight"_s});
         }
     }
     return findings.isEmpty() ? NothingFound : SomethingFound;

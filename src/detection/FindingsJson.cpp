@@ -38,14 +38,18 @@ QJsonObject findingObject(const Finding &finding)
 
 } // namespace
 
-QByteArray findingsJson(const QList<Finding> &findings, const QDateTime &time, const QString &host)
+QByteArray findingsJson(const ScanResult &scan, const QDateTime &time, const QString &host)
 {
     QJsonArray array;
-    for (const Finding &finding : findings)
+    for (const Finding &finding : scan.findings)
         array.append(findingObject(finding));
+    const QJsonObject context{
+        {QStringLiteral("environment"), QJsonArray::fromStringList(scan.context.environment)},
+        {QStringLiteral("coverage"), QJsonArray::fromStringList(scan.context.coverage)}};
     const QJsonObject document{{QStringLiteral("version"), formatVersion},
                                {QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs)},
                                {QStringLiteral("host"), host},
-                               {QStringLiteral("findings"), array}};
+                               {QStringLiteral("findings"), array},
+                               {QStringLiteral("context"), context}};
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }

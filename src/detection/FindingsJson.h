@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "detection/Finding.h"
+#include "detection/ScanContext.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -12,6 +12,7 @@
 // One scan as a JSON document (the schema is src/cli/nimbrel-scan.schema.json):
 //   {"version": 1, "time": ISO 8601 UTC, "host": name,
 //    "findings": [{"line", "kind", "source", "pids": [...],
-//                  "evidence": [{"source", "name", "pid"?, "traits"?}]}]}
-// Keys and labels are stable; findings keep the scan's order.
-QByteArray findingsJson(const QList<Finding> &findings, const QDateTime &time, const QString &host);
+//                  "evidence": [{"source", "name", "pid"?, "traits"?}]}],
+//    "context": {"environment": [...], "coverage": [...]}}
+// Keys and labels are stable; findings and context lines keep the scan's order.
+QByteArray findingsJson(const ScanResult &scan, const QDateTime &time, const QString &host);

@@ -3,6 +3,7 @@
 #include "detection/ScanPass.h"
 
 #include "detection/names/CanonicalText.h"
+#include "detection/context/MachineContext.h"
 #include "detection/LinePrefixes.h"
 #include "detection/NameOccurrences.h"
 #include "detection/names/NameSkeleton.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
 
 namespace {
 
@@ -322,24 +324,39 @@ int strength(const Finding &finding)
     }
 }
 
-} // namespace
+// What a pass reads of its sources, each once.
+struct PassInput
+{
+    QList<RunningApplication> applications;
+    QList<ObservedProcess> processes;
+    QStringList processLimits;
+    QStringList applicationLimits; // read after the applications, which they are of
+};
 
-QList<Finding> scanFindings(const RunningApplicationsSource &applications,
-                            const ProcessSource &processes)
+PassInput readSources(const RunningApplicationsSource &applications, const ProcessSource &processes)
+{
+    PassInput input;
+    input.applications = applications.runningApplications();
+    input.applicationLimits = applications.applicationLimits();
+    input.processes = processes.runningProcesses();
+    input.processLimits = processes.processLimits();
+    return input;
+}
+
+QList<Finding> findingsOf(const PassInput &input)
 {
     NameVerdicts verdicts;
     QList<Finding> findings;
-    const QList<RunningApplication> running = applications.runningApplications();
     // What the pass could not see comes first: a clean result means little without it.
-    for (const QString &limit : processes.processLimits() + applications.applicationLimits())
+    for (const QString &limit : input.processLimits + input.applicationLimits)
         findings.append({LinePrefix::limited.toString() + limit, FindingKind::Limited,
                          FindingSource::Scan, {}, {{NameSource::ScanLimit, limit}}});
-    for (const RunningApplication &application : running) {
+    for (const RunningApplication &application : input.applications) {
         if (std::optional<Finding> finding = applicationFinding(application, verdicts))
             findings.append(std::move(*finding));
     }
     QList<Finding> candidates;
-    for (const ObservedProcess &process : processes.runningProcesses()) {
+    for (const ObservedProcess &process : input.processes) {
         if (std::optional<Finding> finding = processFinding(process, verdicts))
             candidates.append(std::move(*finding));
     }
@@ -396,16 +413,50 @@ QList<Finding> scanFindings(const RunningApplicationsSource &applications,
     return findings;
 }
 
+} // namespace
+
+QList<Finding> scanFindings(const RunningApplicationsSource &applications,
+                            const ProcessSource &processes)
+{
+    return findingsOf(readSources(applications, processes));
+}
+
 QList<Finding> processFindings(const QList<ObservedProcess> &processes)
 {
-    struct Given : RunningApplicationsSource, ProcessSource
-    {
-        const QList<ObservedProcess> &processes;
-        explicit Given(const QList<ObservedProcess> &list) : processes(list) {}
-        QList<RunningApplication> runningApplications() const override { return {}; }
-        QList<ObservedProcess> runningProcesses() const override { return processes; }
-    } given(processes);
-    return scanFindings(given, given);
+    return findingsOf({{}, processes, {}, {}});
+}
+
+namespace {
+
+// A pass with its context: the display is asked while `read` reads the
+// sources, so that its round trips add no time to the pass, and the
+// connection that asked is closed only after them.
+template <typename ReadSources> ScanResult withContext(const ReadSources &read)
+{
+    const ContextSources sources = ContextSources::session();
+    // Read on this thread instead when no other can be had.
+    std::future<DisplayAnswer> asked = std::async(std::launch::async | std::launch::deferred,
+                                                  [&sources] { return askDisplay(sources); });
+    const PassInput input = read();
+    const DisplayAnswer display = asked.get();
+    return {findingsOf(input), machineContext(sources, display, input.processes,
+                                              input.processLimits, input.applicationLimits)};
+}
+
+} // namespace
+
+ScanResult scanMachine(const RunningApplicationsSource &applications,
+                       const ProcessSource &processes)
+{
+    return withContext([&] { return readSources(applications, processes); });
+}
+
+ScanResult scanMachine()
+{
+    return withContext([] {
+        const ProcSnapshotSources sources = ProcSnapshotSources::session();
+        return readSources(sources, sources);
+    });
 }
 
 bool matchesDetectionRules(const QString &name)

@@ -5,6 +5,7 @@
 #include "detection/Finding.h"
 #include "detection/ProcessSource.h"
 #include "detection/RunningApplications.h"
+#include "detection/ScanContext.h"
 
 #include <QList>
 #include <QStringList>
@@ -27,6 +28,15 @@ QStringList scanForSuspiciousProcesses(const RunningApplicationsSource &applicat
 // The same passes over this machine, with one walk of /proc for both sources.
 QList<Finding> scanFindings();
 QStringList scanForSuspiciousProcesses();
+
+// One pass over this machine, as scanFindings() makes it, with its context:
+// what the pass knew of the machine (virtualisation, remote-control programs
+// among the processes it read, monitors, graphical session) and what it could
+// not see. The context never adds a finding.
+ScanResult scanMachine();
+// The same over the given sources; the machine's facts are this session's.
+ScanResult scanMachine(const RunningApplicationsSource &applications,
+                       const ProcessSource &processes);
 
 // Whether `name` matches a rule of the pass: the target tool's names or a
 // generic one. The process readers look closer only at what matches.

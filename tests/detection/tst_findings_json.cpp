@@ -5,6 +5,7 @@
 
 #include "SchemaCheck.h"
 #include "detection/FindingsJson.h"
+#include "detection/ScanPass.h"
 
 #include <QJsonDocument>
 #include <QTest>
@@ -53,20 +54,27 @@ private slots:
                                        FindingSource::Process,
                                        {7},
                                        {{NameSource::Comm, u"keylogger"_s, 7}}}};
-        QCOMPARE(QJsonDocument::fromJson(findingsJson(findings, scanTime, u"laptop"_s)),
-                 QJsonDocument::fromJson(R"({"version": 1, "time": "2026-12-07T05:01:02.345Z",
+        const ScanContext context{{u"monitors: 1 (1920×1080)"_s, u"session: X11"_s},
+                                  {u"windows: the X display :0 cannot be reached"_s}};
+        QCOMPARE(QJsonDocument::fromJson(findingsJson({findings, context}, scanTime, u"laptop"_s)),
+                 QJsonDocument::fromJson(R"json({"version": 1, "time": "2026-12-07T05:01:02.345Z",
                      "host": "laptop", "findings": [{"line": "Process: keylogger",
                      "kind": "generic", "source": "process", "pids": [7],
-                     "evidence": [{"source": "comm", "name": "keylogger", "pid": 7}]}]})"));
+                     "evidence": [{"source": "comm", "name": "keylogger", "pid": 7}]}],
+                     "context": {"environment": ["monitors: 1 (1920×1080)", "session: X11"],
+                                 "coverage": ["windows: the X display :0 cannot be reached"]}})json"));
     }
 
     // What the code writes is what the schema documents: a label or trait
     // added to one but not the other fails here.
     void everyKindFitsTheSchema()
     {
-        QCOMPARE(schemaVerdicts({findingsJson(everyKind(), scanTime, u"laptop"_s),
-                                 findingsJson({}, scanTime.toTimeZone(QTimeZone(3600)), {})}),
-                 QStringList({u"valid"_s, u"valid"_s}));
+        const ScanContext context{scanMachine().context.environment, {u"windows: none"_s}};
+        QCOMPARE(
+            schemaVerdicts({findingsJson({everyKind(), context}, scanTime, u"laptop"_s),
+                            findingsJson({{}, context}, scanTime.toTimeZone(QTimeZone(3600)), {}),
+                            findingsJson({}, scanTime, {})}),
+            QStringList({u"valid"_s, u"valid"_s, u"invalid: [] is too short"_s}));
     }
 };
 

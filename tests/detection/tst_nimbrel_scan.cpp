@@ -170,32 +170,49 @@ void NimbrelScanTest::reportsRealProcessesByEveryName()
     QVERIFY(child.waitForFinished());
 }
 
-// A scan that cannot see the whole machine says so, and what it cannot see.
+// A scan that cannot see the whole machine says so, and what it cannot see:
+// as a line of its own and in the coverage --explain prints after the lines.
 void NimbrelScanTest::saysWhenBlinded_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("coverage");
     QTest::newRow("its own PID namespace")
-        << u"unshare -Urpf --mount-proc \"$0\""_qs
-        << QByteArray("⚠️ SCAN LIMITED - processes outside Nimbrel's own PID namespace");
+        << u"unshare -Urpf --mount-proc \"$0\" --explain"_qs
+        << QByteArray("⚠️ SCAN LIMITED - processes outside Nimbrel's own PID namespace")
+        << QByteArray("processes: could not see processes outside Nimbrel's own PID namespace");
     QTest::newRow("hidepid")
         << u"unshare -m --propagation private sh -c 'mount -t proc -o hidepid=invisible proc "
-           u"/proc && exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\"' \"$0\""_qs
-        << QByteArray("⚠️ SCAN LIMITED - other users' processes (hidepid)");
+           u"/proc && exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" --explain' "
+           u"\"$0\""_qs
+        << QByteArray("⚠️ SCAN LIMITED - other users' processes (hidepid)")
+        << QByteArray("processes: could not see other users' processes (hidepid)");
+    // No X server's socket in view, no session in the environment; alone in
+    // its PID namespace, so that no other program running here adds a line.
+    QTest::newRow("no display")
+        << u"unshare -mpf --mount-proc --propagation private sh -c 'mount -t tmpfs none "
+           u"/tmp/.X11-unix && exec env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_SESSION_TYPE "
+           u"XDG_RUNTIME_DIR=/proc/1 \"$0\" --explain' \"$0\""_qs
+        << QByteArray("⚠️ SCAN LIMITED - processes outside Nimbrel's own PID namespace")
+        << QByteArray("windows: no graphical session was found, so only processes were read");
 }
 
 void NimbrelScanTest::saysWhenBlinded()
 {
     QFETCH(QString, command);
     QFETCH(QByteArray, line);
+    QFETCH(QByteArray, coverage);
     if (::geteuid() != 0)
         QSKIP("needs root to make namespaces and mounts");
     QProcess scan;
     scan.start(u"sh"_qs, {u"-c"_qs, command, QStringLiteral(NIMBREL_SCAN_PATH)});
     QVERIFY(scan.waitForFinished(60'000));
     const QByteArray out = scan.readAllStandardOutput();
+    const QList<QByteArray> lines = out.split('\n');
     QCOMPARE(scan.exitCode(), 1);
-    QVERIFY2(out.split('\n').contains(line), out + scan.readAllStandardError());
+    QVERIFY2(lines.contains(line), out + scan.readAllStandardError());
+    const qsizetype coverageHeading = lines.indexOf("Coverage:");
+    QVERIFY2(coverageHeading >= 0 && lines.indexOf("    " + coverage) > coverageHeading, out);
 }
 
 QTEST_GUILESS_MAIN(NimbrelScanTest)

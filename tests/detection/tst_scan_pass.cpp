@@ -2,9 +2,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One scan pass over scripted applications and processes.
 
+#include "WriteFile.h"
 #include "detection/ScanPass.h"
+#include "detection/context/MachineContext.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -111,7 +118,112 @@ private slots:
                      QByteArray(lines).replace("! ", "\xF0\x9F\x9A\xA8 CLUELY DETECTED - "));
         }
     }
+
+    void context();
 };
+
+// The context of a pass over a fake machine: files below its root
+// ("path=content", separated by '|'), the CPU's hypervisor vendor, processes
+// ("source:name" each, separated by ',', one process per ';'), the sources'
+// limits (the process table's, then the windows'), the session; the
+// environment and coverage expected, lines joined by '\n'.
+void ScanPassTest::context()
+{
+    const char *const cases[][7] = {
+        // This machine: a Docker container on a bhyve virtual machine, no display.
+        {"proc/cpuinfo=processor\t: 0\nflags\t\t: fpu sse2 hypervisor lahf_lm\n|.dockerenv=|"
+         "proc/self/cgroup=0::/\n",
+         "bhyve bhyve", "exe:bash", "", "",
+         "virtual machine: bhyve (the CPU's hypervisor flag)\ncontainer: Docker (/.dockerenv)\n"
+         "remote control: none running\nmonitors: not known (no display to ask)\n"
+         "session: none (no DISPLAY, WAYLAND_DISPLAY or XDG_SESSION_TYPE)",
+         "windows: no graphical session was found, so only processes were read"},
+        // DMI names the hypervisor before the CPU does; every container marker counts.
+        {"proc/cpuinfo=flags : hypervisor\n|sys/class/dmi/id/sys_vendor=QEMU\n|"
+         "sys/class/dmi/id/product_name=Standard PC (Q35 + ICH9, 2009)\n|"
+         "run/systemd/container=podman\n|run/.containerenv=|"
+         "proc/self/cgroup=0::/machine.slice/libpod-4f2a.scope\n",
+         "KVMKVMKVM", "exe:teamviewerd;argv0:TeamViewer,comm:TeamViewer;folder:anydesk;comm:x11vnc",
+         "other users' processes (hidepid)", "windows: a Wayland session is running",
+         "virtual machine: QEMU (DMI system vendor QEMU; the CPU's hypervisor flag)\n"
+         "container: Podman (/run/systemd/container says podman; /run/.containerenv; this "
+         "process's cgroup names podman)\n"
+         "remote control: x11vnc is running (x11vnc)\n"
+         "remote control: TeamViewer is running (TeamViewer, teamviewerd)\n"
+         "monitors: not known (a Wayland session without Xwayland)\n"
+         "session: Wayland (compositor tst_scan_pass, desktop GNOME)",
+         "processes: could not see other users' processes (hidepid)\n"
+         "windows: a Wayland session is running"},
+        // WSL: Hyper-V's CPU, a kernel of Microsoft's; a comm cut to 15 characters.
+        {"proc/cpuinfo=processor : 0\nflags : fpu hypervisor\nprocessor : 1\n|"
+         "proc/sys/kernel/osrelease=5.15.90.1-microsoft-standard-WSL2\n",
+         "Microsoft Hv", "comm:chrome-remote-d;ps:nxserver.bin", "", "windows: none",
+         "virtual machine: Hyper-V (the CPU's hypervisor flag)\n"
+         "container: WSL (kernel release 5.15.90.1-microsoft-standard-WSL2)\n"
+         "remote control: NoMachine is running (nxserver.bin)\n"
+         "remote control: Chrome Remote Desktop is running (chrome-remote-d)\n"
+         "monitors: not known (no display to ask)\n"
+         "session: none (no DISPLAY, WAYLAND_DISPLAY or XDG_SESSION_TYPE)",
+         "windows: none"},
+        // The vendor alone is no evidence; names the hypervisor flag's; LXC's init.
+        {"proc/cpuinfo=flags : fpu hypervisor_x\n|sys/hypervisor/type=xen\n|"
+         "sys/class/dmi/id/board_vendor=innotek GmbH\n|proc/1/environ=HOME=/\\0container=lxc\\0|"
+         "proc/vz/x=",
+         "XenVMMXenVMM", "", "", "",
+         "virtual machine: VirtualBox (DMI board vendor innotek GmbH; /sys/hypervisor/type "
+         "says xen)\ncontainer: LXC (init's container=lxc; /proc/vz)\n"
+         "remote control: none running\nmonitors: not known (no display to ask)\n"
+         "session: none (no DISPLAY, WAYLAND_DISPLAY or XDG_SESSION_TYPE)",
+         "processes: none could be read\n"
+         "windows: no graphical session was found, so only processes were read"},
+        {"proc/cpuinfo=flags : fpu\n|proc/bc/x=|proc/vz/x=", "KVMKVMKVM", "exe:sh", "", "",
+         "virtual machine: none found\ncontainer: none found\nremote control: none running\n"
+         "monitors: not known (no display to ask)\n"
+         "session: none (no DISPLAY, WAYLAND_DISPLAY or XDG_SESSION_TYPE)",
+         "windows: no graphical session was found, so only processes were read"},
+    };
+    const auto lines = [](const char *text) {
+        return QString::fromUtf8(text).split(u'\n', Qt::SkipEmptyParts);
+    };
+    const std::map<QString, NameSource> sourceNamed{{u"exe"_s, NameSource::Executable},
+                                                    {u"argv0"_s, NameSource::Argv0},
+                                                    {u"comm"_s, NameSource::Comm},
+                                                    {u"ps"_s, NameSource::ProcessTable},
+                                                    {u"folder"_s, NameSource::Folder}};
+    for (const auto &[files, vendor, processes, processLimits, windowLimits, environment,
+                      coverage] : cases) {
+        QTemporaryDir root;
+        for (const QString &file : QString::fromUtf8(files).split(u'|', Qt::SkipEmptyParts))
+            writeFile(root.filePath(file.section(u'=', 0, 0)),
+                      file.section(u'=', 1).replace(u"\\0"_s, QChar(0)).toUtf8());
+        ContextSources sources{.root = root.path(), .cpuVendor = QString::fromUtf8(vendor)};
+        // A Wayland session whose compositor is this test, listening on a socket of its own.
+        const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+        if (QByteArray(windowLimits).contains("Wayland")) {
+            sources = {.root = root.path(),
+                       .waylandDisplay = root.filePath(u"wayland-1"_s),
+                       .currentDesktop = u"GNOME"_s,
+                       .cpuVendor = QString::fromUtf8(vendor)};
+            qstrncpy(address.sun_path, qPrintable(sources.waylandDisplay), sizeof address.sun_path);
+            QVERIFY(::bind(listening, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+            QVERIFY(::listen(listening, 1) == 0);
+        }
+        QList<ObservedProcess> observed;
+        for (const QString &process :
+             QString::fromUtf8(processes).split(u';', Qt::SkipEmptyParts)) {
+            observed.append(ObservedProcess{});
+            for (const QString &name : process.split(u','))
+                observed.last().names.append(
+                    {name.section(u':', 1), sourceNamed.at(name.section(u':', 0, 0))});
+        }
+        const ScanContext context =
+            machineContext(sources, {}, observed, lines(processLimits), lines(windowLimits));
+        ::close(listening);
+        QCOMPARE(context.environment, lines(environment));
+        QCOMPARE(context.coverage, lines(coverage));
+    }
+}
 
 void ScanPassTest::everyNameAndWindow_data()
 {

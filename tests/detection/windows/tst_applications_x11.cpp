@@ -5,6 +5,7 @@
 // nimbrel-scan see them.
 
 #include "XvfbServer.h"
+#include "detection/context/MachineContext.h"
 #include "detection/desktop/LinuxRunningApplications.h"
 
 #include <QDeadlineTimer>
@@ -72,6 +73,7 @@ private slots:
     void readsEveryName();
     void everyWindowAndOverlay_data();
     void everyWindowAndOverlay();
+    void describesTheDisplay();
 
 private:
     void startTool(QStringList windows, const QString &name = u"Cluely"_s, int screen = 0);
@@ -304,6 +306,20 @@ void ApplicationsX11Test::everyWindowAndOverlay()
         qPrintable(output));
     // Titles that match nothing are never shown.
     QVERIFY(!output.contains(u"Shopping list"_s));
+}
+
+// Each screen's monitor, RandR's, and the window manager of the first; a
+// display that cannot be read is a gap in the coverage.
+void ApplicationsX11Test::describesTheDisplay()
+{
+    const ContextSources display{.x11Display = m_server.display()};
+    const ScanContext read = machineContext(display, askDisplay(display), {}, {}, {});
+    QCOMPARE(read.environment.mid(3), (QStringList{u"monitors: 2 (1280×1024, 1280×1024)"_s,
+                                                   u"session: X11 (window manager Openbox)"_s}));
+    const ContextSources none{.x11Display = u":9999"_s};
+    const ScanContext unread = machineContext(none, askDisplay(none), {}, {}, {});
+    QCOMPARE(unread.environment.mid(3), (QStringList{u"monitors: not known"_s, u"session: X11"_s}));
+    QCOMPARE(unread.coverage.last(), u"monitors: the X display :9999 cannot be reached"_s);
 }
 
 QTEST_GUILESS_MAIN(ApplicationsX11Test)
