@@ -35,6 +35,9 @@ QQuickWindow *NimbrelApp::openWindow()
     const std::shared_ptr<EmailSender> sender = m_makeSender();
     auto *verification = new VerificationFlow(sender);
     auto *monitoring = new MonitoringSession(sender, m_scanPass, m_monitoring);
+    // The run's context as it starts, for its start notice; the same pass's
+    // as every tick's, so the first tick sees no change.
+    monitoring->setContextProbe([scan = m_scanPass] { return scan().context; });
     monitoring->setProcessWatch([] {
         return std::make_unique<ProcessWatch>(
             ProcessWatch::Options{.homeFolder = QDir::homePath()});

@@ -60,9 +60,7 @@ int main(int argc, char *argv[])
     installAccessibleItems();
 
     NimbrelApp nimbrel([resend] { return std::make_shared<ResendService>(resend); },
-                       [] {
-                           return ScanResult{scanFindings(), {}};
-                       },
+                       [] { return scanMachine(); },
                        {.scanResultsEmails = resend.scanResultsEmails,
                         .statusEmailInterval = std::chrono::minutes(resend.statusEmailMinutes)});
     nimbrel.setSessionReportFile(commandLine.sessionReportFile);

@@ -150,7 +150,7 @@ void ScanPassTest::context()
          "process's cgroup names podman)\n"
          "remote control: x11vnc is running (x11vnc)\n"
          "remote control: TeamViewer is running (TeamViewer, teamviewerd)\n"
-         "monitors: not known (a Wayland session without Xwayland)\n"
+         "monitors: not known (the compositor named none)\n"
          "session: Wayland (compositor tst_scan_pass, desktop GNOME)",
          "processes: could not see other users' processes (hidepid)\n"
          "windows: a Wayland session is running"},

@@ -121,10 +121,10 @@ class TestWayland : public QObject
         m_desktop.start(command.takeFirst(), command);
         m_desktop.waitForStarted();
         const QString socket = dir + "/wayland-test";
-        QTest::qWaitFor(
+        const bool listening = QTest::qWaitFor(
             [&] { return m_desktop.state() != QProcess::Running || QFileInfo(socket).exists(); },
             30000);
-        return m_desktop.state() == QProcess::Running ? socket : QString();
+        return listening && m_desktop.state() == QProcess::Running ? socket : QString();
     }
 
     // Starts sway on the headless backend with its sockets in dir; the path of

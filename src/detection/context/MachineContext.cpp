@@ -5,6 +5,7 @@
 #include "detection/context/RemoteControlPrograms.h"
 #include "detection/context/Virtualization.h"
 #include "detection/context/WaylandCompositor.h"
+#include "detection/windows/WaylandWindows.h"
 #include "detection/context/X11Screens.h"
 
 #include <QDir>
@@ -21,15 +22,23 @@ QString monitorsFact(const QList<QSize> &monitors)
     return u"monitors: %1 (%2)"_s.arg(monitors.size()).arg(sizes.join(u", "_s));
 }
 
+bool isWayland(const ContextSources &sources)
+{
+    return !sources.waylandDisplay.isEmpty() || sources.sessionType == u"wayland";
+}
+
+QString waylandSocket(const ContextSources &sources)
+{
+    const QString socket =
+        sources.waylandDisplay.isEmpty() ? u"wayland-0"_s : sources.waylandDisplay;
+    return QDir::isAbsolutePath(socket) ? socket : sources.runtimeDir + u'/' + socket;
+}
+
 QString sessionFact(const ContextSources &sources, bool wayland, const QString &windowManager)
 {
     QStringList details;
     if (wayland) {
-        const QString socket =
-            sources.waylandDisplay.isEmpty() ? u"wayland-0"_s : sources.waylandDisplay;
-        const QString compositor = waylandCompositor(
-            QDir::isAbsolutePath(socket) ? socket : sources.runtimeDir + u'/' + socket,
-            sources.procRoot);
+        const QString compositor = waylandCompositor(waylandSocket(sources), sources.procRoot);
         if (!compositor.isEmpty())
             details << u"compositor "_s + compositor;
     } else if (!windowManager.isEmpty()) {
@@ -67,6 +76,8 @@ DisplayAnswer askDisplay(const ContextSources &sources)
     DisplayAnswer answer;
     if (sources.x11Display)
         answer.screens = readX11Screens(*sources.x11Display, &answer.failure, &answer.connection);
+    else if (isWayland(sources))
+        answer.waylandOutputs = waylandOutputs(waylandSocket(sources));
     return answer;
 }
 
@@ -87,7 +98,7 @@ ScanContext machineContext(const ContextSources &sources, const DisplayAnswer &d
         context.coverage
             << u"windows: no graphical session was found, so only processes were read"_s;
 
-    const bool wayland = !sources.waylandDisplay.isEmpty() || sources.sessionType == u"wayland";
+    const bool wayland = isWayland(sources);
     QString windowManager;
     if (display.screens) {
         // Under Wayland, Xwayland's RandR shows the compositor's outputs.
@@ -96,10 +107,10 @@ ScanContext machineContext(const ContextSources &sources, const DisplayAnswer &d
     } else if (sources.x11Display) {
         context.environment << u"monitors: not known"_s;
         context.coverage << u"monitors: "_s + display.failure;
+    } else if (!display.waylandOutputs.isEmpty()) {
+        context.environment << monitorsFact(display.waylandOutputs);
     } else if (wayland) {
-        // The compositor's own outputs (wl_output) belong here, from the
-        // Wayland window source, for a session without Xwayland.
-        context.environment << u"monitors: not known (a Wayland session without Xwayland)"_s;
+        context.environment << u"monitors: not known (the compositor named none)"_s;
     } else {
         context.environment << u"monitors: not known (no display to ask)"_s;
     }

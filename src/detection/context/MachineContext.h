@@ -31,6 +31,8 @@ struct ContextSources
 struct DisplayAnswer
 {
     std::optional<X11Screens> screens;
+    // Without an X display, a Wayland compositor's outputs, each its size.
+    QList<QSize> waylandOutputs{};
     QString failure;
     // The connection that asked, held open while the pass reads the windows:
     // an X server that loses its last client resets itself, and a window
