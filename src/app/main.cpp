@@ -5,6 +5,7 @@
 #include "InMemoryCaches.h"
 #include "MissingConfigWindow.h"
 #include "NimbrelApp.h"
+#include "RelaySender.h"
 #include "ResendService.h"
 #include "TerminationSignals.h"
 #include "WindowRenderer.h"
@@ -59,10 +60,17 @@ int main(int argc, char *argv[])
     const ResendConfig &resend = std::get<ResendConfig>(config);
     installAccessibleItems();
 
-    NimbrelApp nimbrel([resend] { return std::make_shared<ResendService>(resend); },
-                       [] { return scanMachine(); },
-                       {.scanResultsEmails = resend.scanResultsEmails,
-                        .statusEmailInterval = std::chrono::minutes(resend.statusEmailMinutes)});
+    // A relay session is claimed once, so every window shares its sender.
+    std::shared_ptr<EmailSender> relay;
+    if (!resend.relayUrl.isEmpty())
+        relay = std::make_shared<RelaySender>(resend);
+    NimbrelApp nimbrel(
+        [resend, relay]() -> std::shared_ptr<EmailSender> {
+            return relay ? relay : std::make_shared<ResendService>(resend);
+        },
+        [] { return scanMachine(); },
+        {.scanResultsEmails = resend.scanResultsEmails,
+         .statusEmailInterval = std::chrono::minutes(resend.statusEmailMinutes)});
     nimbrel.setSessionReportFile(commandLine.sessionReportFile);
     QObject::connect(&terminationSignals, &TerminationSignals::received, &nimbrel,
                      &NimbrelApp::quit);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <optional>
@@ -51,4 +52,12 @@ public:
     virtual void sendEmail(const QString &to, const QString &subject, const QString &html,
                            const std::optional<QString> &text, EmailCompletion completion,
                            Retry retry = Retry::Never) = 0;
+    // Called on each monitoring tick and when monitoring stops. A relay hears
+    // it, so that it can tell the interviewer when Nimbrel goes silent; the
+    // provider needs nothing of it.
+    virtual void heartbeat(bool monitoring, int lineCount)
+    {
+        Q_UNUSED(monitoring);
+        Q_UNUSED(lineCount);
+    }
 };

@@ -45,6 +45,14 @@ QString meaning(int status, const QByteArray &body, const QString &apiKey)
         return text("the provider's shared sender reaches only the account's own address; set "
                     "SenderAddress in Config.plist to an address at a domain verified with the "
                     "provider");
+    // A 403 about what is sent rather than who sends it (a domain not
+    // verified; a relay's rule on recipients) says what it refuses.
+    if (status == 403 &&
+        QJsonDocument::fromJson(body).object().value(QLatin1String("name")).toString() ==
+            QLatin1String("validation_error")) {
+        if (const QString message = providerMessage(body, apiKey); !message.isEmpty())
+            return message;
+    }
     if (status == 401 || status == 403)
         return text("the API key was refused");
     if (status == 429)

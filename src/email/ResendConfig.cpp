@@ -88,6 +88,23 @@ std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit)
     return bytes;
 }
 
+// The relay holds the provider's key, so a file naming both is a mistake
+// that could hand the key to the candidate.
+void readRelaySettings(plist_t root, const QString &relayUrl, bool hasApiKey,
+                       ResendConfig &config)
+{
+    config.relayUrl = relayUrl;
+    config.sessionCode =
+        stringValue(plist_dict_get_item(root, "SessionCode")).value_or(QString()).trimmed();
+    if (hasApiKey)
+        config.invalidSetting = QCoreApplication::translate(
+            "Nimbrel", "it names both ResendAPIKey and RelayURL; with a relay, the relay holds "
+                       "the provider's key: remove ResendAPIKey.");
+    else if (config.sessionCode.isEmpty())
+        config.invalidSetting = QCoreApplication::translate(
+            "Nimbrel", "RelayURL needs the SessionCode the interviewer gave for this interview.");
+}
+
 } // namespace
 
 // The one fatal message is the program's documented output, printed as it
@@ -178,10 +195,14 @@ std::optional<ResendConfig> readResendConfig(const QString &plistPath)
 
     const std::optional<QString> apiKey =
         stringValue(plist_dict_get_item(root.get(), "ResendAPIKey"));
-    if (!apiKey)
+    const std::optional<QString> relayUrl =
+        stringValue(plist_dict_get_item(root.get(), "RelayURL"));
+    if (!apiKey && !relayUrl)
         return std::nullopt;
 
-    ResendConfig config{*apiKey, QString::fromLatin1(defaultResendBaseUrl)};
+    ResendConfig config{apiKey.value_or(QString()), QString::fromLatin1(defaultResendBaseUrl)};
+    if (relayUrl)
+        readRelaySettings(root.get(), *relayUrl, apiKey.has_value(), config);
     if (plist_t policy = plist_dict_get_item(root.get(), "ScanResultsEmails")) {
         const std::optional<QString> value = stringValue(policy);
         if (value == QLatin1String("OnChange"))

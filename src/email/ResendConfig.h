@@ -24,6 +24,11 @@ struct ResendConfig
     QString senderAddress{};
     // "StatusEmailMinutes": a status e-mail this often while monitoring; 0: none.
     int statusEmailMinutes = 0;
+    // "RelayURL" and "SessionCode": the organisation's relay, which holds the
+    // provider's key, and the code the interviewer gave for this session. With
+    // a relay there is no "ResendAPIKey".
+    QString relayUrl{};
+    QString sessionCode{};
     // What is wrong with a setting whose value cannot be used, if one's is.
     QString invalidSetting{};
 };
@@ -58,10 +63,11 @@ std::optional<QString> findConfigPlist(const QString &applicationDir);
 
 // Reads an XML or binary property list of at most 1 MiB from a regular file,
 // never waiting on a FIFO or device. Empty when the file cannot be read, its
-// root is not a dictionary, "ResendAPIKey" is absent or not a string, any
+// root is not a dictionary, neither "ResendAPIKey" nor "RelayURL" is a string, any
 // string holds a NUL, or a string read holds invalid UTF-8. A "SenderAddress"
 // that is no e-mail address or a "StatusEmailMinutes" that is no whole number
-// of minutes from 0 to a day sets invalidSetting.
+// of minutes from 0 to a day sets invalidSetting, as do a relay without a
+// "SessionCode" and a relay beside a "ResendAPIKey".
 // A "ResendAPIBaseURL" that is not a string yields an empty base URL, which the
 // service refuses to send to.
 std::optional<ResendConfig> readResendConfig(const QString &plistPath);
