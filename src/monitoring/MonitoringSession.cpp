@@ -119,6 +119,7 @@ void MonitoringSession::toggleMonitoring()
         m_watch.reset();
         noteLoopRan();
         m_record.stop();
+        m_emailSender->heartbeat(false, 0);
         m_heartbeat.stop();
         m_statusEmails.stop();
     }
@@ -207,6 +208,8 @@ void MonitoringSession::handleScanResults(const QStringList &scanned, ScanTrigge
     for (const Detection &detection : ended)
         lines.append(detection.name);
     lines.append(scanned);
+    if (trigger == ScanTrigger::Tick && m_isMonitoring)
+        m_emailSender->heartbeat(true, int(lines.size()));
     // The context is the run's to record and never a result by itself: a
     // change of environment has an e-mail of its own, once.
     const bool newEnvironment = m_record.scanApplied(lines, context);

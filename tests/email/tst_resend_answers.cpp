@@ -174,6 +174,10 @@ private slots:
             "account's own address; set SenderAddress in Config.plist to an address at a domain "
             "verified with the provider)"_s,
             true);
+        row("403 refusing what is sent, not the key",
+            {answer(403, {},
+                    R"({"name":"validation_error","message":"This session reports to j•••@example.com"})")},
+            u"the e-mail service answered 403 (This session reports to j•••@example.com)"_s, true);
         row("422 naming the key",
             {answer(422, {}, R"({"message":"Key peer-key\nis \u0007 revoked"})")},
             u"the e-mail service answered 422 (Key [API key] is revoked)"_s, true);

@@ -279,6 +279,31 @@ private slots:
         }
     }
 
+    // A relay takes the key's place, with the session's code, and never beside a key.
+    void relayTakesTheKeysPlace()
+    {
+        const QByteArray relay = "<key>RelayURL</key><string>https://relay.example</string>",
+                         code = "<key>SessionCode</key><string> K7QM-2XRD-P </string>";
+        const std::pair<QByteArray, QString> cases[] = {
+            // root, what the message names or "" if usable
+            {"<dict>" + relay + code + "</dict>", {}},
+            {"<dict>" + relay + "</dict>", u"RelayURL needs the SessionCode"_s},
+            {dict("<string>k</string>", relay + code), u"names both ResendAPIKey and RelayURL"_s}};
+        for (const auto &[root, problem] : cases) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(u"Config.plist"_s);
+            QVERIFY(writeFile(path, plist(root)));
+            if (!problem.isEmpty())
+                QTest::ignoreMessage(QtWarningMsg, QRegularExpression(problem));
+            const auto loaded = loadResendConfig(path);
+            const auto *config = std::get_if<ResendConfig>(&loaded);
+            QVERIFY2(config ? problem.isEmpty() && config->relayUrl == u"https://relay.example"_s &&
+                                  config->sessionCode == u"K7QM-2XRD-P"_s
+                            : configProblemText(std::get<ConfigProblem>(loaded)).contains(problem),
+                     root.constData());
+        }
+    }
+
     void keyTravelsOnlyOverHttpsOrLoopback()
     {
         const std::pair<const char *, const char *> cases[] = {
