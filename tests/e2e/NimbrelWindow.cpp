@@ -32,8 +32,11 @@ bool NimbrelWindow::start(const Options &options)
     const QString app = m_layout.filePath(u"nimbrel"_s);
     if (!QFile::copy(QStringLiteral(NIMBREL_APP_PATH), app))
         return fail(u"cannot copy "_s + QStringLiteral(NIMBREL_APP_PATH));
-    if (!InboxServer::writeConfigPlist(m_layout.filePath(u"Config.plist"_s), options.apiKey,
-                                       options.baseUrl))
+    const QString config = m_layout.filePath(u"Config.plist"_s);
+    QFile given(config);
+    if (options.configPlist.isEmpty()
+            ? !InboxServer::writeConfigPlist(config, options.apiKey, options.baseUrl)
+            : !given.open(QIODevice::WriteOnly) || given.write(options.configPlist) < 0)
         return fail(u"cannot write Config.plist"_s);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -27,6 +27,8 @@ public:
         // Added to the test's own environment, e.g. to force a renderer.
         QProcessEnvironment environment = {};
         QStringList arguments = {};
+        // Config.plist's own text, in place of one made of apiKey and baseUrl.
+        QByteArray configPlist = {};
     };
 
     NimbrelWindow() = default;
