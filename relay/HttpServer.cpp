@@ -154,13 +154,12 @@ private:
             status = http::status::request_header_fields_too_large;
         else if (ec == http::error::body_limit)
             status = http::status::payload_too_large;
-        else if (ec == beast::error::timeout && m_parser->got_some())
-            status = http::status::request_timeout;
         else if (ec.category() == http::make_error_code(http::error::bad_target).category() &&
                  ec != http::error::end_of_stream && ec != http::error::partial_message)
             status = http::status::bad_request;
         else {
-            finish(); // closed, reset or silent: nobody to tell
+            // Closed, reset, or timed out (tcp_stream has closed the socket then).
+            finish();
             return true;
         }
         m_keepAlive = false;

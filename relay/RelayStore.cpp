@@ -107,8 +107,11 @@ bool RelayStore::fail(const QString &what)
 bool RelayStore::migrate()
 {
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER "
-                                   "NOT NULL)")))
+    // Relays that start together on one PostgreSQL database migrate one at a time.
+    if (m_postgres && !query.exec(QStringLiteral("SELECT pg_advisory_lock(7468657)")))
+        return fail(query);
+    if (!m_db.tables().contains(QStringLiteral("schema_version")) &&
+        !query.exec(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)")))
         return fail(query);
     if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next())
         return fail(query);
@@ -131,7 +134,8 @@ bool RelayStore::migrate()
         if (!query.exec() || !m_db.commit())
             return fail(query);
     }
-    return true;
+    return !m_postgres || query.exec(QStringLiteral("SELECT pg_advisory_unlock(7468657)")) ||
+           fail(query);
 }
 
 bool RelayStore::insertEvent(qint64 sessionId, qint64 at, const QString &kind,
