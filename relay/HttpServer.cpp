@@ -55,8 +55,7 @@ public:
                tcp::socket socket, std::string address)
         : m_server(server), m_weakServer(std::move(weakServer)), m_stream(std::move(socket)),
           m_address(std::move(address))
-    {
-    }
+    {}
 
     void readHead()
     {
@@ -64,10 +63,9 @@ public:
         m_parser->header_limit(std::uint32_t(m_server.limits.headerBytes));
         m_parser->body_limit(m_server.limits.bodyBytes);
         m_stream.expires_after(m_server.limits.readTimeout);
-        http::async_read_header(m_stream, m_buffer, *m_parser,
-                                [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                                    self->onHead(ec);
-                                });
+        http::async_read_header(
+            m_stream, m_buffer, *m_parser,
+            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHead(ec); });
     }
 
     void answer(HttpResponseMessage response)
@@ -106,12 +104,13 @@ private:
             beast::iequals(head[http::field::expect], "100-continue")) {
             auto proceed = std::make_shared<http::response<http::empty_body>>(
                 http::status::continue_, m_parser->get().version());
-            http::async_write(m_stream, *proceed,
-                              [self = shared_from_this(), proceed](beast::error_code ec, std::size_t) {
-                                  if (ec)
-                                      return self->finish();
-                                  self->readBody();
-                              });
+            http::async_write(
+                m_stream, *proceed,
+                [self = shared_from_this(), proceed](beast::error_code ec, std::size_t) {
+                    if (ec)
+                        return self->finish();
+                    self->readBody();
+                });
             return;
         }
         readBody();
@@ -136,9 +135,10 @@ private:
         m_server.awaitingAnswer.emplace(id, shared_from_this());
         HttpRespond respond = [weak = m_weakServer, id](HttpResponseMessage response) {
             if (const auto server = weak.lock())
-                asio::post(server->io, [raw = server.get(), id, response = std::move(response)]() mutable {
-                    raw->deliver(id, std::move(response));
-                });
+                asio::post(server->io,
+                           [raw = server.get(), id, response = std::move(response)]() mutable {
+                               raw->deliver(id, std::move(response));
+                           });
         };
         m_server.handler(IncomingRequest{std::move(request), m_address}, std::move(respond));
     }

@@ -24,8 +24,8 @@ LivenessWatch::LivenessWatch(RelayStore &store, ProviderClient &provider,
     : QObject(parent), m_store(store), m_provider(provider), m_silenceAfter(silenceAfter)
 {
     // A silence is noticed within a tenth of its length, and within a second.
-    m_timer.setInterval(std::min<std::chrono::milliseconds>(std::chrono::seconds(1),
-                                                            m_silenceAfter / 10));
+    m_timer.setInterval(
+        std::min<std::chrono::milliseconds>(std::chrono::seconds(1), m_silenceAfter / 10));
     connect(&m_timer, &QTimer::timeout, this, &LivenessWatch::check);
 }
 
@@ -63,8 +63,8 @@ void LivenessWatch::send(const QString &interviewer, const RelayNotice &notice, 
                      triesLeft](const ForwardedAnswer &answer) {
                         if (!guard || (answer.status >= 200 && answer.status <= 299))
                             return;
-                        qCWarning(lcLiveness) << notice.subject << "was not sent:" << answer.status
-                                              << answer.body;
+                        qCWarning(lcLiveness)
+                            << notice.subject << "was not sent:" << answer.status << answer.body;
                         // The Idempotency-Key makes a second try safe.
                         if (triesLeft > 1)
                             QTimer::singleShot(retryDelay, this, [=, this] {

@@ -21,25 +21,26 @@ ForwardedAnswer answerFor(const HttpResponse &response, const QString &apiKey)
     const QString message = QStringLiteral("The relay's e-mail provider: ") + failure->description;
     if (response.failure || response.status < 400 || response.status >= 500 ||
         response.status == 401 || response.status == 403)
-        return {response.failure && response.failure->kind == EmailError::Kind::TimedOut ? 504 : 502,
-                RelayError{502, QStringLiteral("application_error"), message}.toJson(), {}};
+        return {response.failure && response.failure->kind == EmailError::Kind::TimedOut ? 504
+                                                                                         : 502,
+                RelayError{502, QStringLiteral("application_error"), message}.toJson(),
+                {}};
     const QString name =
         QJsonDocument::fromJson(response.body).object().value(QLatin1String("name")).toString();
     return {response.status,
             RelayError{response.status,
-                       name.isEmpty() ? QStringLiteral("application_error") : name.left(64), message}
+                       name.isEmpty() ? QStringLiteral("application_error") : name.left(64),
+                       message}
                 .toJson(),
             response.status == 429 ? response.retryAfter : QByteArray()};
 }
 
 } // namespace
 
-ProviderClient::ProviderClient(QUrl emailsEndpoint, QString apiKey, QString sender,
-                               QObject *parent)
+ProviderClient::ProviderClient(QUrl emailsEndpoint, QString apiKey, QString sender, QObject *parent)
     : QObject(parent), m_endpoint(std::move(emailsEndpoint)), m_apiKey(std::move(apiKey)),
       m_sender(std::move(sender)), m_http(new CurlHttpClient(this))
-{
-}
+{}
 
 void ProviderClient::send(const Email &email, Done done)
 {

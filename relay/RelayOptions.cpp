@@ -27,8 +27,7 @@ constexpr OptionText options[] = {
     {"sender", "The sender address of every e-mail.", "ADDRESS"},
     {"silence-after", "Tell the interviewer after this long without a heartbeat (default 35s).",
      "DURATION"},
-    {"connections-per-address", "Open connections one client address may hold (default 32).",
-     "N"},
+    {"connections-per-address", "Open connections one client address may hold (default 32).", "N"},
     {"emails-per-address", "E-mails a minute from one client address (default 600).", "N"},
     {"trust-proxy", "Take the client's address from X-Real-IP of a proxy on this machine.",
      nullptr},
@@ -47,8 +46,10 @@ std::optional<int> positive(const QString &text)
 
 std::optional<std::chrono::seconds> parseDuration(const QString &text)
 {
-    static const QHash<QChar, long> units{
-        {QLatin1Char('s'), 1}, {QLatin1Char('m'), 60}, {QLatin1Char('h'), 3600}, {QLatin1Char('d'), 86400}};
+    static const QHash<QChar, long> units{{QLatin1Char('s'), 1},
+                                          {QLatin1Char('m'), 60},
+                                          {QLatin1Char('h'), 3600},
+                                          {QLatin1Char('d'), 86400}};
     const QString trimmed = text.trimmed();
     const long unit = trimmed.isEmpty() ? 0 : units.value(trimmed.back(), 0);
     bool ok = false;
@@ -75,7 +76,8 @@ std::variant<RelayOptions, QString> RelayOptions::load(const QCommandLineParser 
 {
     RelayOptions result;
     const bool named = parser.isSet(QStringLiteral("config"));
-    QFile file(named ? parser.value(QStringLiteral("config")) : QStringLiteral(NIMBREL_RELAY_CONFIG));
+    QFile file(named ? parser.value(QStringLiteral("config"))
+                     : QStringLiteral(NIMBREL_RELAY_CONFIG));
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         int number = 0;
         while (!file.atEnd()) {
@@ -85,8 +87,9 @@ std::variant<RelayOptions, QString> RelayOptions::load(const QCommandLineParser 
                 continue;
             const qsizetype equals = line.indexOf(QLatin1Char('='));
             const QString name = line.left(equals).trimmed();
-            const bool known = std::any_of(std::begin(options), std::end(options),
-                                           [&](const OptionText &o) { return name == QLatin1String(o.name); });
+            const bool known =
+                std::any_of(std::begin(options), std::end(options),
+                            [&](const OptionText &o) { return name == QLatin1String(o.name); });
             if (equals < 0 || !known || name == QLatin1String("config"))
                 return QStringLiteral("%1:%2: expected \"option = value\" with a known option")
                     .arg(file.fileName())
@@ -99,7 +102,8 @@ std::variant<RelayOptions, QString> RelayOptions::load(const QCommandLineParser 
     for (const OptionText &option : options) {
         const QString name = QLatin1String(option.name);
         if (parser.isSet(name))
-            result.m_values.insert(name, option.valueName ? parser.value(name) : QStringLiteral("true"));
+            result.m_values.insert(name,
+                                   option.valueName ? parser.value(name) : QStringLiteral("true"));
     }
     return result;
 }

@@ -24,8 +24,7 @@ constexpr qsizetype maxIdempotencyKeyLength = 200;
 constexpr int heartbeatsPerMinute = 30; // one each 10 s tick, with room for restarts
 
 // A header by its field or its name; empty when absent.
-template <typename Name>
-QString header(const HttpRequestMessage &message, Name name)
+template <typename Name> QString header(const HttpRequestMessage &message, Name name)
 {
     const auto value = message[name];
     return QString::fromUtf8(value.data(), qsizetype(value.size()));
@@ -79,8 +78,7 @@ RelayService::RelayService(RelaySettings settings, std::unique_ptr<RelayStore> s
       m_addressEmails(m_settings.addressEmailsPerMinute, m_settings.addressEmailsPerMinute),
       m_claims(m_settings.claimsPerMinute, m_settings.claimsPerMinute),
       m_heartbeats(heartbeatsPerMinute, heartbeatsPerMinute / 3)
-{
-}
+{}
 
 RelayService::~RelayService()
 {
@@ -93,10 +91,10 @@ std::variant<quint16, QString> RelayService::start()
         m_settings.limits, [this](IncomingRequest request, HttpRespond respond) {
             QString address = QString::fromStdString(request.peerAddress);
             Call call{std::move(request.message), std::move(address), std::move(respond)};
-            QMetaObject::invokeMethod(this, [this, call] { handle(call); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, call] { handle(call); }, Qt::QueuedConnection);
         });
-    const auto bound =
-        m_server->listen(m_settings.listenAddress.toStdString(), m_settings.port);
+    const auto bound = m_server->listen(m_settings.listenAddress.toStdString(), m_settings.port);
     if (const auto *problem = std::get_if<std::string>(&bound))
         return QString::fromStdString(*problem);
     m_liveness->start();
@@ -164,8 +162,8 @@ void RelayService::claim(const Call &call)
 
     const QByteArray token = Secrets::newToken();
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const auto claimed = m_store->claim(
-        Secrets::hashOf(std::get<QString>(code).toLatin1()), Secrets::hashOf(token), now);
+    const auto claimed = m_store->claim(Secrets::hashOf(std::get<QString>(code).toLatin1()),
+                                        Secrets::hashOf(token), now);
     if (const auto *refusal = std::get_if<RelayStore::ClaimRefusal>(&claimed)) {
         switch (*refusal) {
         case RelayStore::ClaimRefusal::Unknown:
@@ -218,8 +216,8 @@ void RelayService::sendEmail(const Call &call)
     const QString idempotencyKey = header(call.message, "Idempotency-Key");
     if (idempotencyKey.size() > maxIdempotencyKeyLength)
         return call.reply(invalidBody(QStringLiteral("The Idempotency-Key is too long.")));
-    const auto checked = checkSend(QByteArray::fromStdString(call.message.body()),
-                                   session.interviewer);
+    const auto checked =
+        checkSend(QByteArray::fromStdString(call.message.body()), session.interviewer);
     if (const auto *error = std::get_if<RelayError>(&checked))
         return call.reply(*error);
     if (limit(m_addressEmails, call.address, call) ||
@@ -228,8 +226,9 @@ void RelayService::sendEmail(const Call &call)
 
     const AllowedEmail email = std::get<AllowedEmail>(checked);
     // Scoped to the session, so two sessions' keys never meet at the provider.
-    const QString providerKey =
-        idempotencyKey.isEmpty() ? QString() : QStringLiteral("s%1-%2").arg(session.id).arg(idempotencyKey);
+    const QString providerKey = idempotencyKey.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral("s%1-%2").arg(session.id).arg(idempotencyKey);
     m_provider->send(
         {session.interviewer, email.subject, email.html, email.text, providerKey},
         [this, call, session, email, idempotencyKey](const ForwardedAnswer &forwarded) {
@@ -261,7 +260,8 @@ void RelayService::heartbeat(const Call &call)
     const QJsonObject body = jsonObject(call.message);
     const QJsonValue monitoring = body.value(QLatin1String("monitoring"));
     const QJsonValue lines = body.value(QLatin1String("lines"));
-    if (!monitoring.isBool() || !(lines.isUndefined() || (lines.isDouble() && lines.toInt(-1) >= 0)))
+    if (!monitoring.isBool() ||
+        !(lines.isUndefined() || (lines.isDouble() && lines.toInt(-1) >= 0)))
         return call.reply(invalidBody(QStringLiteral("A heartbeat is {\"monitoring\": true|false, "
                                                      "\"lines\": N}.")));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();

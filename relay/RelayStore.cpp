@@ -81,8 +81,8 @@ std::variant<std::unique_ptr<RelayStore>, QString> RelayStore::open(const Databa
 
     QSqlQuery query(store->m_db);
     if (!store->m_postgres) {
-        for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL",
-                                   "PRAGMA foreign_keys=ON"}) {
+        for (const char *pragma :
+             {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=ON"}) {
             if (!query.exec(QLatin1String(pragma)))
                 return QStringLiteral("cannot set up SQLite: ") + query.lastError().text();
         }
@@ -139,8 +139,7 @@ bool RelayStore::migrate()
 }
 
 bool RelayStore::insertEvent(qint64 sessionId, qint64 at, const QString &kind,
-                             const QString &detail, const QString &idempotencyKey,
-                             qint64 *eventId)
+                             const QString &detail, const QString &idempotencyKey, qint64 *eventId)
 {
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral("INSERT INTO events (session_id, at, kind, detail, "
@@ -277,8 +276,7 @@ bool RelayStore::recordEmail(qint64 sessionId, const QString &kind, const QStrin
     return m_db.commit() || fail(m_db.lastError().text());
 }
 
-bool RelayStore::heartbeat(qint64 sessionId, bool monitoring, int lines, qint64 now,
-                           bool *cameBack)
+bool RelayStore::heartbeat(qint64 sessionId, bool monitoring, int lines, qint64 now, bool *cameBack)
 {
     *cameBack = false;
     if (!m_db.transaction())
@@ -309,8 +307,9 @@ std::vector<SilentSession> RelayStore::markSilent(qint64 silentSince, qint64 now
 {
     std::vector<SilentSession> found;
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT id, interviewer, last_heartbeat FROM sessions WHERE monitoring = 1 AND "
-                                 "silent = 0 AND last_heartbeat < ? AND expires_at > ?"));
+    query.prepare(QStringLiteral(
+        "SELECT id, interviewer, last_heartbeat FROM sessions WHERE monitoring = 1 AND "
+        "silent = 0 AND last_heartbeat < ? AND expires_at > ?"));
     query.addBindValue(silentSince);
     query.addBindValue(now);
     if (!query.exec()) {
@@ -364,7 +363,7 @@ std::vector<TimelineEvent> RelayStore::timeline(qint64 sessionId)
         return events;
     }
     while (query.next())
-        events.push_back({query.value(0).toLongLong(), query.value(1).toString(),
-                          query.value(2).toString()});
+        events.push_back(
+            {query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString()});
     return events;
 }

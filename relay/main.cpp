@@ -49,7 +49,8 @@ int newSession(const RelayOptions &options)
     const QString interviewer = options.value(QStringLiteral("interviewer")).trimmed();
     if (!interviewer.contains(QLatin1Char('@')) || interviewer.contains(QLatin1Char(' ')))
         fail(QStringLiteral("session new needs --interviewer ADDRESS"));
-    const auto lasts = parseDuration(options.value(QStringLiteral("expires-in"), QStringLiteral("4h")));
+    const auto lasts =
+        parseDuration(options.value(QStringLiteral("expires-in"), QStringLiteral("4h")));
     if (!lasts)
         fail(QStringLiteral("--expires-in takes a duration, e.g. 4h"));
 
@@ -75,10 +76,10 @@ int main(int argc, char *argv[])
         fail(QStringLiteral("libsodium cannot start (no system randomness)"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Sends Nimbrel's e-mails for an organisation and watches its sessions.\n"
-        "  serve         serve the API over HTTP\n"
-        "  session new   create a session and print the candidate's code"));
+    parser.setApplicationDescription(
+        QStringLiteral("Sends Nimbrel's e-mails for an organisation and watches its sessions.\n"
+                       "  serve         serve the API over HTTP\n"
+                       "  session new   create a session and print the candidate's code"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("serve | session new"));
     parser.addOptions(RelayOptions::commandLineOptions());

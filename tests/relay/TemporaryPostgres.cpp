@@ -14,8 +14,8 @@ namespace {
 QString serverProgram(const QString &name)
 {
     const QDir versions(QStringLiteral("/usr/lib/postgresql"));
-    for (const QString &version : versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot,
-                                                     QDir::Name | QDir::Reversed)) {
+    for (const QString &version :
+         versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed)) {
         const QString path = versions.filePath(version + QStringLiteral("/bin/") + name);
         if (QFile::exists(path))
             return path;
@@ -44,9 +44,9 @@ TemporaryPostgres::TemporaryPostgres()
                     {QStringLiteral("-D"), data, QStringLiteral("-A"), QStringLiteral("trust"),
                      QStringLiteral("-U"), QStringLiteral("relay"), QStringLiteral("--no-sync")}) &&
                 run(QStringLiteral("pg_ctl"),
-                    {QStringLiteral("-D"), data, QStringLiteral("-l"), m_dir.filePath(QStringLiteral("log")),
-                     QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("30"),
-                     QStringLiteral("-o"),
+                    {QStringLiteral("-D"), data, QStringLiteral("-l"),
+                     m_dir.filePath(QStringLiteral("log")), QStringLiteral("-w"),
+                     QStringLiteral("-t"), QStringLiteral("30"), QStringLiteral("-o"),
                      QStringLiteral("-k %1 -c listen_addresses='' -c fsync=off").arg(m_dir.path()),
                      QStringLiteral("start")});
 }
@@ -54,9 +54,9 @@ TemporaryPostgres::TemporaryPostgres()
 TemporaryPostgres::~TemporaryPostgres()
 {
     if (m_running)
-        run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")),
-                                       QStringLiteral("-m"), QStringLiteral("immediate"),
-                                       QStringLiteral("stop")});
+        run(QStringLiteral("pg_ctl"),
+            {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
+             QStringLiteral("immediate"), QStringLiteral("stop")});
 }
 
 QString TemporaryPostgres::databaseUrl() const
@@ -70,7 +70,9 @@ bool TemporaryPostgres::run(const QString &program, const QStringList &arguments
     process.setProcessChannelMode(QProcess::MergedChannels);
     QStringList command = QStringList{serverProgram(program)} + arguments;
     if (geteuid() == 0)
-        command = QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} + command;
+        command =
+            QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} +
+            command;
     process.start(geteuid() == 0 ? QStringLiteral("runuser") : command.takeFirst(), command);
     if (process.waitForFinished(60'000) && process.exitCode() == 0)
         return true;

@@ -56,10 +56,14 @@ class TestRelay : public QObject
 
     QStringList options(const QStringList &extra = {}) const
     {
-        return QStringList{QStringLiteral("--provider-url"), m_inbox->baseUrl().toString(),
-                           QStringLiteral("--provider-key-file"), m_dir.filePath(QStringLiteral("key")),
-                           QStringLiteral("--sender"), QStringLiteral("relay@example.org"),
-                           QStringLiteral("--database"), m_database} +
+        return QStringList{QStringLiteral("--provider-url"),
+                           m_inbox->baseUrl().toString(),
+                           QStringLiteral("--provider-key-file"),
+                           m_dir.filePath(QStringLiteral("key")),
+                           QStringLiteral("--sender"),
+                           QStringLiteral("relay@example.org"),
+                           QStringLiteral("--database"),
+                           m_database} +
                extra;
     }
 
@@ -67,7 +71,8 @@ class TestRelay : public QObject
                         const QByteArray &token = {}, const QByteArray &key = {})
     {
         QNetworkRequest request(relay.baseUrl().resolved(QUrl(path)));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QByteArrayLiteral("application/json"));
         if (!token.isEmpty())
             request.setRawHeader("Authorization", "Bearer " + token);
         if (!key.isEmpty())
@@ -85,14 +90,20 @@ class TestRelay : public QObject
         QTimer::singleShot(15'000, &loop, &QEventLoop::quit);
         if (!reply->isFinished())
             loop.exec();
-        return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+        return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                reply->readAll()};
     }
 
     QByteArray claim(const RelayProcess &relay, const QString &code)
     {
-        const auto [status, body] = exchange(relay, QStringLiteral("/v1/claim"),
-                                             QStringLiteral("{\"code\":\"%1\"}").arg(code).toUtf8());
-        return QJsonDocument::fromJson(body).object().value(QLatin1String("token")).toString().toLatin1();
+        const auto [status, body] =
+            exchange(relay, QStringLiteral("/v1/claim"),
+                     QStringLiteral("{\"code\":\"%1\"}").arg(code).toUtf8());
+        return QJsonDocument::fromJson(body)
+            .object()
+            .value(QLatin1String("token"))
+            .toString()
+            .toLatin1();
     }
 
     QByteArray newToken(const RelayProcess &relay, const QString &interviewer = jane)
@@ -103,7 +114,8 @@ class TestRelay : public QObject
     void expireEverySession()
     {
         QSqlQuery query(QSqlDatabase::database(QStringLiteral("test")));
-        QVERIFY(query.exec(QStringLiteral("UPDATE sessions SET expires_at = 0 WHERE expires_at > 0")));
+        QVERIFY(
+            query.exec(QStringLiteral("UPDATE sessions SET expires_at = 0 WHERE expires_at > 0")));
     }
 
     int inboxCount(const QString &subject, const QString &to)
@@ -145,7 +157,8 @@ private slots:
         QFile key(m_dir.filePath(QStringLiteral("key")));
         QVERIFY(key.open(QIODevice::WriteOnly) && key.write("org-key\n") > 0);
         key.close();
-        m_inbox = std::make_unique<InboxServer>(InboxServer::Options{.apiKey = QStringLiteral("org-key")});
+        m_inbox = std::make_unique<InboxServer>(
+            InboxServer::Options{.apiKey = QStringLiteral("org-key")});
         QVERIFY2(m_inbox->isRunning(), qPrintable(m_inbox->errorString()));
         QVERIFY(!RelayProcess::newSession(m_database, jane).isEmpty()); // creates the schema
         auto store = RelayStore::open(std::get<DatabaseUrl>(parseDatabaseUrl(m_database)),
@@ -168,27 +181,42 @@ private slots:
         const QString claim = QStringLiteral("/v1/claim");
         const QString heartbeat = QStringLiteral("/v1/heartbeat");
         QTest::newRow("send") << emails << "own" << email(jane) << 200 << "\"id\"";
-        QTest::newRow("recipient in capitals") << emails << "own" << email(jane.toUpper()) << 200 << "\"id\"";
+        QTest::newRow("recipient in capitals")
+            << emails << "own" << email(jane.toUpper()) << 200 << "\"id\"";
         QTest::newRow("another address")
             << emails << "own" << email(bob) << 403 << "This session reports to j•••@example.com";
         QTest::newRow("two recipients")
-            << emails << "own" << QByteArray(R"({"to":["jane@example.com","bob@example.com"],"subject":"Nimbrel Scan Results","html":""})")
+            << emails << "own"
+            << QByteArray(
+                   R"({"to":["jane@example.com","bob@example.com"],"subject":"Nimbrel Scan Results","html":""})")
             << 422 << "exactly one";
-        QTest::newRow("foreign subject") << emails << "own" << email(jane, "Invoice") << 422 << "Nimbrel's own";
-        QTest::newRow("bcc") << emails << "own" << email(jane, "Nimbrel Scan Results", ",\"bcc\":[\"bob@example.com\"]") << 422 << "`bcc`";
+        QTest::newRow("foreign subject")
+            << emails << "own" << email(jane, "Invoice") << 422 << "Nimbrel's own";
+        QTest::newRow("bcc") << emails << "own"
+                             << email(jane, "Nimbrel Scan Results",
+                                      ",\"bcc\":[\"bob@example.com\"]")
+                             << 422 << "`bcc`";
         QTest::newRow("not JSON") << emails << "own" << QByteArray("to=bob") << 422 << "not a JSON";
         QTest::newRow("no token") << emails << "none" << email(jane) << 401 << "missing_api_key";
         QTest::newRow("forged token") << emails << "forged" << email(jane) << 403 << "not valid";
-        QTest::newRow("other session's token") << emails << "other" << email(jane) << 403 << "b•••@example.com";
+        QTest::newRow("other session's token")
+            << emails << "other" << email(jane) << 403 << "b•••@example.com";
         QTest::newRow("expired token") << emails << "expired" << email(jane) << 403 << "expired";
-        QTest::newRow("heartbeat") << heartbeat << "own" << QByteArray(R"({"monitoring":true,"lines":3})") << 204 << "";
-        QTest::newRow("heartbeat without flag") << heartbeat << "own" << QByteArray(R"({"lines":3})") << 422 << "monitoring";
-        QTest::newRow("heartbeat forged") << heartbeat << "forged" << QByteArray(R"({"monitoring":true})") << 403 << "not valid";
-        QTest::newRow("claim") << claim << "fresh" << QByteArray() << 200 << "\"interviewer\":\"j•••@example.com\"";
+        QTest::newRow("heartbeat")
+            << heartbeat << "own" << QByteArray(R"({"monitoring":true,"lines":3})") << 204 << "";
+        QTest::newRow("heartbeat without flag")
+            << heartbeat << "own" << QByteArray(R"({"lines":3})") << 422 << "monitoring";
+        QTest::newRow("heartbeat forged")
+            << heartbeat << "forged" << QByteArray(R"({"monitoring":true})") << 403 << "not valid";
+        QTest::newRow("claim") << claim << "fresh" << QByteArray() << 200
+                               << "\"interviewer\":\"j•••@example.com\"";
         QTest::newRow("claim used code") << claim << "used" << QByteArray() << 409 << "already";
-        QTest::newRow("claim mistyped code") << claim << "typo" << QByteArray() << 400 << "typing error";
-        QTest::newRow("claim unknown code") << claim << "unknown" << QByteArray() << 404 << "no session";
-        QTest::newRow("unknown path") << QStringLiteral("/domains") << "own" << QByteArray("{}") << 404 << "not_found";
+        QTest::newRow("claim mistyped code")
+            << claim << "typo" << QByteArray() << 400 << "typing error";
+        QTest::newRow("claim unknown code")
+            << claim << "unknown" << QByteArray() << 404 << "no session";
+        QTest::newRow("unknown path")
+            << QStringLiteral("/domains") << "own" << QByteArray("{}") << 404 << "not_found";
     }
 
     void requests()
@@ -232,7 +260,8 @@ private slots:
         QCOMPARE(received.size() - before, status == 200 && path == QLatin1String("/emails"));
         if (status == 200 && path == QLatin1String("/emails")) {
             const QJsonObject sent = received.first().toObject();
-            QCOMPARE(sent.value(QLatin1String("from")).toString(), QStringLiteral("relay@example.org"));
+            QCOMPARE(sent.value(QLatin1String("from")).toString(),
+                     QStringLiteral("relay@example.org"));
             QCOMPARE(sent.value(QLatin1String("to")).toArray(), QJsonArray{jane});
         }
     }
@@ -247,12 +276,24 @@ private slots:
         const QString ann = QStringLiteral("ann@example.com");
         const QByteArray token = newToken(relay, ann);
         const qint64 session = lastSessionId();
-        QCOMPARE(exchange(relay, QStringLiteral("/emails"), email(ann, "Nimbrel Monitoring Started"), token).first, 200);
-        QTRY_COMPARE_WITH_TIMEOUT(inboxCount(QStringLiteral("Nimbrel Stopped Reporting"), ann), 1, 10'000);
-        QCOMPARE(exchange(relay, QStringLiteral("/v1/heartbeat"), R"({"monitoring":true,"lines":0})", token).first, 204);
-        QTRY_COMPARE_WITH_TIMEOUT(inboxCount(QStringLiteral("Nimbrel Reporting Again"), ann), 1, 10'000);
-        QCOMPARE(exchange(relay, QStringLiteral("/emails"), email(ann, "Nimbrel Monitoring Stopped"), token).first, 200);
-        QCOMPARE(timelineKinds(session), (QStringList{"claimed", "started", "silent", "back", "stopped"}));
+        QCOMPARE(exchange(relay, QStringLiteral("/emails"),
+                          email(ann, "Nimbrel Monitoring Started"), token)
+                     .first,
+                 200);
+        QTRY_COMPARE_WITH_TIMEOUT(inboxCount(QStringLiteral("Nimbrel Stopped Reporting"), ann), 1,
+                                  10'000);
+        QCOMPARE(exchange(relay, QStringLiteral("/v1/heartbeat"),
+                          R"({"monitoring":true,"lines":0})", token)
+                     .first,
+                 204);
+        QTRY_COMPARE_WITH_TIMEOUT(inboxCount(QStringLiteral("Nimbrel Reporting Again"), ann), 1,
+                                  10'000);
+        QCOMPARE(exchange(relay, QStringLiteral("/emails"),
+                          email(ann, "Nimbrel Monitoring Stopped"), token)
+                     .first,
+                 200);
+        QCOMPARE(timelineKinds(session),
+                 (QStringList{"claimed", "started", "silent", "back", "stopped"}));
     }
 
     void silenceAfterTheDefault35s()
@@ -263,8 +304,12 @@ private slots:
         const QByteArray token = newToken(relay, tom);
         QElapsedTimer silence;
         silence.start();
-        QCOMPARE(exchange(relay, QStringLiteral("/emails"), email(tom, "Nimbrel Monitoring Started"), token).first, 200);
-        QTRY_COMPARE_WITH_TIMEOUT(inboxCount(QStringLiteral("Nimbrel Stopped Reporting"), tom), 1, 45'000);
+        QCOMPARE(exchange(relay, QStringLiteral("/emails"),
+                          email(tom, "Nimbrel Monitoring Started"), token)
+                     .first,
+                 200);
+        QTRY_COMPARE_WITH_TIMEOUT(inboxCount(QStringLiteral("Nimbrel Stopped Reporting"), tom), 1,
+                                  45'000);
         qInfo("silence reported after %.1f s", silence.elapsed() / 1000.0);
         QVERIFY(silence.elapsed() >= 35'000 && silence.elapsed() <= 40'000);
     }
@@ -280,7 +325,8 @@ private slots:
         QList<QNetworkReply *> replies;
         for (int i = 0; i < 60; ++i) {
             const QByteArray key = "load-" + QByteArray::number(i);
-            QNetworkReply *reply = post(*relay, QStringLiteral("/emails"), email(jane), tokens[size_t(i % 3)], key);
+            QNetworkReply *reply =
+                post(*relay, QStringLiteral("/emails"), email(jane), tokens[size_t(i % 3)], key);
             connect(reply, &QNetworkReply::finished, this, [&accepted, reply, key] {
                 if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200)
                     accepted << QString::fromLatin1(key);
@@ -295,14 +341,19 @@ private slots:
         relay = std::make_unique<RelayProcess>(options());
         QVERIFY2(relay->isRunning(), qPrintable(relay->errorString()));
         QSqlQuery query(QSqlDatabase::database(QStringLiteral("test")));
-        QVERIFY(query.exec(QStringLiteral("SELECT idempotency_key FROM events WHERE idempotency_key LIKE 'load-%'")));
+        QVERIFY(query.exec(QStringLiteral(
+            "SELECT idempotency_key FROM events WHERE idempotency_key LIKE 'load-%'")));
         QStringList stored;
         while (query.next())
             stored << query.value(0).toString();
-        qInfo("%lld answered 200 before kill -9, %lld stored", qlonglong(answeredBeforeKill.size()), qlonglong(stored.size()));
+        qInfo("%lld answered 200 before kill -9, %lld stored", qlonglong(answeredBeforeKill.size()),
+              qlonglong(stored.size()));
         for (const QString &key : answeredBeforeKill)
             QVERIFY2(stored.contains(key), qPrintable(key));
-        QCOMPARE(exchange(*relay, QStringLiteral("/v1/heartbeat"), R"({"monitoring":false})", tokens[0]).first, 204);
+        QCOMPARE(
+            exchange(*relay, QStringLiteral("/v1/heartbeat"), R"({"monitoring":false})", tokens[0])
+                .first,
+            204);
     }
 
     // Requests that are refused on their head, and clients too slow to finish one.
@@ -311,8 +362,10 @@ private slots:
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("statusLine");
         const QByteArray head = "POST /emails HTTP/1.1\r\nHost: relay\r\n";
-        QTest::newRow("body declared over the bound") << head + "Content-Length: 300000\r\n\r\n" << QByteArray("HTTP/1.1 413");
-        QTest::newRow("head over the bound") << head + "X: " + QByteArray(9000, 'x') + "\r\n\r\n" << QByteArray("HTTP/1.1 431");
+        QTest::newRow("body declared over the bound") << head + "Content-Length: 300000\r\n\r\n"
+                                                      << QByteArray("HTTP/1.1 413");
+        QTest::newRow("head over the bound") << head + "X: " + QByteArray(9000, 'x') + "\r\n\r\n"
+                                             << QByteArray("HTTP/1.1 431");
         QTest::newRow("not HTTP") << QByteArray("HELLO\r\n\r\n") << QByteArray("HTTP/1.1 400");
         // Dropped without an answer when the read timeout ends it.
         QTest::newRow("slow head") << head + "Content-Le" << QByteArray();
@@ -330,7 +383,8 @@ private slots:
         socket.write(request);
         QByteArray answer;
         QTRY_VERIFY_WITH_TIMEOUT((answer += socket.readAll()).contains("\r\n\r\n") ||
-                                     socket.state() == QAbstractSocket::UnconnectedState, 15'000);
+                                     socket.state() == QAbstractSocket::UnconnectedState,
+                                 15'000);
         QVERIFY2(answer.startsWith(statusLine), answer.constData());
         QVERIFY(!statusLine.isEmpty() || socket.state() == QAbstractSocket::UnconnectedState);
     }
@@ -353,7 +407,8 @@ private slots:
         std::vector<int> sockets;
         for (int i = 0; i < wanted; ++i) {
             const int fd = socket(AF_INET, SOCK_STREAM, 0);
-            if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+            if (fd < 0 ||
+                ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
                 break;
             sockets.push_back(fd);
         }
@@ -367,7 +422,8 @@ private slots:
             return closed;
         };
         QTRY_COMPARE_WITH_TIMEOUT(closedCount(), wanted - 32, 30'000);
-        qInfo("%d connections: peak resident memory of the relay %lld KiB", wanted, relay.memoryKiB("VmHWM"));
+        qInfo("%d connections: peak resident memory of the relay %lld KiB", wanted,
+              relay.memoryKiB("VmHWM"));
         QVERIFY(relay.memoryKiB("VmHWM") < 64 * 1024);
         for (int fd : sockets)
             close(fd);
