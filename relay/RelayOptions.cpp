@@ -31,7 +31,7 @@ constexpr OptionText options[] = {
     {"emails-per-address", "E-mails a minute from one client address (default 600).", "N"},
     {"trust-proxy", "Take the client's address from X-Real-IP of a proxy on this machine.",
      nullptr},
-    {"interviewer", "session new: the interviewer's e-mail address.", "ADDRESS"},
+    {"interviewer", "session new, account set: the interviewer's e-mail address.", "ADDRESS"},
     {"expires-in", "session new: how long the session lasts (default 4h).", "DURATION"},
 };
 

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RelayService.h"
 
+#include "InterviewerSite.h"
 #include "LivenessWatch.h"
 #include "ProviderClient.h"
 #include "Secrets.h"
@@ -23,32 +24,9 @@ namespace {
 constexpr qsizetype maxIdempotencyKeyLength = 200;
 constexpr int heartbeatsPerMinute = 30; // one each 10 s tick, with room for restarts
 
-// A header by its field or its name; empty when absent.
-template <typename Name> QString header(const HttpRequestMessage &message, Name name)
-{
-    const auto value = message[name];
-    return QString::fromUtf8(value.data(), qsizetype(value.size()));
-}
-
 QJsonObject jsonObject(const HttpRequestMessage &message)
 {
     return QJsonDocument::fromJson(QByteArray::fromStdString(message.body())).object();
-}
-
-HttpResponseMessage answer(int status, const QByteArray &json = {})
-{
-    HttpResponseMessage response{http::status(status), 11};
-    if (!json.isEmpty()) {
-        response.set(http::field::content_type, "application/json");
-        response.body() = json.toStdString();
-    }
-    response.set(http::field::cache_control, "no-store");
-    return response;
-}
-
-HttpResponseMessage answer(const RelayError &error)
-{
-    return answer(error.status, error.toJson());
 }
 
 RelayError invalidBody(const QString &message)
@@ -58,22 +36,13 @@ RelayError invalidBody(const QString &message)
 
 } // namespace
 
-struct RelayService::Call
-{
-    HttpRequestMessage message;
-    QString address; // the client's, for the limits per address
-    HttpRespond respond;
-
-    void reply(const HttpResponseMessage &response) const { respond(response); }
-    void reply(const RelayError &error) const { respond(answer(error)); }
-};
-
 RelayService::RelayService(RelaySettings settings, std::unique_ptr<RelayStore> store,
                            QObject *parent)
     : QObject(parent), m_settings(std::move(settings)), m_store(std::move(store)),
       m_provider(new ProviderClient(m_settings.providerEndpoint, m_settings.providerKey,
                                     m_settings.sender, this)),
       m_liveness(new LivenessWatch(*m_store, *m_provider, m_settings.silenceAfter, this)),
+      m_site(new InterviewerSite(*m_store, this)),
       m_sessionEmails(m_settings.sessionEmailsPerMinute, m_settings.sessionEmailsPerMinute),
       m_addressEmails(m_settings.addressEmailsPerMinute, m_settings.addressEmailsPerMinute),
       m_claims(m_settings.claimsPerMinute, m_settings.claimsPerMinute),
@@ -90,7 +59,7 @@ std::variant<quint16, QString> RelayService::start()
     m_server = std::make_unique<HttpServer>(
         m_settings.limits, [this](IncomingRequest request, HttpRespond respond) {
             QString address = QString::fromStdString(request.peerAddress);
-            Call call{std::move(request.message), std::move(address), std::move(respond)};
+            RelayCall call{std::move(request.message), std::move(address), std::move(respond)};
             QMetaObject::invokeMethod(
                 this, [this, call] { handle(call); }, Qt::QueuedConnection);
         });
@@ -101,27 +70,28 @@ std::variant<quint16, QString> RelayService::start()
     return quint16(std::get<unsigned short>(bound));
 }
 
-void RelayService::handle(const Call &received)
+void RelayService::handle(const RelayCall &received)
 {
-    Call call = received;
+    RelayCall call = received;
     if (m_settings.trustProxy && QHostAddress(call.address).isLoopback()) {
-        const QString forwarded = header(call.message, "X-Real-IP");
+        const QString forwarded = call.header("X-Real-IP");
         if (!QHostAddress(forwarded).isNull())
             call.address = forwarded;
     }
 
-    const auto target = call.message.target();
-    const std::string path(target.substr(0, target.find('?')));
-    using Route = void (RelayService::*)(const Call &);
+    const QString path = call.path();
+    using Route = void (RelayService::*)(const RelayCall &);
     Route route = nullptr;
-    if (path == "/emails")
+    if (path == QLatin1String("/emails"))
         route = &RelayService::sendEmail;
-    else if (path == "/v1/claim")
+    else if (path == QLatin1String("/v1/claim"))
         route = &RelayService::claim;
-    else if (path == "/v1/heartbeat")
+    else if (path == QLatin1String("/v1/heartbeat"))
         route = &RelayService::heartbeat;
-    else if (path == "/healthz" && call.message.method() == http::verb::get)
-        return call.reply(answer(200, QByteArrayLiteral("{\"status\":\"ok\"}")));
+    else if (path == QLatin1String("/healthz") && call.message.method() == http::verb::get)
+        return call.reply(jsonAnswer(200, QByteArrayLiteral("{\"status\":\"ok\"}")));
+    else if (m_site->handle(call))
+        return;
     if (!route)
         return call.reply({404, QStringLiteral("not_found"), QStringLiteral("Not found.")});
     if (call.message.method() != http::verb::post)
@@ -131,20 +101,20 @@ void RelayService::handle(const Call &received)
 }
 
 std::optional<RelayError> RelayService::limit(RateLimiter &limiter, const QString &key,
-                                              const Call &call)
+                                              const RelayCall &call)
 {
     const auto wait = limiter.take(key, RateLimiter::Clock::now());
     if (!wait)
         return std::nullopt;
     RelayError error{429, QStringLiteral("rate_limit_exceeded"),
                      QStringLiteral("Too many requests; try again in %1 s.").arg(wait->count())};
-    HttpResponseMessage response = answer(error);
+    HttpResponseMessage response = jsonAnswer(error.status, error.toJson());
     response.set(http::field::retry_after, std::to_string(wait->count()));
     call.reply(response);
     return error;
 }
 
-void RelayService::claim(const Call &call)
+void RelayService::claim(const RelayCall &call)
 {
     if (limit(m_claims, call.address, call))
         return;
@@ -187,12 +157,12 @@ void RelayService::claim(const Call &call)
         {QStringLiteral("interviewer"), maskedAddress(session.interviewer)},
         {QStringLiteral("expires"),
          QDateTime::fromMSecsSinceEpoch(session.expiresAt, Qt::UTC).toString(Qt::ISODate)}};
-    call.reply(answer(200, QJsonDocument(body).toJson(QJsonDocument::Compact)));
+    call.reply(jsonAnswer(200, QJsonDocument(body).toJson(QJsonDocument::Compact)));
 }
 
-std::variant<SessionRecord, RelayError> RelayService::authorise(const Call &call)
+std::variant<SessionRecord, RelayError> RelayService::authorise(const RelayCall &call)
 {
-    const QString authorization = header(call.message, http::field::authorization);
+    const QString authorization = call.header("Authorization");
     if (!authorization.startsWith(QLatin1String("Bearer ")) || authorization.size() <= 7)
         return RelayError{401, QStringLiteral("missing_api_key"),
                           QStringLiteral("Missing session token in the Authorization header.")};
@@ -206,14 +176,14 @@ std::variant<SessionRecord, RelayError> RelayService::authorise(const Call &call
     return *session;
 }
 
-void RelayService::sendEmail(const Call &call)
+void RelayService::sendEmail(const RelayCall &call)
 {
     const auto authorised = authorise(call);
     if (const auto *error = std::get_if<RelayError>(&authorised))
         return call.reply(*error);
     const SessionRecord session = std::get<SessionRecord>(authorised);
 
-    const QString idempotencyKey = header(call.message, "Idempotency-Key");
+    const QString idempotencyKey = call.header("Idempotency-Key");
     if (idempotencyKey.size() > maxIdempotencyKeyLength)
         return call.reply(invalidBody(QStringLiteral("The Idempotency-Key is too long.")));
     const auto checked =
@@ -242,14 +212,14 @@ void RelayService::sendEmail(const Call &call)
                                        QStringLiteral("The relay cannot record the e-mail now.")});
                 }
             }
-            HttpResponseMessage response = answer(forwarded.status, forwarded.body);
+            HttpResponseMessage response = jsonAnswer(forwarded.status, forwarded.body);
             if (!forwarded.retryAfter.isEmpty())
                 response.set(http::field::retry_after, forwarded.retryAfter.toStdString());
             call.reply(response);
         });
 }
 
-void RelayService::heartbeat(const Call &call)
+void RelayService::heartbeat(const RelayCall &call)
 {
     const auto authorised = authorise(call);
     if (const auto *error = std::get_if<RelayError>(&authorised))
@@ -273,5 +243,5 @@ void RelayService::heartbeat(const Call &call)
     }
     if (cameBack)
         m_liveness->cameBack(session.id, session.interviewer, now);
-    call.reply(answer(204));
+    call.reply(jsonAnswer(204));
 }

@@ -4,6 +4,7 @@
 
 #include "HttpServer.h"
 #include "RateLimiter.h"
+#include "RelayCall.h"
 #include "RelayError.h"
 #include "RelayStore.h"
 
@@ -14,6 +15,7 @@
 #include <memory>
 #include <variant>
 
+class InterviewerSite;
 class LivenessWatch;
 class ProviderClient;
 
@@ -50,19 +52,19 @@ public:
     std::variant<quint16, QString> start();
 
 private:
-    struct Call;
-
-    void handle(const Call &call);
-    void claim(const Call &call);
-    void sendEmail(const Call &call);
-    void heartbeat(const Call &call);
-    std::variant<SessionRecord, RelayError> authorise(const Call &call);
-    std::optional<RelayError> limit(RateLimiter &limiter, const QString &key, const Call &call);
+    void handle(const RelayCall &call);
+    void claim(const RelayCall &call);
+    void sendEmail(const RelayCall &call);
+    void heartbeat(const RelayCall &call);
+    std::variant<SessionRecord, RelayError> authorise(const RelayCall &call);
+    std::optional<RelayError> limit(RateLimiter &limiter, const QString &key,
+                                    const RelayCall &call);
 
     RelaySettings m_settings;
     std::unique_ptr<RelayStore> m_store;
     ProviderClient *m_provider;
     LivenessWatch *m_liveness;
+    InterviewerSite *m_site;
     RateLimiter m_sessionEmails;
     RateLimiter m_addressEmails;
     RateLimiter m_claims;

@@ -44,6 +44,18 @@ const std::vector<QStringList> &migrations()
                            " action TEXT NOT NULL,"
                            " detail TEXT NOT NULL)"),
         },
+        {
+            QStringLiteral("CREATE TABLE interviewers ("
+                           " id %ID%,"
+                           " email TEXT NOT NULL UNIQUE,"
+                           " password_hash TEXT NOT NULL,"
+                           " created_at BIGINT NOT NULL)"),
+            QStringLiteral("CREATE TABLE sign_ins ("
+                           " token_hash TEXT PRIMARY KEY,"
+                           " email TEXT NOT NULL,"
+                           " expires_at BIGINT NOT NULL)"),
+            QStringLiteral("CREATE INDEX sessions_interviewer ON sessions (interviewer)"),
+        },
     };
     return steps;
 }
@@ -179,13 +191,11 @@ std::optional<qint64> RelayStore::createSession(const QString &interviewer,
     }
     const qint64 id = query.value(0).toLongLong();
     query.finish();
-    query.prepare(QStringLiteral("INSERT INTO audit (at, actor, action, detail) VALUES (?, ?, "
-                                 "'session created', ?)"));
-    query.addBindValue(now);
-    query.addBindValue(actor);
-    query.addBindValue(QStringLiteral("session %1 for %2").arg(id).arg(interviewer));
-    if (!query.exec() || !m_db.commit()) {
-        fail(query);
+    if (!insertAudit(now, actor, QStringLiteral("session created"),
+                     QStringLiteral("session %1 for %2").arg(id).arg(interviewer)))
+        return std::nullopt;
+    if (!m_db.commit()) {
+        fail(m_db.lastError().text());
         return std::nullopt;
     }
     return id;
@@ -351,19 +361,133 @@ std::vector<SilentSession> RelayStore::markSilent(qint64 silentSince, qint64 now
     return marked;
 }
 
-std::vector<TimelineEvent> RelayStore::timeline(qint64 sessionId)
+std::vector<TimelineEvent> RelayStore::timeline(qint64 sessionId, qint64 afterEventId)
 {
     std::vector<TimelineEvent> events;
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT at, kind, detail FROM events WHERE session_id = ? "
-                                 "ORDER BY id"));
+    query.prepare(QStringLiteral("SELECT id, at, kind, detail FROM events WHERE session_id = ? "
+                                 "AND id > ? ORDER BY id"));
     query.addBindValue(sessionId);
+    query.addBindValue(afterEventId);
     if (!query.exec()) {
         fail(query);
         return events;
     }
     while (query.next())
-        events.push_back(
-            {query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString()});
+        events.push_back({query.value(0).toLongLong(), query.value(1).toLongLong(),
+                          query.value(2).toString(), query.value(3).toString()});
     return events;
+}
+
+bool RelayStore::insertAudit(qint64 now, const QString &actor, const QString &action,
+                             const QString &detail)
+{
+    QSqlQuery query(m_db);
+    query.prepare(
+        QStringLiteral("INSERT INTO audit (at, actor, action, detail) VALUES (?, ?, ?, ?)"));
+    query.addBindValue(now);
+    query.addBindValue(actor);
+    query.addBindValue(action);
+    query.addBindValue(detail);
+    return query.exec() || fail(query);
+}
+
+bool RelayStore::audit(qint64 now, const QString &actor, const QString &action,
+                       const QString &detail)
+{
+    return insertAudit(now, actor, action, detail);
+}
+
+bool RelayStore::setInterviewer(const QString &email, const QByteArray &passwordHash, qint64 now,
+                                const QString &actor)
+{
+    if (!m_db.transaction())
+        return fail(m_db.lastError().text());
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("INSERT INTO interviewers (email, password_hash, created_at) "
+                                 "VALUES (?, ?, ?) ON CONFLICT (email) DO UPDATE SET "
+                                 "password_hash = excluded.password_hash"));
+    query.addBindValue(email);
+    query.addBindValue(QString::fromLatin1(passwordHash));
+    query.addBindValue(now);
+    if (!query.exec())
+        return fail(query);
+    return insertAudit(now, actor, QStringLiteral("account set"), email) &&
+           (m_db.commit() || fail(m_db.lastError().text()));
+}
+
+std::optional<QByteArray> RelayStore::passwordHash(const QString &email)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT password_hash FROM interviewers WHERE email = ?"));
+    query.addBindValue(email);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    return query.value(0).toString().toLatin1();
+}
+
+bool RelayStore::signIn(const QByteArray &tokenHash, const QString &email, qint64 now,
+                        qint64 expiresAt, const QString &address)
+{
+    if (!m_db.transaction())
+        return fail(m_db.lastError().text());
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("DELETE FROM sign_ins WHERE expires_at <= ?"));
+    query.addBindValue(now);
+    if (!query.exec())
+        return fail(query);
+    query.prepare(QStringLiteral("INSERT INTO sign_ins (token_hash, email, expires_at) "
+                                 "VALUES (?, ?, ?)"));
+    query.addBindValue(QString::fromLatin1(tokenHash));
+    query.addBindValue(email);
+    query.addBindValue(expiresAt);
+    if (!query.exec())
+        return fail(query);
+    return insertAudit(now, email, QStringLiteral("signed in"),
+                       QStringLiteral("from ") + address) &&
+           (m_db.commit() || fail(m_db.lastError().text()));
+}
+
+std::optional<QString> RelayStore::signedIn(const QByteArray &tokenHash, qint64 now)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT email FROM sign_ins WHERE token_hash = ? AND "
+                                 "expires_at > ?"));
+    query.addBindValue(QString::fromLatin1(tokenHash));
+    query.addBindValue(now);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    return query.value(0).toString();
+}
+
+bool RelayStore::signOut(const QByteArray &tokenHash)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("DELETE FROM sign_ins WHERE token_hash = ?"));
+    query.addBindValue(QString::fromLatin1(tokenHash));
+    return query.exec() || fail(query);
+}
+
+std::vector<SessionSummary> RelayStore::sessionsOf(const QString &email,
+                                                   std::optional<qint64> onlyId)
+{
+    std::vector<SessionSummary> sessions;
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT id, created_at, expires_at, claimed_at, monitoring, "
+                                 "silent, last_heartbeat, last_lines FROM sessions WHERE "
+                                 "interviewer = ? AND (id = ? OR ? = 0) ORDER BY id DESC "
+                                 "LIMIT 200"));
+    query.addBindValue(email);
+    query.addBindValue(onlyId.value_or(0));
+    query.addBindValue(onlyId.value_or(0));
+    if (!query.exec()) {
+        fail(query);
+        return sessions;
+    }
+    while (query.next())
+        sessions.push_back({query.value(0).toLongLong(), query.value(1).toLongLong(),
+                            query.value(2).toLongLong(), !query.value(3).isNull(),
+                            query.value(4).toInt() != 0, query.value(5).toInt() != 0,
+                            query.value(6).toLongLong(), query.value(7).toInt()});
+    return sessions;
 }

@@ -24,9 +24,23 @@ struct SessionRecord
 // One entry of a session's timeline.
 struct TimelineEvent
 {
+    qint64 id = 0;
     qint64 at = 0;
     QString kind; // claimed, verification, started, findings, stopped, silent, back
     QString detail;
+};
+
+// A session as its interviewer's pages show it.
+struct SessionSummary
+{
+    qint64 id = 0;
+    qint64 createdAt = 0;
+    qint64 expiresAt = 0;
+    bool claimed = false;
+    bool monitoring = false;
+    bool silent = false;
+    qint64 lastHeartbeat = 0;
+    int lastLines = 0;
 };
 
 // A monitoring session the liveness watch just found silent.
@@ -54,7 +68,7 @@ public:
     RelayStore(const RelayStore &) = delete;
     RelayStore &operator=(const RelayStore &) = delete;
 
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
     QString lastError() const { return m_error; }
 
     std::optional<qint64> createSession(const QString &interviewer, const QByteArray &codeHash,
@@ -78,13 +92,29 @@ public:
     // several relays on one database: each session is marked by one of them.
     std::vector<SilentSession> markSilent(qint64 silentSince, qint64 now);
 
-    std::vector<TimelineEvent> timeline(qint64 sessionId);
+    std::vector<TimelineEvent> timeline(qint64 sessionId, qint64 afterEventId = 0);
+
+    // Interviewer accounts (Argon2id hashes) and their signed-in browsers
+    // (hashed tokens); sign-ins and session creations go into the audit log.
+    bool setInterviewer(const QString &email, const QByteArray &passwordHash, qint64 now,
+                        const QString &actor);
+    std::optional<QByteArray> passwordHash(const QString &email);
+    bool signIn(const QByteArray &tokenHash, const QString &email, qint64 now, qint64 expiresAt,
+                const QString &address);
+    std::optional<QString> signedIn(const QByteArray &tokenHash, qint64 now);
+    bool signOut(const QByteArray &tokenHash);
+    bool audit(qint64 now, const QString &actor, const QString &action, const QString &detail);
+    // The interviewer's newest sessions, or the one with onlyId if it is theirs.
+    std::vector<SessionSummary> sessionsOf(const QString &email,
+                                           std::optional<qint64> onlyId = std::nullopt);
 
 private:
     explicit RelayStore(QString connectionName);
     bool migrate();
     bool fail(const class QSqlQuery &query);
     bool fail(const QString &what);
+    bool insertAudit(qint64 now, const QString &actor, const QString &action,
+                     const QString &detail);
     bool insertEvent(qint64 sessionId, qint64 at, const QString &kind, const QString &detail,
                      const QString &idempotencyKey, qint64 *eventId = nullptr);
 

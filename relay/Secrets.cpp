@@ -26,4 +26,20 @@ QByteArray hashOf(const QByteArray &secret)
     return QByteArray(reinterpret_cast<const char *>(hash), sizeof hash).toHex();
 }
 
+QByteArray hashPassword(const QByteArray &password)
+{
+    char hash[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str(hash, password.constData(), quint64(password.size()),
+                          crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+        return {}; // out of memory
+    return QByteArray(hash);
+}
+
+bool passwordMatches(const QByteArray &hash, const QByteArray &password)
+{
+    return crypto_pwhash_str_verify(hash.constData(), password.constData(),
+                                    quint64(password.size())) == 0;
+}
+
 } // namespace Secrets

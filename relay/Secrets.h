@@ -14,4 +14,9 @@ bool initialise(); // libsodium's; false when the system has no usable randomnes
 QByteArray newToken();
 QByteArray hashOf(const QByteArray &secret); // 64 hex digits
 
+// Interviewers' passwords: Argon2id (libsodium's interactive limits, 64 MiB
+// and a few tenths of a second), in its self-describing string form.
+QByteArray hashPassword(const QByteArray &password);
+bool passwordMatches(const QByteArray &hash, const QByteArray &password);
+
 } // namespace Secrets

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 
 #include <sys/resource.h>
 
@@ -65,6 +66,31 @@ int newSession(const RelayOptions &options)
     return 0;
 }
 
+// The password comes on standard input (its first line), never as an argument.
+int setAccount(const RelayOptions &options)
+{
+    const QString interviewer = options.value(QStringLiteral("interviewer")).trimmed();
+    if (!interviewer.contains(QLatin1Char('@')) || interviewer.contains(QLatin1Char(' ')))
+        fail(QStringLiteral("account set needs --interviewer ADDRESS"));
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        fail(QStringLiteral("cannot read the password from standard input"));
+    QByteArray password = input.readLine(1024);
+    while (password.endsWith('\n') || password.endsWith('\r'))
+        password.chop(1);
+    if (password.size() < 12)
+        fail(QStringLiteral(
+            "the password (first line of standard input) needs 12 characters or more"));
+    const QByteArray hash = Secrets::hashPassword(password);
+    if (hash.isEmpty())
+        fail(QStringLiteral("not enough memory to hash the password"));
+    const std::unique_ptr<RelayStore> store = openStore(options);
+    const QString actor = QStringLiteral("command line (%1)").arg(qEnvironmentVariable("USER"));
+    if (!store->setInterviewer(interviewer, hash, QDateTime::currentMSecsSinceEpoch(), actor))
+        fail(QStringLiteral("cannot store the account: ") + store->lastError());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -76,12 +102,15 @@ int main(int argc, char *argv[])
         fail(QStringLiteral("libsodium cannot start (no system randomness)"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Sends Nimbrel's e-mails for an organisation and watches its sessions.\n"
-                       "  serve         serve the API over HTTP\n"
-                       "  session new   create a session and print the candidate's code"));
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends Nimbrel's e-mails for an organisation and watches its sessions.\n"
+        "  serve         serve the API over HTTP\n"
+        "  session new   create a session and print the candidate's code\n"
+        "  account set   create an interviewer's account, or set its password (from standard "
+        "input)"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("serve | session new"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("serve | session new | account set"));
     parser.addOptions(RelayOptions::commandLineOptions());
     parser.process(app);
 
@@ -93,8 +122,10 @@ int main(int argc, char *argv[])
 
     if (command == QStringList{QStringLiteral("session"), QStringLiteral("new")})
         return newSession(options);
+    if (command == QStringList{QStringLiteral("account"), QStringLiteral("set")})
+        return setAccount(options);
     if (command != QStringList{QStringLiteral("serve")})
-        fail(QStringLiteral("expected a command: serve, or session new (see --help)"));
+        fail(QStringLiteral("expected a command: serve, session new or account set (see --help)"));
 
     const auto settings = options.serveSettings();
     if (const auto *problem = std::get_if<QString>(&settings))
