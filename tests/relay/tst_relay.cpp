@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTest>
@@ -84,12 +85,37 @@ class TestRelay : public QObject
     std::pair<int, QByteArray> exchange(const RelayProcess &relay, const QString &path,
                                         const QByteArray &body, const QByteArray &token = {})
     {
-        std::unique_ptr<QNetworkReply> reply(post(relay, path, body, token));
+        return answered(post(relay, path, body, token));
+    }
+
+    // A page as a browser asks for it: a form's POST when there is a body.
+    std::pair<int, QByteArray> browse(const RelayProcess &relay, const QString &path,
+                                      const QByteArray &form, const QByteArray &cookie,
+                                      QByteArray *setCookie = nullptr, QByteArray origin = {})
+    {
+        QNetworkRequest request(relay.baseUrl().resolved(QUrl(path)));
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::ManualRedirectPolicy);
+        request.setRawHeader("Cookie", cookie);
+        if (origin.isEmpty())
+            origin = relay.baseUrl().toString(QUrl::RemovePath).toUtf8();
+        request.setRawHeader("Origin", origin);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+        QNetworkReply *reply =
+            form.isNull() ? m_network.get(request) : m_network.post(request, form);
+        return answered(reply, setCookie);
+    }
+
+    std::pair<int, QByteArray> answered(QNetworkReply *pending, QByteArray *setCookie = nullptr)
+    {
+        std::unique_ptr<QNetworkReply> reply(pending);
         QEventLoop loop;
         connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
         QTimer::singleShot(15'000, &loop, &QEventLoop::quit);
         if (!reply->isFinished())
             loop.exec();
+        if (setCookie)
+            *setCookie = reply->rawHeader("Set-Cookie").split(';').first();
         return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                 reply->readAll()};
     }
@@ -312,6 +338,50 @@ private slots:
                                   45'000);
         qInfo("silence reported after %.1f s", silence.elapsed() / 1000.0);
         QVERIFY(silence.elapsed() >= 35'000 && silence.elapsed() <= 40'000);
+    }
+
+    // An interviewer signs in, creates a session and reads its timeline; a
+    // wrong password, another site's form and another interviewer's session
+    // are refused, and the audit log keeps the sign-ins and the creation.
+    void interviewerPages()
+    {
+        QProcess account;
+        account.start(
+            QStringLiteral(NIMBREL_RELAY_PATH),
+            {"account", "set", "--database", m_database, "--interviewer", "kim@example.com"});
+        account.write("a long passphrase\n");
+        account.closeWriteChannel();
+        QVERIFY(account.waitForFinished(20'000) && account.exitCode() == 0);
+        RelayProcess relay(options());
+        QVERIFY2(relay.isRunning(), qPrintable(relay.errorString()));
+        const QByteArray someoneElses = QByteArray::number(lastSessionId());
+        QCOMPARE(browse(relay, "/sessions", {}, {}).first, 303);
+        QCOMPARE(browse(relay, "/sign-in", "email=kim%40example.com&password=wrong", {}).first,
+                 401);
+        QByteArray cookie;
+        QCOMPARE(browse(relay, "/sign-in", "email=kim%40example.com&password=a+long+passphrase", {},
+                        &cookie)
+                     .first,
+                 303);
+        QCOMPARE(browse(relay, "/sessions", "lasts=1h", cookie, nullptr, "https://x.example").first,
+                 403);
+        const auto [created, page] = browse(relay, "/sessions", "lasts=1h", cookie);
+        QCOMPARE(created, 201);
+        static const QRegularExpression codeShown(
+            QStringLiteral("session-code\">([0-9A-Z-]{11})<"));
+        QVERIFY(!claim(relay, codeShown.match(QString::fromUtf8(page)).captured(1)).isEmpty());
+        const QByteArray own = QByteArray::number(lastSessionId());
+        QVERIFY(browse(relay, "/sessions/" + own, {}, cookie)
+                    .second.contains("Nimbrel joined the session"));
+        QVERIFY(browse(relay, "/sessions/" + own + "/events?after=0", {}, cookie)
+                    .second.contains("\"id\""));
+        QCOMPARE(browse(relay, "/sessions/" + someoneElses, {}, cookie).first, 404);
+        QSqlQuery audit(QSqlDatabase::database(QStringLiteral("test")));
+        QVERIFY(audit.exec("SELECT action FROM audit WHERE actor = 'kim@example.com' ORDER BY id"));
+        QStringList actions;
+        while (audit.next())
+            actions << audit.value(0).toString();
+        QCOMPARE(actions, (QStringList{"sign-in refused", "signed in", "session created"}));
     }
 
     // kill -9 while sends are in flight: every send answered 200 is in the
