@@ -119,13 +119,18 @@ bool RelayStore::fail(const QString &what)
 bool RelayStore::migrate()
 {
     QSqlQuery query(m_db);
-    // Relays that start together on one PostgreSQL database migrate one at a time.
-    if (m_postgres && !query.exec(QStringLiteral("SELECT pg_advisory_lock(7468657)")))
-        return fail(query);
+    const auto run = [&](const QString &statement) { return query.exec(statement) || fail(query); };
+    // All or nothing, one process at a time: relays and `session new` may
+    // start together on a new database. PostgreSQL's transactional DDL and an
+    // advisory lock, SQLite's write lock taken up front.
+    if (m_postgres ? !run(QStringLiteral("SELECT pg_advisory_lock(7468657)")) ||
+                         !run(QStringLiteral("BEGIN"))
+                   : !run(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
     if (!m_db.tables().contains(QStringLiteral("schema_version")) &&
-        !query.exec(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)")))
-        return fail(query);
-    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next())
+        !run(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)")))
+        return false;
+    if (!run(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next())
         return fail(query);
     const int current = query.value(0).isNull() ? 0 : query.value(0).toInt();
     if (current > schemaVersion)
@@ -135,19 +140,15 @@ bool RelayStore::migrate()
     const QString idColumn = m_postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
                                         : QStringLiteral("INTEGER PRIMARY KEY");
     for (int version = current + 1; version <= schemaVersion; ++version) {
-        if (!m_db.transaction())
-            return fail(m_db.lastError().text());
         for (QString statement : migrations()[size_t(version - 1)]) {
-            if (!query.exec(statement.replace(QLatin1String("%ID%"), idColumn)))
-                return fail(query);
+            if (!run(statement.replace(QLatin1String("%ID%"), idColumn)))
+                return false;
         }
-        query.prepare(QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"));
-        query.addBindValue(version);
-        if (!query.exec() || !m_db.commit())
-            return fail(query);
+        if (!run(QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(version)))
+            return false;
     }
-    return !m_postgres || query.exec(QStringLiteral("SELECT pg_advisory_unlock(7468657)")) ||
-           fail(query);
+    return run(QStringLiteral("COMMIT")) &&
+           (!m_postgres || run(QStringLiteral("SELECT pg_advisory_unlock(7468657)")));
 }
 
 bool RelayStore::insertEvent(qint64 sessionId, qint64 at, const QString &kind,
