@@ -209,9 +209,7 @@ void HttpServer::State::accept()
                 auto connection = std::make_shared<Connection>(*this, self, std::move(socket),
                                                                std::move(address));
                 connection->readHead();
-            } else if (open == 0) {
-                perAddress.erase(address);
-            }
+            } // else the socket closes here: that address has its share
         }
         accept();
     });
