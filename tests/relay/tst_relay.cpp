@@ -3,11 +3,13 @@
 // nimbrel-relay as a process, with nimbrel-inbox as its provider, driven by
 // HTTP from here: on SQLite, or on PostgreSQL when NIMBREL_RELAY_TEST_DATABASE
 // says so.
+#include "HeadlessChromium.h"
 #include "InboxServer.h"
 #include "RelayProcess.h"
 #include "RelayStore.h"
 #include "TemporaryPostgres.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -369,13 +371,34 @@ private slots:
         QCOMPARE(created, 201);
         static const QRegularExpression codeShown(
             QStringLiteral("session-code\">([0-9A-Z-]{11})<"));
-        QVERIFY(!claim(relay, codeShown.match(QString::fromUtf8(page)).captured(1)).isEmpty());
+        const QByteArray token = claim(relay, codeShown.match(QString::fromUtf8(page)).captured(1));
+        QVERIFY(!token.isEmpty());
         const QByteArray own = QByteArray::number(lastSessionId());
         QVERIFY(browse(relay, "/sessions/" + own, {}, cookie)
                     .second.contains("Nimbrel joined the session"));
         QVERIFY(browse(relay, "/sessions/" + own + "/events?after=0", {}, cookie)
                     .second.contains("\"id\""));
         QCOMPARE(browse(relay, "/sessions/" + someoneElses, {}, cookie).first, 404);
+
+        // The open timeline in a browser shows and announces a new event by
+        // itself, with nothing refused by its Content-Security-Policy.
+        HeadlessChromium browser;
+        QVERIFY2(browser.isRunning(), qPrintable(browser.errorString()));
+        QVERIFY(browser.call("Network.setCookie", {{"name", "nimbrel_relay"},
+                                                   {"value", QString::fromLatin1(cookie.mid(14))},
+                                                   {"url", relay.baseUrl().toString()}}));
+        QVERIFY(browser.open(relay.baseUrl().resolved(QUrl("/sessions/" + own))));
+        QCOMPARE(exchange(relay, "/emails", email("kim@example.com", "Nimbrel Monitoring Started"),
+                          token)
+                     .first,
+                 200);
+        QVERIFY(browser.waitUntil("document.getElementById('announcer').textContent == "
+                                  "'New event: Monitoring started'",
+                                  std::chrono::seconds(20)));
+        QVERIFY(QDir().mkpath(NIMBREL_SCREENSHOTS));
+        QVERIFY(browser.screenshot(NIMBREL_SCREENSHOTS "/relay-timeline.png"));
+        const QJsonArray logged = browser.events("Log.entryAdded");
+        QVERIFY2(logged.isEmpty(), QJsonDocument(logged).toJson().constData());
         QSqlQuery audit(QSqlDatabase::database(QStringLiteral("test")));
         QVERIFY(audit.exec("SELECT action FROM audit WHERE actor = 'kim@example.com' ORDER BY id"));
         QStringList actions;
