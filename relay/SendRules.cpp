@@ -18,11 +18,13 @@ struct KnownSubject
     std::optional<bool> monitoring;
 };
 
-constexpr std::array<KnownSubject, 4> knownSubjects{{
+constexpr std::array<KnownSubject, 6> knownSubjects{{
     {"Nimbrel Verification Code", "verification", std::nullopt},
     {"Nimbrel Monitoring Started", "started", true},
     {"Nimbrel Monitoring Stopped", "stopped", false},
     {"Nimbrel Scan Results", "findings", std::nullopt},
+    {"Nimbrel Monitoring Status", "status", true},
+    {"Nimbrel: Environment Changed", "environment", std::nullopt},
 }};
 
 RelayError invalid(const QString &message)

@@ -64,7 +64,7 @@ private slots:
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
             "<key>RelayURL</key><string>" + relay.baseUrl().toString().toUtf8() +
             "</string><key>SessionCode</key><string>" + code.toUtf8() + "</string></dict></plist>\n";
-        QVERIFY2(app.start({.environment = environment, .configPlist = config}),
+        QVERIFY2(app.start({.apiKey = {}, .baseUrl = {}, .environment = environment, .configPlist = config}),
                  qPrintable(app.error()));
         QVERIFY(keys({u"type"_s, u"jane@example.com"_s}) &&
                 keys({u"key"_s, u"Tab"_s, u"space"_s}));
