@@ -36,7 +36,8 @@ bool NimbrelWindow::start(const Options &options)
     QFile given(config);
     if (options.configPlist.isEmpty()
             ? !InboxServer::writeConfigPlist(config, options.apiKey, options.baseUrl)
-            : !given.open(QIODevice::WriteOnly) || given.write(options.configPlist) < 0)
+            : !given.open(QIODevice::WriteOnly) || given.write(options.configPlist) < 0 ||
+                  !given.flush())
         return fail(u"cannot write Config.plist"_s);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
