@@ -7,6 +7,7 @@
 #include "BinaryPlistStrings.h"
 #include "EmailAddress.h"
 #include "NoCoreDumps.h"
+#include "ResendEndpoint.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -96,7 +97,11 @@ void readRelaySettings(plist_t root, const QString &relayUrl, bool hasApiKey,
     config.relayUrl = relayUrl;
     config.sessionCode =
         stringValue(plist_dict_get_item(root, "SessionCode")).value_or(QString()).trimmed();
-    if (hasApiKey)
+    if (std::holds_alternative<EmailError>(emailsEndpoint(relayUrl)))
+        config.invalidSetting = QCoreApplication::translate(
+            "Nimbrel", "RelayURL must be the relay's https:// address (plain http:// only to "
+                       "this machine).");
+    else if (hasApiKey)
         config.invalidSetting = QCoreApplication::translate(
             "Nimbrel", "it names both ResendAPIKey and RelayURL; with a relay, the relay holds "
                        "the provider's key: remove ResendAPIKey.");

@@ -288,6 +288,8 @@ private slots:
             // root, what the message names or "" if usable
             {"<dict>" + relay + code + "</dict>", {}},
             {"<dict>" + relay + "</dict>", u"RelayURL needs the SessionCode"_s},
+            {"<dict><key>RelayURL</key><string>http://relay.example</string>" + code + "</dict>",
+             u"RelayURL must be the relay's https:// address"_s},
             {dict("<string>k</string>", relay + code), u"names both ResendAPIKey and RelayURL"_s}};
         for (const auto &[root, problem] : cases) {
             QTemporaryDir dir;
