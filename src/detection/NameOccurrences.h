@@ -13,9 +13,10 @@
 // line of at least a given level each first stood: the duplicate test of a
 // scan pass, where a name may join only a line as strong as its own. An Aho-Corasick
 // automaton over the names, so a whole pass costs time linear in the names and
-// the lines together, however many lines there are. The trie is built from
-// the sorted names into flat arrays, each node's edges one sorted run: a few
-// dozen bytes a character, where a hash table per edge took hundreds.
+// the lines together, however many lines there are. The trie's nodes are laid
+// out breadth first, a node's children one run sorted by character: the
+// automaton is built in a pass over the names per depth and one over the
+// nodes in order, with no other table of edges.
 // Compares UTF-16 code units as given: callers hand in canonical forms.
 class NameOccurrences
 {
@@ -31,28 +32,23 @@ public:
     // The first line of `level` or above that `names[nameIndex]` stood in, or -1.
     int firstLine(qsizetype nameIndex, int level) const
     {
-        return m_nodes[m_nameNode[nameIndex]].firstLine[level];
+        return m_firstLines[size_t(m_nodes[size_t(m_nameNode[nameIndex])].terminal)][level];
     }
 
 private:
     struct Node
     {
+        char16_t c = 0; // the character of the edge from the parent
+        int firstChild = 0;
+        int childCount = 0;
         int fail = 0;
         int nextTerminal = -1; // the nearest terminal node down the fail chain, or -1
-        std::array<int, levels> firstLine{-1, -1, -1};
-        int firstEdge = 0;
-        int edgeCount = 0;
-        bool terminal = false;
-    };
-    struct Edge
-    {
-        char16_t c;
-        int child;
+        int terminal = -1;     // the name ending here, as an index of m_firstLines, or -1
     };
 
     int child(int node, char16_t c) const;
 
     std::vector<Node> m_nodes;
-    std::vector<Edge> m_edges;
+    std::vector<std::array<int, levels>> m_firstLines;
     QList<int> m_nameNode;
 };

@@ -64,12 +64,20 @@ bool containsAnyIgnoringCase(const QString &text, const std::array<QStringView, 
 }
 
 // What the rules say of each distinct name, worked out once per pass: a
-// process and its windows show the same names many times over.
+// process and its windows show the same names many times over. The generic
+// rule is tried only when asked, which a name the target tool's rules match
+// rarely is.
 class NameVerdicts
 {
 public:
     bool isCluely(const QString &name) { return verdict(name).cluely; }
-    bool isGeneric(const QString &name) { return verdict(name).generic; }
+    bool isGeneric(const QString &name)
+    {
+        std::optional<bool> &generic = verdict(name).generic;
+        if (!generic)
+            generic = containsAnyIgnoringCase(name, genericSuspiciousNames);
+        return *generic;
+    }
     bool isCluelyBundle(const QString &identifier)
     {
         auto known = m_bundles.find(identifier);
@@ -83,17 +91,14 @@ private:
     struct Verdict
     {
         bool cluely;
-        bool generic;
+        std::optional<bool> generic;
     };
 
-    const Verdict &verdict(const QString &name)
+    Verdict &verdict(const QString &name)
     {
         auto known = m_verdicts.find(name);
-        if (known == m_verdicts.end()) {
-            known =
-                m_verdicts.insert(name, {isSuspiciousName(name),
-                                         containsAnyIgnoringCase(name, genericSuspiciousNames)});
-        }
+        if (known == m_verdicts.end())
+            known = m_verdicts.insert(name, {isSuspiciousName(name), std::nullopt});
         return *known;
     }
 

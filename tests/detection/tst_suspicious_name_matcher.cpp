@@ -95,8 +95,7 @@ private slots:
             QCOMPARE(nameSkeleton(name), skeleton);
     }
 
-    // Long texts are normalised in pieces; names of any realistic shape come
-    // out exactly as whole-text normalisation gives them.
+    // Long texts, which Qt normalises in quadratic time, come out as Qt gives them.
     void longTextsConvertExactly()
     {
         const QString words[] = {u"Caf\u00E9 "_qs,          u"cafe\u0301-"_qs,

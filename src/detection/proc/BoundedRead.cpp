@@ -17,12 +17,24 @@ BoundedContent readBounded(const QString &path, qint64 limit)
 
 BoundedContent readBounded(int directory, const char *relativePath, qint64 limit)
 {
+    const int fd = openBounded(directory, relativePath);
+    if (fd < 0)
+        return {};
+    BoundedContent content = readOpenFile(fd, limit);
+    ::close(fd);
+    return content;
+}
+
+int openBounded(int directory, const char *relativePath)
+{
     // Plain system calls: a pass reads several /proc files per process, and
     // QFile's extra stat per open doubled the cost of the whole source.
     // O_NONBLOCK keeps a FIFO planted among desktop entries from blocking the open.
-    const int fd = ::openat(directory, relativePath, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return {};
+    return ::openat(directory, relativePath, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+}
+
+BoundedContent readOpenFile(int fd, qint64 limit)
+{
     BoundedContent content;
     char chunk[8192];
     while (content.bytes.size() <= limit) {
@@ -36,7 +48,6 @@ BoundedContent readBounded(int directory, const char *relativePath, qint64 limit
         if (got < wanted)
             break; // regular and /proc files end where a read comes up short
     }
-    ::close(fd);
     if (content.bytes.size() > limit) {
         content.bytes.truncate(limit);
         content.truncated = true;

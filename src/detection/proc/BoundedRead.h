@@ -20,3 +20,8 @@ BoundedContent readBounded(const QString &path, qint64 limit);
 // The same for `relativePath` inside an open `directory` (a file descriptor),
 // which spares the walk down the whole path for each file of a /proc entry.
 BoundedContent readBounded(int directory, const char *relativePath, qint64 limit);
+
+// The two halves of the above, for a caller that closes the file itself:
+// the open (a descriptor, or -1) and the read of the open file `fd`.
+int openBounded(int directory, const char *relativePath);
+BoundedContent readOpenFile(int fd, qint64 limit);

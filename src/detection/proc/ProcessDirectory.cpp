@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <limits>
 
 #include <dirent.h>
@@ -34,9 +35,32 @@ ProcessDirectory::ProcessDirectory(int procRoot, const char *name, qint64 pid)
     : m_root(procRoot), m_prefix(QByteArray(name) + '/'), m_pid(pid)
 {}
 
-BoundedContent ProcessDirectory::read(const char *file, qint64 limit) const
+ProcessDirectory::~ProcessDirectory()
 {
-    return readBounded(m_root, path(file).constData(), limit);
+    // A pass over thousands of processes is mostly system calls: one call
+    // closes each run of consecutive descriptors, which the folder's files
+    // almost always are. All of a run are this folder's, so no other
+    // thread's file is in it.
+    std::sort(m_openFiles.begin(), m_openFiles.end());
+    for (size_t first = 0; first < m_openFiles.size();) {
+        size_t last = first;
+        while (last + 1 < m_openFiles.size() && m_openFiles[last + 1] == m_openFiles[last] + 1)
+            ++last;
+        if (::close_range(uint(m_openFiles[first]), uint(m_openFiles[last]), 0) != 0) {
+            for (size_t i = first; i <= last; ++i)
+                ::close(m_openFiles[i]);
+        }
+        first = last + 1;
+    }
+}
+
+BoundedContent ProcessDirectory::read(const char *file, qint64 limit)
+{
+    const int fd = openBounded(m_root, path(file).constData());
+    if (fd < 0)
+        return {};
+    m_openFiles.push_back(fd);
+    return readOpenFile(fd, limit);
 }
 
 QByteArray ProcessDirectory::readLink(const char *link) const

@@ -10,23 +10,28 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 // One process's folder under an open /proc tree. Its files are opened by
 // their path below the tree's root ("1234/stat"): a descriptor for each
 // process's folder would cost two more system calls per process, and a pass
 // over thousands of processes is mostly system calls. For the same reason the
 // files more than one reader needs (status, stat, the exe link, cmdline) are
-// read at most once, on first use.
+// read at most once, on first use, and the files read stay open until the
+// folder is left, when they are closed together (close_range(2)).
 class ProcessDirectory
 {
 public:
     // `name` is the folder's name (the pid's digits) inside the open `procRoot`.
     ProcessDirectory(int procRoot, const char *name, qint64 pid);
+    ~ProcessDirectory();
+    ProcessDirectory(const ProcessDirectory &) = delete;
+    ProcessDirectory &operator=(const ProcessDirectory &) = delete;
 
     qint64 pid() const { return m_pid; }
 
     // A file of the folder, as readBounded() reads it.
-    BoundedContent read(const char *file, qint64 limit) const;
+    BoundedContent read(const char *file, qint64 limit);
     // A link's target, empty when it cannot be read.
     QByteArray readLink(const char *link) const;
     // The open /proc tree and this folder's path inside it ("1234/" + relative),
@@ -55,6 +60,7 @@ private:
     std::optional<std::optional<ProcStat>> m_stat;
     std::optional<QString> m_executablePath;
     std::optional<QByteArray> m_cmdline;
+    std::vector<int> m_openFiles;
 };
 
 // Calls `visit` for each process folder (a name of digits only) under
